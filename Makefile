@@ -1,0 +1,41 @@
+# Every build goes through CMake; this file only names the common runs.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all configure build test demo bench asan tsan fuzz format clean
+
+all: build
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+configure: $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	./tools/demo.sh $(BUILD)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Sanitizer runs build into their own folders so they never mix with the normal build.
+asan:
+	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug \
+	  CMAKE_ARGS="-DCMAKE_CXX_FLAGS='-fsanitize=address,undefined -fno-omit-frame-pointer' -DQUILLON_BENCH=OFF"
+
+tsan:
+	$(MAKE) test BUILD=build-tsan BUILD_TYPE=Debug \
+	  CMAKE_ARGS="-DCMAKE_CXX_FLAGS='-fsanitize=thread' -DQUILLON_BENCH=OFF"
+
+format:
+	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

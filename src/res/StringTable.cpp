@@ -1,0 +1,42 @@
+#include "res/StringTable.h"
+
+#include "res/ResourceIds.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace
+{
+struct StringEntry
+{
+    unsigned id;
+    const char16_t* text;
+};
+
+// Kept sorted by id.
+constexpr StringEntry kStrings[] = {
+    {IDS_ERROR_USER_UNKNOWN, u"User Unknown Error!!"},
+    {IDS_ERROR_PASSWORD_MISS, u"Password Miss Error!!"},
+    {IDS_ERROR_PROTOCOL_VERSION, u"Protocol Version Error!!"},
+    {IDS_ERROR_CLIENT_LIMIT, u"Client Limit Error!!"},
+    {IDS_ERROR_SUPER_EXIST, u"Super Exist Error!!"},
+    {IDS_ERROR_NO_VIDEO_DATA, u"No Video Data Error!!"},
+    {IDS_ERROR_NO_VIDEO_CHANNEL, u"No Video Channel Error!!"},
+    {IDS_ERROR_ETC, u"ETC Error!!"},
+    {IDS_ERROR_CONNECTION_TIME_OUT, u"Connection Time Out!!"},
+};
+
+static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
+                             [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; }));
+} // namespace
+
+std::u16string LoadString(unsigned id)
+{
+    const auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                                     [](const StringEntry& e, unsigned key) { return e.id < key; });
+    if (it == std::end(kStrings) || it->id != id)
+    {
+        return {};
+    }
+    return it->text;
+}
