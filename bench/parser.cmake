@@ -1,0 +1,1 @@
+quillon_add_bench(packet_parser SOURCES PacketParserBench.cpp LIBS quillon_protocol)
