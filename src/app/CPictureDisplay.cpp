@@ -1,0 +1,123 @@
+#include "app/CPictureDisplay.h"
+
+#include "app/LogoResource.h"
+#include "net/FrameHeader.h"
+#include "platform/PictureWindow.h"
+
+namespace
+{
+constexpr uint8_t kLastIgnoredKind = 5;
+constexpr unsigned kPictureDisplaySelector = 2;
+constexpr unsigned kVideoLossChannels = 16;
+
+// 704 x 240 frames carry one field of a 704 x 480 picture.
+bool IsHalfHeightField(int32_t width, int32_t height)
+{
+    return width == 704 && height == 240;
+}
+} // namespace
+
+CPictureDisplay::CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox)
+    : m_window(window), m_pLogo(kLogoJpeg), m_nLogoLength(static_cast<uint32_t>(kLogoJpegLength)),
+      m_decoder(messageBox, &m_pictureLock)
+{
+}
+
+CPictureDisplay::~CPictureDisplay() = default;
+
+void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length)
+{
+    CFrameHeader header;
+    header.Read(payload, length);
+    if (!header.IsValid() || header.GetKind() <= kLastIgnoredKind)
+    {
+        return;
+    }
+    const unsigned channel = header.GetChannel();
+    if (channel < kVideoLossChannels && (header.GetVideoLossMask() >> channel) & 1u)
+    {
+        DecodeAndShow(m_pLogo, m_nLogoLength);
+        return;
+    }
+    if (header.GetDisplaySelector() != kPictureDisplaySelector)
+    {
+        return;
+    }
+    const uint32_t offset = header.GetPictureOffset();
+    if (offset < length)
+    {
+        DecodeAndShow(payload + offset, length - offset);
+    }
+}
+
+// A failed decode still counts: the previous picture is painted again.
+void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length)
+{
+    m_decoder.Decode(data, length);
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        m_bHasPicture = true;
+    }
+    Paint();
+}
+
+void CPictureDisplay::Paint()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (!m_bHasPicture || !m_decoder.HasPicture())
+        {
+            return;
+        }
+    }
+    if (m_window.Exists())
+    {
+        m_window.RepaintNow();
+    }
+}
+
+PictureRect CPictureDisplay::GetPictureRect()
+{
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    return ComputePlacementLocked();
+}
+
+void CPictureDisplay::Clear()
+{
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    m_bHasPicture = false;
+}
+
+bool CPictureDisplay::PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+{
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    if (!m_bHasPicture || !m_decoder.HasPicture())
+    {
+        return false;
+    }
+    draw(m_decoder, ComputePlacementLocked());
+    return true;
+}
+
+// Landscape fills the client area; portrait keeps the picture's aspect ratio
+// across the full width, centred. Before the first picture the whole area.
+PictureRect CPictureDisplay::ComputePlacementLocked()
+{
+    const int32_t clientWidth = m_window.ClientWidth();
+    const int32_t clientHeight = m_window.ClientHeight();
+    PictureRect placement{0, 0, clientWidth, clientHeight};
+    const int32_t width = m_decoder.GetWidth();
+    const int32_t height = m_decoder.GetHeight();
+    if (clientWidth < clientHeight && width > 0)
+    {
+        int64_t scaled = int64_t{height} * clientWidth / width;
+        if (IsHalfHeightField(width, height))
+        {
+            scaled *= 2;
+        }
+        placement.top = static_cast<int32_t>((clientHeight - scaled) / 2);
+        placement.bottom = static_cast<int32_t>(placement.top + scaled);
+    }
+    m_rcPlacement = placement;
+    return placement;
+}

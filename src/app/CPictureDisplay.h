@@ -1,0 +1,56 @@
+#pragma once
+
+#include "decode/CJpegDecoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+class IMessageBox;
+class IPictureWindow;
+
+// Where the picture is painted, in the picture window's client coordinates.
+struct PictureRect
+{
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Turns frame packets into the picture the window shows: the frame's JPEG, or
+// the logo for a channel that has lost its video. The receiver thread decodes
+// and asks for a repaint; the window's thread paints the committed picture.
+class CPictureDisplay
+{
+public:
+    CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox);
+    virtual ~CPictureDisplay();
+
+    CPictureDisplay(const CPictureDisplay&) = delete;
+    CPictureDisplay& operator=(const CPictureDisplay&) = delete;
+
+    // Receiver thread: one frame packet's payload, 80-byte header first.
+    void OnFramePacket(const uint8_t* payload, uint32_t length);
+    // Asks the window for a repaint when there is a picture to paint.
+    void Paint();
+    // The placement for the current window and picture, also kept as m_rcPlacement.
+    PictureRect GetPictureRect();
+    // Disconnect: nothing is painted until the next frame leads to a decode.
+    void Clear();
+    // Window's thread: runs draw with the committed picture and its placement
+    // under the one lock the receiver commits under; false if nothing to paint.
+    bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
+
+private:
+    void DecodeAndShow(const uint8_t* data, size_t length);
+    PictureRect ComputePlacementLocked();
+
+    IPictureWindow& m_window;
+    const uint8_t* m_pLogo;
+    uint32_t m_nLogoLength;
+    // Guards the decoder's committed picture, m_rcPlacement and m_bHasPicture:
+    // the paint may run on the window's thread while the receiver commits the next picture.
+    std::mutex m_pictureLock;
+    CJpegDecoder m_decoder;
+    PictureRect m_rcPlacement;
+    bool m_bHasPicture = false;
+};

@@ -1,0 +1,195 @@
+#include "decode/CJpegDecoder.h"
+
+#include "decode/JpegErrorHandler.h"
+#include "decode/JpegMemorySource.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr uint8_t kUnconvertedFill = 0;
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+
+uint32_t StrideOf(int32_t width)
+{
+    return ((static_cast<uint32_t>(width) * 24 + 31) / 32) * 4;
+}
+
+// Rows in memory order (row 0 the bottom one): every odd row below the last
+// full pair becomes the rounded-down average of its neighbours, and the row
+// after the last pair a copy of the row before it.
+void Deinterlace(uint8_t* bits, int32_t width, int32_t height, uint32_t stride)
+{
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    const int32_t n = height / 2 - 1;
+    for (int32_t k = 0; k < n; ++k)
+    {
+        const uint8_t* below = bits + static_cast<size_t>(2 * k) * stride;
+        const uint8_t* above = below + 2 * static_cast<size_t>(stride);
+        uint8_t* middle = bits + static_cast<size_t>(2 * k + 1) * stride;
+        for (size_t i = 0; i < rowBytes; ++i)
+        {
+            // Floor of the mean without widening, so the loop vectorises.
+            middle[i] = static_cast<uint8_t>((below[i] & above[i]) + ((below[i] ^ above[i]) >> 1));
+        }
+    }
+    std::memcpy(bits + static_cast<size_t>(2 * n + 1) * stride, bits + static_cast<size_t>(2 * n) * stride,
+                rowBytes);
+}
+
+bool FitsSizeLimit(const jpeg_decompress_struct& cinfo)
+{
+    return cinfo.image_width <= static_cast<JDIMENSION>(CJpegDecoder::kMaxWidth) &&
+           cinfo.image_height <= static_cast<JDIMENSION>(CJpegDecoder::kMaxHeight);
+}
+} // namespace
+
+CJpegDecoder::CJpegDecoder(IMessageBox& messageBox, std::mutex* commitLock)
+    : m_messageBox(messageBox), m_pCommitLock(commitLock)
+{
+}
+
+CJpegDecoder::~CJpegDecoder() = default;
+
+bool CJpegDecoder::Decode(const uint8_t* data, size_t length)
+{
+    JpegErrorHandler errorHandler;
+    jpeg_decompress_struct cinfo{};
+    cinfo.err = InitJpegErrorHandler(errorHandler, m_messageBox);
+    if (setjmp(errorHandler.jump) != 0)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    Decoded decoded{};
+    const bool ok = Decompress(&cinfo, data, length, decoded);
+    jpeg_destroy_decompress(&cinfo);
+    if (!ok)
+    {
+        return false;
+    }
+    Commit(decoded);
+    return true;
+}
+
+// Runs between the jump point and the library's calls: a fatal error may leave
+// it at any library call, so it holds nothing that needs destroying.
+bool CJpegDecoder::Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length,
+                              Decoded& decoded)
+{
+    SetJpegMemorySource(cinfo, data, length);
+    // A header cut short leaves the decompressor in a state that start refuses
+    // with the library's own error; only a complete header is measured here.
+    if (jpeg_read_header(cinfo, TRUE) == JPEG_HEADER_OK)
+    {
+        if (!FitsSizeLimit(*cinfo))
+        {
+            return false;
+        }
+        // The library's own swizzle gives the very bytes of its default RGB
+        // (or grey) output in blue-green-red order, so rows need no pass of ours.
+        if (cinfo->out_color_space == JCS_RGB || cinfo->out_color_space == JCS_GRAYSCALE)
+        {
+            cinfo->out_color_space = JCS_EXT_BGR;
+        }
+    }
+    if (!jpeg_start_decompress(cinfo))
+    {
+        return false;
+    }
+
+    decoded.width = static_cast<int32_t>(cinfo->output_width);
+    decoded.height = static_cast<int32_t>(cinfo->output_height);
+    decoded.stride = StrideOf(decoded.width);
+    const size_t rowBytes = static_cast<size_t>(decoded.width) * 3;
+    uint8_t* bits = m_buffers.PreparePending(static_cast<size_t>(decoded.stride) * decoded.height);
+    if (bits == nullptr)
+    {
+        return false;
+    }
+
+    const bool converted = cinfo->output_components == 3;
+    JSAMPARRAY scratch = nullptr;
+    if (!converted)
+    {
+        scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                              cinfo->output_width * cinfo->output_components, 1);
+    }
+    while (cinfo->output_scanline < cinfo->output_height)
+    {
+        // Bottom-up: the picture's top row goes last in memory.
+        uint8_t* row = bits + static_cast<size_t>(decoded.height - 1 - cinfo->output_scanline) * decoded.stride;
+        JSAMPROW target = row;
+        if (jpeg_read_scanlines(cinfo, converted ? &target : scratch, 1) != 1)
+        {
+            // The data ended inside the picture: no row may be made up.
+            return false;
+        }
+        if (!converted)
+        {
+            std::memset(row, kUnconvertedFill, rowBytes);
+        }
+        std::memset(row + rowBytes, 0, decoded.stride - rowBytes);
+    }
+    // Every row has arrived; data missing after them (the end marker) costs nothing.
+    jpeg_finish_decompress(cinfo);
+
+    if (decoded.width >= 704 && decoded.height >= 480)
+    {
+        Deinterlace(bits, decoded.width, decoded.height, decoded.stride);
+    }
+    return true;
+}
+
+void CJpegDecoder::Commit(const Decoded& decoded)
+{
+    std::unique_lock<std::mutex> lock;
+    if (m_pCommitLock != nullptr)
+    {
+        lock = std::unique_lock<std::mutex>(*m_pCommitLock);
+    }
+    m_buffers.CommitPending();
+    m_nWidth = decoded.width;
+    m_nHeight = decoded.height;
+    m_nStride = decoded.stride;
+    m_bmih = BitmapInfoHeader{};
+    m_bmih.biSize = kBitmapInfoHeaderSize;
+    m_bmih.biWidth = decoded.width;
+    m_bmih.biHeight = decoded.height;
+    m_bmih.biPlanes = 1;
+    m_bmih.biBitCount = 24;
+    m_bmih.biCompression = 0;
+    m_bmih.biSizeImage = static_cast<uint32_t>(decoded.width) * static_cast<uint32_t>(decoded.height) * 3;
+    m_pBits = m_buffers.GetPadded();
+}
+
+bool CJpegDecoder::HasPicture() const
+{
+    return m_pBits != nullptr;
+}
+
+int32_t CJpegDecoder::GetWidth() const
+{
+    return m_nWidth;
+}
+
+int32_t CJpegDecoder::GetHeight() const
+{
+    return m_nHeight;
+}
+
+uint32_t CJpegDecoder::GetStride() const
+{
+    return m_nStride;
+}
+
+const BitmapInfoHeader& CJpegDecoder::GetBitmapInfoHeader() const
+{
+    return m_bmih;
+}
+
+const uint8_t* CJpegDecoder::GetBits() const
+{
+    return m_pBits;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "decode/BitmapInfoHeader.h"
+#include "decode/JpegImageBuffers.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+class IMessageBox;
+struct jpeg_decompress_struct;
+
+// Turns one JPEG held in memory into a 24-bit picture: blue-green-red pixels,
+// rows bottom-up, each row padded to 4 bytes; pictures of at least 704 x 480
+// are de-interlaced. Fatal library errors are shown as message boxes.
+class CJpegDecoder
+{
+public:
+    static constexpr int32_t kMaxWidth = 7680;
+    static constexpr int32_t kMaxHeight = 4320;
+
+    // commitLock, when given, is held while a new picture replaces the old
+    // one, so a reader holding it never sees a picture half-replaced.
+    explicit CJpegDecoder(IMessageBox& messageBox, std::mutex* commitLock = nullptr);
+    virtual ~CJpegDecoder();
+
+    CJpegDecoder(const CJpegDecoder&) = delete;
+    CJpegDecoder& operator=(const CJpegDecoder&) = delete;
+
+    // Only the decoding thread calls this. The bytes are read, never kept.
+    // A failed decode, at any step, leaves the previous picture as it was.
+    bool Decode(const uint8_t* data, size_t length);
+
+    // The current picture; read under the commit lock from other threads.
+    bool HasPicture() const;
+    int32_t GetWidth() const;
+    int32_t GetHeight() const;
+    uint32_t GetStride() const;
+    const BitmapInfoHeader& GetBitmapInfoHeader() const;
+    // Row 0 is the bottom row of the picture; null before the first picture.
+    const uint8_t* GetBits() const;
+
+private:
+    struct Decoded
+    {
+        int32_t width;
+        int32_t height;
+        uint32_t stride;
+    };
+
+    bool Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length, Decoded& decoded);
+    void Commit(const Decoded& decoded);
+
+    IMessageBox& m_messageBox;
+    std::mutex* m_pCommitLock;
+    int32_t m_nHeight = 0;
+    int32_t m_nWidth = 0;
+    uint32_t m_nStride = 0;
+    BitmapInfoHeader m_bmih;
+    const uint8_t* m_pBits = nullptr;
+    JpegImageBuffers m_buffers;
+};
