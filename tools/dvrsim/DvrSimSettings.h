@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct DvrAccount
+{
+    std::string user;
+    std::string password;
+};
+
+struct PictureSize
+{
+    unsigned width = 320;
+    unsigned height = 240;
+};
+
+// Faults the simulator commits on purpose, so that clients can be tested against them.
+// They apply to logins that start after they were set; frame faults also to running streams.
+struct DvrMisbehaviour
+{
+    bool silentAfterLogin = false;   // login reply, then nothing until logout, stop or the client leaves
+    bool closeAfterLogin = false;    // login reply, then the connection is closed
+    bool closeBeforePackets = false; // response headers, then the connection is closed
+    std::vector<size_t> writeSizes;  // body written in pieces of these sizes, repeated; empty: whole packets
+    size_t junkBytes = 0;            // junk bytes before every frame packet
+    bool damagedJpeg = false;        // frames carry a JPEG that every decoder rejects
+    bool wrongEndMarker = false;     // frame packets end with 0xFB 0xFB 0xFB 0xFE
+    bool oversizeLength = false;     // frame packets declare a payload length over the limit
+    uint8_t refuseLoginCode = 0;     // not 0: every login is answered with this error code
+};
+
+struct DvrSimSettings
+{
+    static constexpr unsigned kMaxChannels = 16;
+
+    std::string bindAddress = "127.0.0.1";
+    uint16_t port = 0; // 0: the system picks a free port
+    unsigned channelCount = 4;
+    std::vector<DvrAccount> accounts = {{"ADMIN", "1234"}};
+    std::array<PictureSize, kMaxChannels> sizes{};
+    uint16_t videoLossMask = 0; // bit n: channel n has no video
+    double framesPerSecond = 5;
+    unsigned clientLimit = 16; // logins beyond this many streams get error 4
+    std::string modelName = "QUILLON DVR SIMULATOR";
+    DvrMisbehaviour misbehaviour;
+};
+
+// One request as it arrived, for tests to compare byte for byte.
+struct DvrRequestRecord
+{
+    std::string method;
+    std::string target;
+    std::string version;
+    std::vector<std::pair<std::string, std::string>> headers; // in arrival order, names as sent
+    std::string body;
+    std::string outcome; // what the simulator made of it, e.g. "login client 3 channel 0"
+};
+
+// Position of one channel's camera.
+struct CameraState
+{
+    int pan = 0;   // degrees, 0 to 359
+    int tilt = 0;  // degrees, -60 to 60
+    int zoom = 10; // tenths of magnification, 10 to 100
+    int focus = 50; // 0 (near) to 99 (far)
+
+    bool operator==(const CameraState&) const = default;
+};

@@ -1,0 +1,165 @@
+#include "DvrStream.h"
+
+#include "JpegEncoder.h"
+#include "SimulatorState.h"
+#include "TestScene.h"
+
+#include "net/ByteOrder.h"
+#include "net/FrameHeader.h"
+#include "net/Protocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+constexpr int kJpegQuality = 75;
+// Bytes of frame data before the JPEG, so that the picture does not start right
+// after the header and readers must honour the data and image lengths.
+constexpr size_t kDataPrefix = 8;
+// Near misses of the start marker: a sound deframer skips them without losing a packet.
+constexpr uint8_t kJunk[] = {0xFB, 0xFB, 0xFB, 'J', 'U', 'N', 'K', 0x00};
+
+// Zero width and height in the frame header: every decoder stops with an error
+// instead of showing a half picture.
+void Damage(std::vector<uint8_t>& jpeg)
+{
+    for (size_t i = 0; i + 9 <= jpeg.size(); ++i)
+    {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2)
+        {
+            std::fill_n(jpeg.begin() + static_cast<std::ptrdiff_t>(i + 5), 4, uint8_t{0});
+            return;
+        }
+    }
+    std::fill(jpeg.begin(), jpeg.end(), uint8_t{0});
+}
+} // namespace
+
+DvrStream::DvrStream(SimulatorState& state, uint8_t clientId, std::function<bool()> clientGone)
+    : m_state(state),
+      m_clientId(clientId),
+      m_clientGone(std::move(clientGone)),
+      m_loginFaults(state.Settings().misbehaviour)
+{
+}
+
+DvrStream::~DvrStream()
+{
+    m_state.Release(m_clientId);
+}
+
+long DvrStream::Read(uint8_t* out, size_t max)
+{
+    if (m_sent == m_pending.size())
+    {
+        m_pending.clear();
+        m_sent = 0;
+        const long result = Refill();
+        if (result < 0)
+        {
+            return result;
+        }
+    }
+    size_t count = std::min(max, m_pending.size() - m_sent);
+    const auto& sizes = m_loginFaults.writeSizes;
+    if (!sizes.empty())
+    {
+        count = std::min(count, std::max<size_t>(1, sizes[m_pieces++ % sizes.size()]));
+    }
+    std::memcpy(out, m_pending.data() + m_sent, count);
+    m_sent += count;
+    return static_cast<long>(count);
+}
+
+long DvrStream::Refill()
+{
+    using Clock = std::chrono::steady_clock;
+    if (m_phase == Phase::LoginReply)
+    {
+        if (m_loginFaults.closeBeforePackets)
+        {
+            return kAbort;
+        }
+        QueueLoginReply(m_state.Settings());
+        m_phase = Phase::FirstFrame;
+        return 0;
+    }
+    if (m_phase == Phase::FirstFrame)
+    {
+        if (m_loginFaults.closeAfterLogin)
+        {
+            return kAbort;
+        }
+        if (m_loginFaults.silentAfterLogin)
+        {
+            m_state.WaitForTurn(m_clientId, Clock::time_point::max(), m_clientGone);
+            return kEndOfStream;
+        }
+        m_phase = Phase::Frames;
+        m_due = Clock::now();
+    }
+    const auto turn = m_state.WaitForTurn(m_clientId, m_due, m_clientGone);
+    if (!turn.go)
+    {
+        return kEndOfStream;
+    }
+    const DvrSimSettings settings = m_state.Settings();
+    QueueFrame(settings, turn.channel);
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / std::max(0.01, settings.framesPerSecond)));
+    // After a stall (a slow client) go on at the normal rate instead of in a burst.
+    m_due = std::max(m_due + period, Clock::now());
+    return 0;
+}
+
+void DvrStream::QueueLoginReply(const DvrSimSettings& settings)
+{
+    DvrInfoBlock info{};
+    info.bytes[0] = static_cast<uint8_t>(settings.channelCount);
+    const size_t nameLength = std::min(settings.modelName.size(), size_t{63});
+    std::memcpy(&info.bytes[1], settings.modelName.data(), nameLength);
+    m_pending = BuildPacket(m_clientId, PKT_LOGIN_REPLY, info.bytes, DvrInfoBlock::kSize);
+}
+
+void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
+{
+    const auto now = std::chrono::system_clock::now();
+    const PictureSize size = settings.sizes[channel];
+    const bool lost = (settings.videoLossMask & (1u << channel)) != 0;
+    std::vector<uint8_t> jpeg = JpegEncoder::Encode(
+        lost ? TestScene::RenderNoVideo(channel, size, now)
+             : TestScene::Render(channel, m_state.Camera(channel), size, now),
+        kJpegQuality);
+    const DvrMisbehaviour& faults = settings.misbehaviour;
+    if (faults.damagedJpeg)
+    {
+        Damage(jpeg);
+    }
+
+    std::vector<uint8_t> payload(CFrameHeader::kSize + kDataPrefix + jpeg.size());
+    FrameHeaderFields fields;
+    fields.dataLength = static_cast<uint32_t>(kDataPrefix + jpeg.size());
+    fields.videoLossMask = settings.videoLossMask;
+    fields.channel = channel;
+    fields.imageLength = static_cast<uint32_t>(jpeg.size());
+    WriteFrameHeader(payload.data(), fields);
+    WriteBigEndian32(&payload[CFrameHeader::kSize], ++m_frameNumber);
+    std::copy(jpeg.begin(), jpeg.end(), payload.begin() + CFrameHeader::kSize + kDataPrefix);
+
+    std::vector<uint8_t> packet = BuildPacket(m_clientId, PKT_FRAME, payload.data(),
+                                              static_cast<uint32_t>(payload.size()));
+    if (faults.wrongEndMarker)
+    {
+        packet.back() = 0xFE;
+    }
+    if (faults.oversizeLength)
+    {
+        WriteBigEndian32(&packet[6], kMaxPayloadLength + 1);
+    }
+    for (size_t i = 0; i < faults.junkBytes; ++i)
+    {
+        m_pending.push_back(kJunk[i % sizeof kJunk]);
+    }
+    m_pending.insert(m_pending.end(), packet.begin(), packet.end());
+}

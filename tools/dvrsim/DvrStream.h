@@ -1,0 +1,57 @@
+#pragma once
+
+#include "DvrSimSettings.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class SimulatorState;
+
+// The response body of one admitted login: the login reply, then frame packets of
+// the client's current channel at the configured rate, with the configured faults.
+// Read runs on the connection's own server thread and may block until the next frame.
+class DvrStream
+{
+public:
+    static constexpr long kEndOfStream = -1; // the stream is over: logout, stop, client gone
+    static constexpr long kAbort = -2;       // close the connection at once
+
+    DvrStream(SimulatorState& state, uint8_t clientId, std::function<bool()> clientGone);
+    ~DvrStream();
+
+    DvrStream(const DvrStream&) = delete;
+    DvrStream& operator=(const DvrStream&) = delete;
+
+    // Copies up to max bytes of the body into out; returns the count, or one of the
+    // negative values above.
+    long Read(uint8_t* out, size_t max);
+
+    uint8_t GetClientId() const { return m_clientId; }
+
+private:
+    enum class Phase
+    {
+        LoginReply,
+        FirstFrame,
+        Frames,
+    };
+
+    long Refill();
+    void QueueLoginReply(const DvrSimSettings& settings);
+    void QueueFrame(const DvrSimSettings& settings, unsigned channel);
+
+    SimulatorState& m_state;
+    const uint8_t m_clientId;
+    const std::function<bool()> m_clientGone;
+    // Faults of the connection's start are fixed when the login is admitted.
+    const DvrMisbehaviour m_loginFaults;
+    Phase m_phase = Phase::LoginReply;
+    std::vector<uint8_t> m_pending;
+    size_t m_sent = 0;
+    size_t m_pieces = 0;
+    uint32_t m_frameNumber = 0;
+    std::chrono::steady_clock::time_point m_due;
+};

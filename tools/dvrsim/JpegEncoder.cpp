@@ -1,0 +1,68 @@
+#include "JpegEncoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+namespace
+{
+struct ErrorManager
+{
+    jpeg_error_mgr base;
+    std::jmp_buf escape;
+};
+
+// libjpeg's own handler ends the process; jump back and report instead.
+void OnError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+}
+
+// Kept apart from any C++ object with a destructor, which a longjmp would skip.
+bool Compress(const RgbImage& image, int quality, unsigned char** out, unsigned long* size)
+{
+    jpeg_compress_struct info;
+    ErrorManager errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = OnError;
+    if (setjmp(errors.escape))
+    {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, out, size);
+    info.image_width = image.width;
+    info.image_height = image.height;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    const size_t stride = size_t{image.width} * 3;
+    while (info.next_scanline < info.image_height)
+    {
+        JSAMPROW row = const_cast<JSAMPROW>(&image.pixels[info.next_scanline * stride]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+} // namespace
+
+std::vector<uint8_t> JpegEncoder::Encode(const RgbImage& image, int quality)
+{
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const bool ok = image.width > 0 && image.height > 0 && Compress(image, quality, &buffer, &size);
+    std::vector<uint8_t> jpeg;
+    if (ok)
+    {
+        jpeg.assign(buffer, buffer + size);
+    }
+    std::free(buffer);
+    return jpeg;
+}
