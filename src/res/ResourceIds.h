@@ -1,6 +1,9 @@
 #pragma once
 
 // String ids of the program's own messages.
+constexpr unsigned IDS_VERIFY_REQUIRED_FIELDS = 61204;
+constexpr unsigned IDS_SAME_DVR_CONNECTION = 61205;
+constexpr unsigned IDS_CONFIRM_DELETE_DVR = 61206;
 constexpr unsigned IDS_ERROR_USER_UNKNOWN = 61208;
 constexpr unsigned IDS_ERROR_PASSWORD_MISS = 61209;
 constexpr unsigned IDS_ERROR_PROTOCOL_VERSION = 61210;
@@ -9,4 +12,53 @@ constexpr unsigned IDS_ERROR_SUPER_EXIST = 61212;
 constexpr unsigned IDS_ERROR_NO_VIDEO_DATA = 61213;
 constexpr unsigned IDS_ERROR_NO_VIDEO_CHANNEL = 61214;
 constexpr unsigned IDS_ERROR_ETC = 61215;
+constexpr unsigned IDS_NO_DVR_CONNECTION = 61216;
+constexpr unsigned IDS_USER_NAME_CHARACTERS = 61217;
 constexpr unsigned IDS_ERROR_CONNECTION_TIME_OUT = 61218;
+// The framework's own file-error message, outside the program's range.
+constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
+
+// Dialog templates of the DVR directory.
+constexpr unsigned IDD_CONNECT_DLG = 102;
+constexpr unsigned IDD_ADD_DVR_DLG = 204;
+constexpr unsigned IDD_DVR_INFORMATION = 205;
+
+// Controls of the DVR directory dialogs; an id may stand for different controls
+// in different dialogs, so each dialog's names are listed with it.
+// Connect DVR (102)
+constexpr unsigned IDC_CONNECT_LIST = 1014;
+constexpr unsigned IDC_CONNECT_ADD = 1020;
+constexpr unsigned IDC_CONNECT_DELETE = 1021;
+constexpr unsigned IDC_CONNECT_USER_LABEL = 1009;
+constexpr unsigned IDC_CONNECT_USER = 1002;
+constexpr unsigned IDC_CONNECT_PASSWORD_LABEL = 1010;
+constexpr unsigned IDC_CONNECT_PASSWORD = 1003;
+constexpr unsigned IDC_CONNECT_CONNECT = 1012;
+constexpr unsigned IDC_CONNECT_CANCEL = 1013;
+// ADD DVR (204)
+constexpr unsigned IDC_ADDDVR_NAME_LABEL = 1017;
+constexpr unsigned IDC_ADDDVR_NAME = 1018;
+constexpr unsigned IDC_ADDDVR_ADDRESS_LABEL = 1007;
+constexpr unsigned IDC_ADDDVR_ADDRESS = 1000;
+constexpr unsigned IDC_ADDDVR_PORT_LABEL = 1008;
+constexpr unsigned IDC_ADDDVR_PORT = 1001;
+constexpr unsigned IDC_ADDDVR_CHANNEL_LABEL = 1011;
+constexpr unsigned IDC_ADDDVR_CHANNEL = 1004;
+constexpr unsigned IDC_ADDDVR_USER_LABEL = 1009;
+constexpr unsigned IDC_ADDDVR_USER = 1002;
+constexpr unsigned IDC_ADDDVR_PASSWORD_LABEL = 1010;
+constexpr unsigned IDC_ADDDVR_PASSWORD = 1003;
+constexpr unsigned IDC_ADDDVR_OK = 1012;
+constexpr unsigned IDC_ADDDVR_CANCEL = 1013;
+// DVR Information (205)
+constexpr unsigned IDC_INFO_NAME_LABEL = 1017;
+constexpr unsigned IDC_INFO_NAME = 1019;
+constexpr unsigned IDC_INFO_ADDRESS_LABEL = 1007;
+constexpr unsigned IDC_INFO_ADDRESS = 1020;
+constexpr unsigned IDC_INFO_PORT_LABEL = 1008;
+constexpr unsigned IDC_INFO_PORT = 1022;
+constexpr unsigned IDC_INFO_USER_LABEL = 1009;
+constexpr unsigned IDC_INFO_USER = 1024;
+constexpr unsigned IDC_INFO_CHANNEL_LABEL = 1011;
+constexpr unsigned IDC_INFO_CHANNEL = 1023;
+constexpr unsigned IDC_INFO_OK = 1012;

@@ -15,6 +15,9 @@ struct StringEntry
 
 // Kept sorted by id.
 constexpr StringEntry kStrings[] = {
+    {IDS_VERIFY_REQUIRED_FIELDS, u"Please verify all the required fields!!"},
+    {IDS_SAME_DVR_CONNECTION, u"There is the same dvr connection."},
+    {IDS_CONFIRM_DELETE_DVR, u"Are you sure you want to delete the selected DVR?"},
     {IDS_ERROR_USER_UNKNOWN, u"User Unknown Error!!"},
     {IDS_ERROR_PASSWORD_MISS, u"Password Miss Error!!"},
     {IDS_ERROR_PROTOCOL_VERSION, u"Protocol Version Error!!"},
@@ -23,7 +26,10 @@ constexpr StringEntry kStrings[] = {
     {IDS_ERROR_NO_VIDEO_DATA, u"No Video Data Error!!"},
     {IDS_ERROR_NO_VIDEO_CHANNEL, u"No Video Channel Error!!"},
     {IDS_ERROR_ETC, u"ETC Error!!"},
+    {IDS_NO_DVR_CONNECTION, u"There is not a dvr connection."},
+    {IDS_USER_NAME_CHARACTERS, u"Only alphabet, number and '_' can be entered"},
     {IDS_ERROR_CONNECTION_TIME_OUT, u"Connection Time Out!!"},
+    {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

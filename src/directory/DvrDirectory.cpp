@@ -1,0 +1,234 @@
+#include "directory/DvrDirectory.h"
+
+#include "res/ResourceIds.h"
+#include "res/StringTable.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+namespace
+{
+constexpr char16_t kLineEnd = u'\n';
+constexpr const char* kFileName = "IPList.db";
+
+bool IsBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+// Decimal text as the device read it: leading blanks, an optional sign, the
+// digits up to the first other character, 0 without digits; held in the int range.
+int ParseDecimal(std::u16string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+    {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+    {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+    {
+        value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{INT_MAX} + 1);
+    }
+    value = negative ? -value : value;
+    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+std::u16string DecimalText(int64_t value)
+{
+    const std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string DecodeUtf16Le(const std::string& bytes)
+{
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return text;
+}
+
+void AppendUtf16Le(std::string& bytes, std::u16string_view text)
+{
+    for (const char16_t c : text)
+    {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+}
+
+std::vector<std::u16string> SplitLines(const std::u16string& text)
+{
+    std::vector<std::u16string> lines;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        const size_t end = std::min(text.find(kLineEnd, start), text.size());
+        lines.emplace_back(text, start, end - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool ReadFile(const std::filesystem::path& file, std::string& bytes)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+    {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+std::filesystem::path ExecutableFolder()
+{
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : exe.parent_path();
+}
+} // namespace
+
+std::filesystem::path GetDirectoryFilePath(const std::filesystem::path& fallbackFolder,
+                                           const std::filesystem::path& programFolder)
+{
+    const auto folder = programFolder.empty() ? ExecutableFolder() : programFolder;
+    if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0)
+    {
+        return folder / kFileName;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(fallbackFolder, error);
+    return fallbackFolder / kFileName;
+}
+
+std::optional<DvrEntry> ParseEntryLine(std::u16string_view line)
+{
+    std::vector<std::u16string_view> tokens;
+    size_t start = 0;
+    while (start <= line.size())
+    {
+        const size_t end = std::min(line.find(u',', start), line.size());
+        if (end > start)
+        {
+            tokens.push_back(line.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    if (tokens.size() != 4 && tokens.size() != 6)
+    {
+        return std::nullopt;
+    }
+    DvrEntry entry;
+    entry.Name = tokens[0];
+    entry.Address = tokens[1];
+    entry.Port = tokens[2];
+    entry.Channel = ParseDecimal(tokens[3]);
+    if (tokens.size() == 6)
+    {
+        entry.User = tokens[4];
+        entry.Password = tokens[5];
+    }
+    return entry;
+}
+
+int RowChannel(const DvrRow& row)
+{
+    return static_cast<int>(std::max<int64_t>(int64_t{ParseDecimal(row.Columns[kColumnChannel])} - 1, INT_MIN));
+}
+
+bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
+{
+    for (const DvrRow& row : rows.Rows)
+    {
+        if (row.Columns[kColumnAddress] == entry.Address && row.Columns[kColumnPort] == entry.Port &&
+            RowChannel(row) == entry.Channel)
+        {
+            messages.Show(LoadString(IDS_SAME_DVR_CONNECTION), u"", MessageBoxIcon::Exclamation,
+                          MessageBoxButtons::Ok);
+            return false;
+        }
+    }
+    DvrRow row;
+    row.Columns[kColumnName] = entry.Name;
+    row.Columns[kColumnAddress] = entry.Address;
+    row.Columns[kColumnPort] = entry.Port;
+    row.Columns[kColumnChannel] = DecimalText(int64_t{entry.Channel} + 1);
+    if (!entry.Password.empty())
+    {
+        row.Columns[kColumnUser] = entry.User;
+    }
+    row.Password = entry.Password;
+    rows.Rows.push_back(std::move(row));
+    return true;
+}
+
+std::u16string FormatEntryLine(const DvrRow& row)
+{
+    std::u16string line = row.Columns[kColumnName] + u',' + row.Columns[kColumnAddress] + u',' +
+                          row.Columns[kColumnPort] + u',' + DecimalText(RowChannel(row));
+    if (!row.Columns[kColumnUser].empty())
+    {
+        line += u',' + row.Columns[kColumnUser] + u',' + row.Password;
+    }
+    return line;
+}
+
+void LoadDirectory(DvrRowList& rows, const std::filesystem::path& file, IMessageBox& messages)
+{
+    std::string bytes;
+    if (!ReadFile(file, bytes))
+    {
+        return;
+    }
+    const auto lines = SplitLines(DecodeUtf16Le(bytes));
+    for (auto line = lines.begin(); line != lines.end(); ++line)
+    {
+        const auto entry = line->empty() ? std::nullopt : ParseEntryLine(*line);
+        if (!entry)
+        {
+            rows.UnreadLines.assign(line, lines.end());
+            return;
+        }
+        AddEntry(rows, *entry, messages);
+    }
+}
+
+bool SaveDirectory(DvrRowList& rows, const std::filesystem::path& file, const AtomicFileWriter& writer)
+{
+    std::string bytes;
+    for (const DvrRow& row : rows.Rows)
+    {
+        AppendUtf16Le(bytes, FormatEntryLine(row));
+        AppendUtf16Le(bytes, std::u16string_view(&kLineEnd, 1));
+    }
+    for (const std::u16string& line : rows.UnreadLines)
+    {
+        AppendUtf16Le(bytes, line);
+        AppendUtf16Le(bytes, std::u16string_view(&kLineEnd, 1));
+    }
+    if (!writer.Replace(file, bytes))
+    {
+        return false;
+    }
+    rows.Rows.clear();
+    rows.UnreadLines.clear();
+    return true;
+}

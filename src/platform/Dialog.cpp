@@ -1,0 +1,327 @@
+#include "platform/Dialog.h"
+
+#include "platform/ComboBoxItems.h"
+#include "platform/DataExchange.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTreeWidget>
+
+namespace
+{
+QFont TemplateFont(const DialogTemplate* dialogTemplate)
+{
+    QFont font;
+    if (dialogTemplate != nullptr)
+    {
+        font.setFamily(QString::fromStdU16String(dialogTemplate->fontName));
+        font.setPointSize(dialogTemplate->fontPointSize);
+    }
+    return font;
+}
+
+bool Has(unsigned style, unsigned flag)
+{
+    return (style & flag) != 0;
+}
+
+QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
+{
+    const QString text = QString::fromStdU16String(control.text);
+    QWidget* widget = nullptr;
+    switch (control.kind)
+    {
+    case ControlKind::Static:
+        widget = new QLabel(text, parent);
+        break;
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, parent);
+        // Return belongs to the focused control, not to whichever button Qt would pick.
+        button->setAutoDefault(false);
+        widget = button;
+        break;
+    }
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(text, parent);
+        edit->setReadOnly(Has(control.style, ControlStyle::ReadOnly));
+        edit->setFrame(Has(control.style, ControlStyle::Border));
+        if (Has(control.style, ControlStyle::Password))
+        {
+            edit->setEchoMode(QLineEdit::Password);
+        }
+        widget = edit;
+        break;
+    }
+    case ControlKind::ComboBox: {
+        auto* combo = new QComboBox(parent);
+        if (Has(control.style, ControlStyle::DropDown))
+        {
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setCompleter(nullptr);
+        }
+        SetComboSorted(*combo, Has(control.style, ControlStyle::Sort));
+        widget = combo;
+        break;
+    }
+    case ControlKind::ListView: {
+        auto* list = new QTreeWidget(parent);
+        list->setRootIsDecorated(false);
+        list->setItemsExpandable(false);
+        list->setUniformRowHeights(true);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->setSelectionMode(Has(control.style, ControlStyle::SingleSelection)
+                                   ? QAbstractItemView::SingleSelection
+                                   : QAbstractItemView::ExtendedSelection);
+        list->setFrameShape(Has(control.style, ControlStyle::Border) ? QFrame::StyledPanel : QFrame::NoFrame);
+        widget = list;
+        break;
+    }
+    }
+    if (!Has(control.style, ControlStyle::TabStop) && control.kind != ControlKind::Static)
+    {
+        widget->setFocusPolicy(Qt::ClickFocus);
+    }
+    return widget;
+}
+} // namespace
+
+CDialog::CDialog(unsigned templateId, QWidget* parent)
+    : QDialog(parent), m_units(TemplateFont(FindDialogTemplate(templateId)))
+{
+    const DialogTemplate* dialogTemplate = FindDialogTemplate(templateId);
+    setFont(TemplateFont(dialogTemplate));
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    if (dialogTemplate == nullptr)
+    {
+        return;
+    }
+    setWindowTitle(QString::fromStdU16String(dialogTemplate->caption));
+    CreateControls(*dialogTemplate);
+    int scrollWidth = 0;
+    if (Has(dialogTemplate->style, DialogStyle::VScroll))
+    {
+        m_vScroll = new QScrollBar(Qt::Vertical, this);
+        m_vScroll->setObjectName(QStringLiteral("vscroll"));
+        m_vScroll->setTracking(false);
+        m_vScroll->setEnabled(false);
+        scrollWidth = m_vScroll->sizeHint().width();
+        ConnectScrollBar();
+    }
+    const QRect client = m_units.ToPixels(0, 0, dialogTemplate->cx, dialogTemplate->cy);
+    resize(client.width() + scrollWidth, client.height());
+}
+
+QString CDialog::ControlObjectName(unsigned id)
+{
+    return QStringLiteral("id%1").arg(id);
+}
+
+void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
+{
+    for (const ControlTemplate& control : dialogTemplate.controls)
+    {
+        QWidget* widget = CreateControl(control, m_client);
+        widget->setObjectName(ControlObjectName(control.id));
+        m_controls[control.id] = widget;
+        const QRect rect = m_units.ToPixels(control.x, control.y, control.cx, control.cy);
+        if (control.kind == ControlKind::ComboBox)
+        {
+            // A combo box's template height includes its drop-down list.
+            widget->setGeometry(rect.x(), rect.y(), rect.width(), std::min(rect.height(), widget->sizeHint().height()));
+        }
+        else
+        {
+            widget->setGeometry(rect);
+        }
+    }
+}
+
+void CDialog::ConnectScrollBar()
+{
+    connect(m_vScroll, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        const int before = m_vScroll->value();
+        switch (action)
+        {
+        case QAbstractSlider::SliderSingleStepSub:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::LineUp, before);
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::LineDown, before);
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::PageUp, before);
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::PageDown, before);
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::Top, before);
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            m_vScroll->setSliderPosition(before);
+            OnVScroll(ScrollCode::Bottom, before);
+            break;
+        case QAbstractSlider::SliderMove:
+            OnVScroll(ScrollCode::ThumbTrack, m_vScroll->sliderPosition());
+            break;
+        default:
+            break;
+        }
+    });
+    connect(m_vScroll, &QAbstractSlider::sliderReleased, this,
+            [this] { OnVScroll(ScrollCode::ThumbPosition, m_vScroll->sliderPosition()); });
+}
+
+QWidget* CDialog::GetDlgItem(unsigned id) const
+{
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+bool CDialog::UpdateData(bool saveAndValidate)
+{
+    CDataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+int CDialog::DoModal()
+{
+    return exec();
+}
+
+void CDialog::accept()
+{
+    OnOK();
+}
+
+void CDialog::reject()
+{
+    OnCancel();
+}
+
+void CDialog::DoDataExchange(CDataExchange&)
+{
+}
+
+bool CDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return true;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(true))
+    {
+        EndDialog(QDialog::Accepted);
+    }
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(QDialog::Rejected);
+}
+
+void CDialog::OnClose()
+{
+    OnCancel();
+}
+
+void CDialog::OnSize(int, int)
+{
+}
+
+void CDialog::OnVScroll(ScrollCode, int)
+{
+}
+
+void CDialog::EndDialog(int result)
+{
+    done(result);
+}
+
+void CDialog::OnCommand(unsigned id, std::function<void()> handler)
+{
+    if (auto* button = DlgItem<QPushButton>(id))
+    {
+        connect(button, &QPushButton::clicked, this, [handler = std::move(handler)] { handler(); });
+    }
+}
+
+void CDialog::OnEditChange(unsigned id, std::function<void()> handler)
+{
+    auto* combo = DlgItem<QComboBox>(id);
+    if (combo != nullptr && combo->lineEdit() != nullptr)
+    {
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this, [handler = std::move(handler)] { handler(); });
+    }
+}
+
+void CDialog::MoveDlgItem(unsigned id, int x, int y, int cx, int cy)
+{
+    QWidget* widget = GetDlgItem(id);
+    if (widget == nullptr)
+    {
+        return;
+    }
+    if (qobject_cast<QComboBox*>(widget) != nullptr)
+    {
+        cy = std::min(cy, widget->sizeHint().height());
+    }
+    widget->setGeometry(x, y, cx, cy);
+    widget->update();
+}
+
+void CDialog::showEvent(QShowEvent* event)
+{
+    if (!m_bInitialised)
+    {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    const int scrollWidth = m_vScroll != nullptr ? m_vScroll->sizeHint().width() : 0;
+    const int clientWidth = std::max(0, width() - scrollWidth);
+    // Only the visible frame of the client area follows the window; its
+    // contents keep their place, so a scrolled dialog stays scrolled.
+    m_client->resize(clientWidth, height());
+    if (m_vScroll != nullptr)
+    {
+        m_vScroll->setGeometry(clientWidth, 0, scrollWidth, height());
+    }
+    OnSize(clientWidth, height());
+}
+
+void CDialog::closeEvent(QCloseEvent* event)
+{
+    OnClose();
+    if (isVisible())
+    {
+        event->ignore();
+    }
+    else
+    {
+        event->accept();
+    }
+}
