@@ -1,0 +1,294 @@
+#include "directory/ConnectDlg.h"
+
+#include "directory/DvrDirectory.h"
+#include "directory/QtUserBox.h"
+#include "directory/UserName.h"
+#include "platform/DataExchange.h"
+#include "res/ResourceIds.h"
+#include "res/StringTable.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+namespace
+{
+constexpr int kMaxPasswordChars = 6;
+
+struct ListColumn
+{
+    const char* header;
+    int width;
+};
+
+constexpr ListColumn kListColumns[kColumnCount] = {
+    {"Name", 70}, {"Address", 100}, {"Port", 50}, {"CH", 20}, {"User", 50},
+};
+
+struct Placement
+{
+    unsigned id;
+    int right;  // x = width - right
+    int bottom; // y = height - bottom
+    int cx;
+    int cy;
+};
+
+// Every control keeps its distance from the bottom-right corner, in portrait and landscape alike.
+constexpr Placement kPlacements[] = {
+    {IDC_CONNECT_CONNECT, 133, 25, 60, 20},   {IDC_CONNECT_CANCEL, 65, 25, 60, 20},
+    {IDC_CONNECT_PASSWORD_LABEL, 208, 54, 100, 26}, {IDC_CONNECT_PASSWORD, 108, 54, 100, 26},
+    {IDC_CONNECT_USER_LABEL, 208, 83, 100, 26}, {IDC_CONNECT_USER, 108, 83, 100, 156},
+    {IDC_CONNECT_ADD, 133, 106, 60, 20},      {IDC_CONNECT_DELETE, 65, 106, 60, 20},
+};
+
+void ShowOk(IMessageBox& messages, unsigned id)
+{
+    messages.Show(LoadString(id), u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+}
+} // namespace
+
+CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages, QWidget* parent,
+                         AddDialogRunner runAddDialog)
+    : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)), m_messages(messages),
+      m_runAddDialog(runAddDialog ? std::move(runAddDialog) : [](CAddDVRDlg& dlg) { return dlg.DoModal(); })
+{
+    m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
+    m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);
+    m_list->viewport()->installEventFilter(this);
+    OnCommand(IDC_CONNECT_CONNECT, [this] { OnConnect(); });
+    OnCommand(IDC_CONNECT_CANCEL, [this] { OnCancelButton(); });
+    OnCommand(IDC_CONNECT_ADD, [this] { OnAdd(); });
+    OnCommand(IDC_CONNECT_DELETE, [this] { OnDelete(); });
+    OnEditChange(IDC_CONNECT_USER, [this] { OnUserEditChange(); });
+}
+
+void CConnectDlg::DoDataExchange(CDataExchange& dx)
+{
+    dx.Text(IDC_CONNECT_PASSWORD, m_result.Password, kMaxPasswordChars);
+    dx.ComboString(IDC_CONNECT_USER, m_result.User);
+}
+
+bool CConnectDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    QtUserBox userBox(*m_userBox);
+    FillUserNames(userBox);
+    m_userBox->setCurrentIndex(0);
+    InitListColumns();
+    LoadDirectory(m_rows, m_directoryFile, m_messages);
+    RefreshList();
+    SelectRow(m_nCurrentRow);
+    return true;
+}
+
+void CConnectDlg::InitListColumns()
+{
+    m_list->setColumnCount(kColumnCount);
+    auto* header = new QTreeWidgetItem();
+    for (int column = 0; column < kColumnCount; ++column)
+    {
+        header->setText(column, QString::fromLatin1(kListColumns[column].header));
+        header->setTextAlignment(column, Qt::AlignCenter);
+    }
+    m_list->setHeaderItem(header);
+    for (int column = 0; column < kColumnCount; ++column)
+    {
+        m_list->setColumnWidth(column, kListColumns[column].width);
+    }
+    m_list->header()->setStretchLastSection(false);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+}
+
+void CConnectDlg::RefreshList()
+{
+    m_list->clear();
+    for (const DvrRow& row : m_rows.Rows)
+    {
+        auto* item = new QTreeWidgetItem(m_list);
+        for (int column = 0; column < kColumnCount; ++column)
+        {
+            item->setText(column, QString::fromStdU16String(row.Columns[column]));
+            item->setTextAlignment(column, Qt::AlignCenter);
+        }
+    }
+}
+
+bool CConnectDlg::HasRow(int row) const
+{
+    return row >= 0 && row < static_cast<int>(m_rows.Rows.size());
+}
+
+void CConnectDlg::SelectRow(int row)
+{
+    m_list->clearSelection();
+    if (HasRow(row))
+    {
+        QTreeWidgetItem* item = m_list->topLevelItem(row);
+        m_list->setCurrentItem(item);
+        item->setSelected(true);
+    }
+}
+
+void CConnectDlg::CopyCurrentRow()
+{
+    SelectRow(m_nCurrentRow);
+    if (!HasRow(m_nCurrentRow))
+    {
+        return;
+    }
+    const DvrRow& row = m_rows.Rows[m_nCurrentRow];
+    m_result.Name = row.Columns[kColumnName];
+    m_result.Address = row.Columns[kColumnAddress];
+    m_result.Port = row.Columns[kColumnPort];
+    m_result.Channel = RowChannel(row);
+    if (!row.Columns[kColumnUser].empty())
+    {
+        m_result.User = row.Columns[kColumnUser];
+        m_result.Password = row.Password;
+        m_userBox->setEditText(QString::fromStdU16String(m_result.User));
+        if (auto* password = DlgItem<QLineEdit>(IDC_CONNECT_PASSWORD))
+        {
+            password->setText(QString::fromStdU16String(m_result.Password));
+        }
+    }
+}
+
+bool CConnectDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease)
+    {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+        {
+            const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+            OnListClick(index.isValid() ? index.row() : -1);
+        }
+    }
+    return CDialog::eventFilter(watched, event);
+}
+
+void CConnectDlg::OnListClick(int row)
+{
+    // A click beside the rows keeps the previous row, so Connect and Delete
+    // never act on no row while one is still shown selected.
+    if (row >= 0)
+    {
+        m_nCurrentRow = row;
+    }
+    CopyCurrentRow();
+}
+
+void CConnectDlg::OnAdd()
+{
+    CAddDVRDlg dlg(m_messages, this);
+    if (m_runAddDialog(dlg) != QDialog::Accepted || !dlg.IsAccepted())
+    {
+        return;
+    }
+    const DvrEntry entry = dlg.Entry();
+    AddEntry(m_rows, entry, m_messages);
+    m_result.Address = entry.Address;
+    m_result.Port = entry.Port;
+    m_result.Channel = entry.Channel;
+    m_result.User = entry.User;
+    m_result.Password = entry.Password;
+    RefreshList();
+    m_nCurrentRow = static_cast<int>(m_rows.Rows.size()) - 1;
+    SelectRow(m_nCurrentRow);
+}
+
+void CConnectDlg::OnDelete()
+{
+    if (m_rows.Rows.empty())
+    {
+        return;
+    }
+    if (m_messages.Show(LoadString(IDS_CONFIRM_DELETE_DVR), u"", MessageBoxIcon::Exclamation,
+                        MessageBoxButtons::YesNo) != MessageBoxAnswer::Yes)
+    {
+        return;
+    }
+    if (HasRow(m_nCurrentRow))
+    {
+        m_rows.Rows.erase(m_rows.Rows.begin() + m_nCurrentRow);
+    }
+    m_result.Password.clear();
+    UpdateData(false);
+    if (m_nCurrentRow > 0)
+    {
+        --m_nCurrentRow;
+    }
+    else if (!m_rows.Rows.empty())
+    {
+        m_nCurrentRow = 0;
+    }
+    RefreshList();
+    SelectRow(m_nCurrentRow);
+}
+
+void CConnectDlg::OnUserEditChange()
+{
+    QtUserBox userBox(*m_userBox);
+    CheckUserBoxEdit(userBox, m_result.User, m_messages);
+}
+
+void CConnectDlg::OnConnect()
+{
+    UpdateData(true);
+    if (m_rows.Rows.empty())
+    {
+        ShowOk(m_messages, IDS_NO_DVR_CONNECTION);
+        return;
+    }
+    if (m_result.Password.empty())
+    {
+        ShowOk(m_messages, IDS_VERIFY_REQUIRED_FIELDS);
+        return;
+    }
+    CopyCurrentRow();
+    if (!Save())
+    {
+        return;
+    }
+    m_bConnect = true;
+    OnOK();
+}
+
+void CConnectDlg::OnCancelButton()
+{
+    if (Save())
+    {
+        EndDialog(QDialog::Rejected);
+    }
+}
+
+void CConnectDlg::OnClose()
+{
+    if (Save())
+    {
+        CDialog::OnClose();
+    }
+}
+
+bool CConnectDlg::Save()
+{
+    if (SaveDirectory(m_rows, m_directoryFile))
+    {
+        return true;
+    }
+    // The rows stay, so the user can try again or leave without saving.
+    ShowOk(m_messages, IDS_FILE_WRITE_ERROR);
+    return false;
+}
+
+void CConnectDlg::OnSize(int cx, int cy)
+{
+    for (const Placement& p : kPlacements)
+    {
+        MoveDlgItem(p.id, cx - p.right, cy - p.bottom, p.cx, p.cy);
+    }
+    MoveDlgItem(IDC_CONNECT_LIST, 5, 0, cx - 10, cy - 109);
+}

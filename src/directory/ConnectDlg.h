@@ -1,0 +1,63 @@
+#pragma once
+
+#include "directory/AddDVRDlg.h"
+#include "directory/DvrEntry.h"
+#include "directory/DvrRowList.h"
+#include "platform/Dialog.h"
+#include "platform/MessageBox.h"
+
+#include <filesystem>
+#include <functional>
+
+class QComboBox;
+class QTreeWidget;
+
+// "Connect DVR": the directory as a list; the user picks, adds or deletes DVRs
+// and asks to connect. The file is read when the dialog opens and written when
+// it ends through Connect, Cancel or the close request.
+class CConnectDlg : public CDialog
+{
+public:
+    // Runs the Add DVR dialog and returns its modal result; DoModal by default.
+    using AddDialogRunner = std::function<int(CAddDVRDlg&)>;
+
+    CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages, QWidget* parent = nullptr,
+                AddDialogRunner runAddDialog = {});
+
+    // Set only when the dialog ended through Connect; then Result() is the entry to connect to.
+    bool IsConnectRequested() const { return m_bConnect; }
+    const DvrEntry& Result() const { return m_result; }
+    int CurrentRow() const { return m_nCurrentRow; }
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    bool OnInitDialog() override;
+    void OnSize(int cx, int cy) override;
+    void OnClose() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitListColumns();
+    void RefreshList();
+    void SelectRow(int row);
+    void CopyCurrentRow();
+    bool HasRow(int row) const;
+    bool Save();
+
+    void OnListClick(int row);
+    void OnAdd();
+    void OnDelete();
+    void OnConnect();
+    void OnCancelButton();
+    void OnUserEditChange();
+
+    std::filesystem::path m_directoryFile;
+    IMessageBox& m_messages;
+    AddDialogRunner m_runAddDialog;
+    QComboBox* m_userBox = nullptr;
+    QTreeWidget* m_list = nullptr;
+    DvrRowList m_rows;
+    DvrEntry m_result;
+    int m_nCurrentRow = 0;
+    bool m_bConnect = false;
+};

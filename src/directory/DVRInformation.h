@@ -1,0 +1,20 @@
+#pragma once
+
+#include "directory/DvrConnectInfo.h"
+#include "platform/Dialog.h"
+
+// "DVR Information": the connection in use, read-only; the password is never shown.
+class CDVRInformation : public CDialog
+{
+public:
+    explicit CDVRInformation(QWidget* parent = nullptr);
+
+    // Copies the whole record; call before the dialog runs.
+    void SetInfo(const DvrConnectInfo& info);
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    DvrConnectInfo m_info{};
+};
