@@ -51,25 +51,33 @@ DvrStream::~DvrStream()
 
 long DvrStream::Read(uint8_t* out, size_t max)
 {
-    if (m_sent == m_pending.size())
-    {
-        m_pending.clear();
-        m_sent = 0;
-        const long result = Refill();
-        if (result < 0)
-        {
-            return result;
-        }
-    }
-    size_t count = std::min(max, m_pending.size() - m_sent);
     const auto& sizes = m_loginFaults.writeSizes;
-    if (!sizes.empty())
+    // A piece of a chosen size may span packets, as the fault means the body as a whole.
+    const size_t wanted =
+        sizes.empty() ? max : std::min(max, std::max<size_t>(1, sizes[m_pieces++ % sizes.size()]));
+    size_t copied = 0;
+    while (copied < wanted)
     {
-        count = std::min(count, std::max<size_t>(1, sizes[m_pieces++ % sizes.size()]));
+        if (m_sent == m_pending.size())
+        {
+            if (copied > 0 && sizes.empty())
+            {
+                break;
+            }
+            m_pending.clear();
+            m_sent = 0;
+            const long result = Refill();
+            if (result < 0)
+            {
+                return copied > 0 ? static_cast<long>(copied) : result;
+            }
+        }
+        const size_t count = std::min(wanted - copied, m_pending.size() - m_sent);
+        std::memcpy(out + copied, m_pending.data() + m_sent, count);
+        m_sent += count;
+        copied += count;
     }
-    std::memcpy(out, m_pending.data() + m_sent, count);
-    m_sent += count;
-    return static_cast<long>(count);
+    return static_cast<long>(copied);
 }
 
 long DvrStream::Refill()
