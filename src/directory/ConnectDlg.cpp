@@ -94,6 +94,8 @@ void CConnectDlg::InitListColumns()
         header->setTextAlignment(column, Qt::AlignCenter);
     }
     m_list->setHeaderItem(header);
+    // The style's minimum would widen the narrow "CH" column.
+    m_list->header()->setMinimumSectionSize(1);
     for (int column = 0; column < kColumnCount; ++column)
     {
         m_list->setColumnWidth(column, kListColumns[column].width);
@@ -158,16 +160,24 @@ void CConnectDlg::CopyCurrentRow()
 
 bool CConnectDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease)
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    if (watched != m_list->viewport() || !(press || release))
     {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton)
-        {
-            const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-            OnListClick(index.isValid() ? index.row() : -1);
-        }
+        return CDialog::eventFilter(watched, event);
     }
-    return CDialog::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton)
+    {
+        return CDialog::eventFilter(watched, event);
+    }
+    const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+    if (release)
+    {
+        OnListClick(index.isValid() ? index.row() : -1);
+    }
+    // A click beside the rows must not let the view clear the selection.
+    return !index.isValid() || CDialog::eventFilter(watched, event);
 }
 
 void CConnectDlg::OnListClick(int row)
