@@ -1,0 +1,134 @@
+#include "net/CCGIRequest.h"
+
+#include "net/HttpLayer.h"
+#include "net/Protocol.h"
+#include "platform/TextCodec.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+struct CCGIRequest::Transfer
+{
+    std::string url;
+    std::string body; // UTF-8 form text with its terminating zero byte
+    std::atomic<bool> abandoned{false};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false; // guarded by mutex
+};
+
+namespace
+{
+size_t IgnoreAnswer(char*, size_t, size_t, void*)
+{
+    return 0; // the answer is never read: stop at its first byte
+}
+
+int AbortWhenAbandoned(void* transfer, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<CCGIRequest::Transfer*>(transfer)->abandoned ? 1 : 0;
+}
+
+std::u16string FormatBody(uint32_t clientId, uint8_t operationCode,
+                          const std::u16string& commandText, uint32_t channelValue)
+{
+    switch (operationCode)
+    {
+    case OP_SELECT_CHANNEL: return FormatSelectChannelBody(clientId, channelValue);
+    case OP_LOGOUT: return FormatLogoutBody(clientId);
+    case OP_PTZ: return FormatCameraCommandBody(clientId, channelValue, commandText);
+    default: return {};
+    }
+}
+} // namespace
+
+CCGIRequest::CCGIRequest(std::chrono::milliseconds wait) : m_wait(wait)
+{
+}
+
+CCGIRequest::~CCGIRequest() = default;
+
+void CCGIRequest::Execute(const DvrCommand& command)
+{
+    const uint32_t channelValue = command.operationCode == OP_PTZ
+                                      ? ChannelIndexFromMask(command.connection.ChannelMask)
+                                      : command.connection.ChannelMask;
+    Send(FieldText(command.connection.Address), command.connection.Port, command.clientId,
+         static_cast<uint8_t>(command.operationCode), FieldText(command.commandText),
+         channelValue);
+}
+
+bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clientId,
+                       uint8_t operationCode, const std::u16string& commandText,
+                       uint32_t channelValue)
+{
+    const std::u16string body = FormatBody(clientId, operationCode, commandText, channelValue);
+    if (body.empty() || !InitHttpLayer())
+    {
+        return false;
+    }
+    auto transfer = std::make_shared<Transfer>();
+    transfer->url = BuildServerUrl(host, port);
+    transfer->body = ToUtf8(body);
+    transfer->body.push_back('\0');
+
+    std::thread worker;
+    try
+    {
+        worker = std::thread(&CCGIRequest::PostWorker, transfer);
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
+
+    std::unique_lock lock(transfer->mutex);
+    if (transfer->ended.wait_for(lock, m_wait, [&transfer] { return transfer->done; }))
+    {
+        lock.unlock();
+        worker.join();
+        return true;
+    }
+    // The worker keeps its own share of the transfer; it notices and gives up.
+    transfer->abandoned = true;
+    lock.unlock();
+    worker.detach();
+    return false;
+}
+
+void CCGIRequest::PostWorker(std::shared_ptr<Transfer> transfer)
+{
+    if (CURL* curl = curl_easy_init())
+    {
+        curl_slist* headers = nullptr;
+        headers = curl_slist_append(headers, kCommandContentType);
+        headers = curl_slist_append(headers, "Accept:");
+        headers = curl_slist_append(headers, "Expect:");
+        curl_easy_setopt(curl, CURLOPT_URL, transfer->url.c_str());
+        curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, kCommandObject);
+        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, kCommandAgent);
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, transfer->body.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(transfer->body.size()));
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, IgnoreAnswer);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortWhenAbandoned);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_perform(curl);
+        curl_easy_cleanup(curl);
+        curl_slist_free_all(headers);
+    }
+    std::lock_guard lock(transfer->mutex);
+    transfer->done = true;
+    transfer->ended.notify_all();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "net/DvrCommand.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// One command POST to the DVR's CGI program, made on a worker thread while the
+// caller waits a bounded time. Nothing of the answer is read or reported.
+class CCGIRequest
+{
+public:
+    static constexpr std::chrono::milliseconds kDefaultWait{60000};
+
+    explicit CCGIRequest(std::chrono::milliseconds wait = kDefaultWait);
+    ~CCGIRequest();
+
+    CCGIRequest(const CCGIRequest&) = delete;
+    CCGIRequest& operator=(const CCGIRequest&) = delete;
+
+    void Execute(const DvrCommand& command);
+
+    // False when the worker could not be started or did not end in time.
+    bool Send(const std::u16string& host, uint16_t port, uint32_t clientId, uint8_t operationCode,
+              const std::u16string& commandText, uint32_t channelValue);
+
+    // What the worker needs, shared with it: after a time-out the worker may
+    // outlive this request, and it then owns the only share.
+    struct Transfer;
+
+private:
+    static void PostWorker(std::shared_ptr<Transfer> transfer);
+
+    std::chrono::milliseconds m_wait;
+};

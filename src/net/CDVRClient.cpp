@@ -1,0 +1,536 @@
+#include "net/CDVRClient.h"
+
+#include "net/ByteOrder.h"
+#include "net/CCGIRequest.h"
+#include "net/DvrCommand.h"
+#include "net/HttpLayer.h"
+#include "net/PacketParser.h"
+#include "platform/BusyCursor.h"
+#include "platform/MessagePump.h"
+#include "platform/NotifyWindow.h"
+#include "platform/TextCodec.h"
+#include "platform/WindowMessages.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+// The receiver hands the deframer what one read of the original gave it at most.
+constexpr size_t kReadChunk = 512;
+// How often a GUI thread that waits for a receiver looks for events to dispatch.
+constexpr std::chrono::milliseconds kDispatchInterval{10};
+
+size_t NoteResponse(char*, size_t size, size_t count, void* gotResponse)
+{
+    *static_cast<bool*>(gotResponse) = true;
+    return size * count;
+}
+} // namespace
+
+struct CDVRClient::Receiver
+{
+    explicit Receiver(CDVRClient& owner)
+        : client(owner), multi(curl_multi_init()), packet(CPacketParser::kOutputSize)
+    {
+        parser.InitBuffers();
+    }
+
+    ~Receiver()
+    {
+        if (multi != nullptr)
+        {
+            curl_multi_cleanup(multi);
+        }
+    }
+
+    CDVRClient& client;
+    // Started by Start and joined by the GUI thread only.
+    std::thread thread;
+    // Set by the GUI thread (stop, disconnect, superseding Start) or by the receiver itself.
+    std::atomic<bool> stop{false};
+    // Written under the client's m_pauseMutex; the GUI thread waits for them.
+    std::atomic<bool> finished{false};
+    bool held = false;
+    // Created before the thread and freed after it is joined, so the GUI thread
+    // may always wake the receiver through it.
+    CURLM* multi;
+    // Everything below belongs to the receiver thread.
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    bool gotResponse = false;
+    bool gotData = false;
+    bool loggedIn = false;
+    CPacketParser parser;
+    std::vector<uint8_t> packet;
+};
+
+CDVRClient::CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow,
+                       IMessageBox& messageBox, IMessagePump& messagePump,
+                       IBusyCursor& busyCursor, Timeouts timeouts)
+    : m_notifyWindow(notifyWindow), m_messagePump(messagePump), m_busyCursor(busyCursor),
+      m_timeouts(timeouts), m_display(pictureWindow, messageBox)
+{
+    std::memset(&m_connection, 0, sizeof m_connection);
+    std::memset(&m_info, 0, sizeof m_info);
+    InitHttpLayer();
+}
+
+CDVRClient::~CDVRClient()
+{
+    Disconnect();
+    StopReceiver();
+    std::vector<std::shared_ptr<Receiver>> retired;
+    {
+        std::lock_guard lock(m_mutex);
+        retired.swap(m_retired);
+    }
+    for (const auto& receiver : retired)
+    {
+        AskToStop(*receiver);
+        WaitUntilFinished(*receiver);
+    }
+}
+
+void CDVRClient::Start(const DvrConnectInfo& info)
+{
+    m_busyCursor.Begin();
+    auto receiver = std::make_shared<Receiver>(*this);
+    std::shared_ptr<Receiver> previous;
+    {
+        std::lock_guard lock(m_mutex);
+        m_connection = info;
+        previous = std::exchange(m_current, receiver);
+        // Superseded receivers are told to stop but not waited for: one may be
+        // inside a notification whose handler is this very call.
+        std::erase_if(m_retired, [](const std::shared_ptr<Receiver>& old) {
+            if (!old->finished)
+            {
+                return false;
+            }
+            old->thread.join();
+            return true;
+        });
+        if (previous)
+        {
+            m_retired.push_back(previous);
+        }
+        m_bLoggedIn = false;
+    }
+    if (previous)
+    {
+        AskToStop(*previous);
+    }
+    try
+    {
+        receiver->thread = std::thread(&CDVRClient::ReceiverMain, this, receiver);
+    }
+    catch (const std::system_error&)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_current.reset();
+        }
+        m_notifyWindow.SendMessage(WM_DVR_CONNECT_FAILED, 0, 0);
+    }
+}
+
+void CDVRClient::Disconnect()
+{
+    if (!m_bLoggedIn.exchange(false))
+    {
+        return;
+    }
+    m_busyCursor.Begin();
+    {
+        // Marked before the logout goes out: the DVR ends the stream in answer,
+        // and that must not look like a lost connection.
+        std::lock_guard lock(m_mutex);
+        if (m_current)
+        {
+            m_current->stop = true;
+        }
+    }
+    SendCommand(OP_LOGOUT, {});
+    StopReceiver();
+    m_display.Clear();
+    m_busyCursor.End();
+}
+
+void CDVRClient::SelectChannel(int channel)
+{
+    m_busyCursor.Begin();
+    PauseReceiver();
+    {
+        std::lock_guard lock(m_mutex);
+        m_connection.ChannelMask = ChannelMaskFromIndex(channel);
+    }
+    SendCommand(OP_SELECT_CHANNEL, {});
+    ResumeReceiver();
+    m_busyCursor.End();
+}
+
+void CDVRClient::SendPTZRequest(const std::u16string& text)
+{
+    m_busyCursor.Begin();
+    SendCommand(OP_PTZ, text);
+    m_busyCursor.End();
+}
+
+void CDVRClient::SendCommand(uint32_t operationCode, const std::u16string& text)
+{
+    DvrCommand command;
+    std::memset(&command, 0, sizeof command);
+    command.connection = GetConnectInfo();
+    command.clientId = m_nClientId;
+    command.mode = kCommandMode;
+    command.operationCode = operationCode;
+    std::copy_n(text.begin(), std::min<size_t>(text.size(), 5), command.commandText);
+    CCGIRequest(m_timeouts.command).Execute(command);
+}
+
+void CDVRClient::PauseReceiver()
+{
+    std::shared_ptr<Receiver> receiver;
+    {
+        std::lock_guard lock(m_mutex);
+        receiver = m_current;
+    }
+    std::unique_lock lock(m_pauseMutex);
+    ++m_nPauseCount;
+    if (!receiver)
+    {
+        return;
+    }
+    curl_multi_wakeup(receiver->multi);
+    // The receiver may be sending us a notification: keep dispatching until it
+    // is held at its safe point or has ended.
+    while (!receiver->held && !receiver->finished)
+    {
+        lock.unlock();
+        m_messagePump.DispatchPending();
+        lock.lock();
+        m_pauseChanged.wait_for(lock, kDispatchInterval,
+                                [&] { return receiver->held || receiver->finished; });
+    }
+}
+
+void CDVRClient::ResumeReceiver()
+{
+    {
+        std::lock_guard lock(m_pauseMutex);
+        if (m_nPauseCount > 0)
+        {
+            --m_nPauseCount;
+        }
+    }
+    m_pauseChanged.notify_all();
+}
+
+bool CDVRClient::HasChannel(int channel) const
+{
+    std::lock_guard lock(m_mutex);
+    return channel < static_cast<int>(m_info.ChannelCount());
+}
+
+void CDVRClient::RepaintPicture()
+{
+    m_display.Paint();
+}
+
+PictureRect CDVRClient::GetPictureRect()
+{
+    return m_display.GetPictureRect();
+}
+
+DvrConnectInfo CDVRClient::GetConnectInfo() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_connection;
+}
+
+bool CDVRClient::IsCurrent(const Receiver& receiver) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_current.get() == &receiver;
+}
+
+void CDVRClient::AskToStop(Receiver& receiver)
+{
+    {
+        std::lock_guard lock(m_pauseMutex);
+        receiver.stop = true;
+    }
+    m_pauseChanged.notify_all();
+    curl_multi_wakeup(receiver.multi);
+}
+
+void CDVRClient::WaitUntilFinished(Receiver& receiver)
+{
+    std::unique_lock lock(m_pauseMutex);
+    while (!receiver.finished)
+    {
+        lock.unlock();
+        m_messagePump.DispatchPending();
+        lock.lock();
+        m_pauseChanged.wait_for(lock, kDispatchInterval, [&] { return receiver.finished.load(); });
+    }
+    lock.unlock();
+    if (receiver.thread.joinable())
+    {
+        receiver.thread.join();
+    }
+}
+
+void CDVRClient::StopReceiver()
+{
+    std::shared_ptr<Receiver> receiver;
+    {
+        std::lock_guard lock(m_mutex);
+        receiver = std::exchange(m_current, nullptr);
+    }
+    if (receiver)
+    {
+        AskToStop(*receiver);
+        WaitUntilFinished(*receiver);
+    }
+}
+
+void CDVRClient::WaitWhilePaused(Receiver& receiver)
+{
+    std::unique_lock lock(m_pauseMutex);
+    if (m_nPauseCount == 0 || receiver.stop)
+    {
+        return;
+    }
+    receiver.held = true;
+    m_pauseChanged.notify_all();
+    m_pauseChanged.wait(lock, [&] { return m_nPauseCount == 0 || receiver.stop; });
+    receiver.held = false;
+}
+
+void CDVRClient::ReceiverMain(std::shared_ptr<Receiver> receiver)
+{
+    Receiver& r = *receiver;
+    while (!r.stop)
+    {
+        if (!OpenStream(r))
+        {
+            OnConnectionLost(r);
+            break;
+        }
+        const StreamEnd end = ReadStream(r);
+        CloseHandles(r);
+        if (end == StreamEnd::Stopped || r.stop)
+        {
+            break;
+        }
+        // A stream that ends before its login reply is answered by a new login
+        // at once; one that ends after it is a lost connection.
+        if (end == StreamEnd::Closed && !r.loggedIn)
+        {
+            continue;
+        }
+        OnConnectionLost(r);
+        break;
+    }
+    CloseHandles(r);
+    r.parser.FreeBuffers();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_current.get() == &r)
+        {
+            m_bLoggedIn = false;
+        }
+    }
+    {
+        std::lock_guard lock(m_pauseMutex);
+        r.finished = true;
+    }
+    m_pauseChanged.notify_all();
+}
+
+bool CDVRClient::OpenStream(Receiver& r)
+{
+    CloseHandles(r);
+    if (r.multi == nullptr || (r.easy = curl_easy_init()) == nullptr)
+    {
+        return false;
+    }
+    const DvrConnectInfo info = GetConnectInfo();
+    const std::string url = BuildServerUrl(FieldText(info.Address), info.Port);
+    const std::string object = ToUtf8(BuildLoginObject(info));
+    r.headers = curl_slist_append(nullptr, "Accept:");
+    r.gotResponse = false;
+    r.gotData = false;
+    curl_easy_setopt(r.easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(r.easy, CURLOPT_REQUEST_TARGET, object.c_str());
+    curl_easy_setopt(r.easy, CURLOPT_CUSTOMREQUEST, "Get");
+    curl_easy_setopt(r.easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    curl_easy_setopt(r.easy, CURLOPT_USERAGENT, kLoginAgent);
+    curl_easy_setopt(r.easy, CURLOPT_HTTPHEADER, r.headers);
+    curl_easy_setopt(r.easy, CURLOPT_HEADERFUNCTION, NoteResponse);
+    curl_easy_setopt(r.easy, CURLOPT_HEADERDATA, &r.gotResponse);
+    curl_easy_setopt(r.easy, CURLOPT_WRITEFUNCTION, &CDVRClient::OnStreamData);
+    curl_easy_setopt(r.easy, CURLOPT_WRITEDATA, &r);
+    curl_easy_setopt(r.easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(r.easy, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(r.easy, CURLOPT_FRESH_CONNECT, 1L);
+    if (curl_multi_add_handle(r.multi, r.easy) != CURLM_OK)
+    {
+        CloseHandles(r);
+        return false;
+    }
+    return true;
+}
+
+CDVRClient::StreamEnd CDVRClient::ReadStream(Receiver& r)
+{
+    // The watchdog counts only while the receiver waits for the DVR; time held
+    // by a pause is added back.
+    auto deadline = Clock::now() + m_timeouts.watchdog;
+    for (;;)
+    {
+        const auto pausedAt = Clock::now();
+        WaitWhilePaused(r);
+        deadline += Clock::now() - pausedAt;
+        if (r.stop)
+        {
+            return StreamEnd::Stopped;
+        }
+        int running = 0;
+        curl_multi_perform(r.multi, &running);
+        if (r.gotData)
+        {
+            r.gotData = false;
+            deadline = Clock::now() + m_timeouts.watchdog;
+        }
+        if (r.stop)
+        {
+            return StreamEnd::Stopped;
+        }
+        if (running == 0)
+        {
+            return r.gotResponse ? StreamEnd::Closed : StreamEnd::NoResponse;
+        }
+        const auto remaining =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (remaining.count() <= 0)
+        {
+            return StreamEnd::TimedOut;
+        }
+        curl_multi_poll(r.multi, nullptr, 0, static_cast<int>(remaining.count()), nullptr);
+    }
+}
+
+size_t CDVRClient::OnStreamData(char* data, size_t size, size_t count, void* receiver)
+{
+    Receiver& r = *static_cast<Receiver*>(receiver);
+    const size_t total = size * count;
+    for (size_t at = 0; at < total; at += kReadChunk)
+    {
+        r.client.WaitWhilePaused(r);
+        if (r.stop)
+        {
+            return 0; // ends the transfer
+        }
+        const auto n = static_cast<uint32_t>(std::min(kReadChunk, total - at));
+        r.client.ParseChunk(r, reinterpret_cast<const uint8_t*>(data) + at, n);
+    }
+    r.gotData = true;
+    return r.stop ? 0 : total;
+}
+
+void CDVRClient::CloseHandles(Receiver& r)
+{
+    if (r.easy != nullptr)
+    {
+        curl_multi_remove_handle(r.multi, r.easy);
+        curl_easy_cleanup(r.easy);
+        r.easy = nullptr;
+    }
+    if (r.headers != nullptr)
+    {
+        curl_slist_free_all(r.headers);
+        r.headers = nullptr;
+    }
+}
+
+void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
+{
+    const uint8_t* next = bytes;
+    uint32_t n = count;
+    while (!r.stop && r.parser.Feed(r.packet.data(), next, n) == 1)
+    {
+        next = nullptr;
+        n = 0;
+        const uint8_t type = r.packet[0];
+        const uint32_t length = ReadLittleEndian32(&r.packet[1]);
+        const uint8_t* payload = &r.packet[5];
+        switch (type)
+        {
+        case PKT_ERROR:
+        {
+            r.stop = true;
+            if (IsCurrent(r))
+            {
+                // An empty error packet has no code to tell: it reads as code 0.
+                m_notifyWindow.SendMessage(WM_DVR_ERROR, length > 0 ? payload[0] : 0, 0);
+            }
+            return;
+        }
+        case PKT_LOGIN_REPLY:
+        {
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_current.get() != &r || r.stop)
+                {
+                    return;
+                }
+                std::memset(&m_info, 0, sizeof m_info);
+                std::memcpy(m_info.bytes, payload, std::min<size_t>(length, DvrInfoBlock::kSize));
+                // The id is in place before anyone hears of the login, so a
+                // command sent from the notification already carries it.
+                m_nClientId = r.parser.GetClientId();
+                m_bLoggedIn = true;
+                r.loggedIn = true;
+            }
+            m_notifyWindow.SendMessage(WM_DVR_CONNECTED, reinterpret_cast<uintptr_t>(&m_info), 0);
+            break;
+        }
+        case PKT_FRAME:
+        {
+            std::lock_guard lock(m_frameMutex);
+            if (!r.stop)
+            {
+                m_display.OnFramePacket(payload, length);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void CDVRClient::OnConnectionLost(Receiver& r)
+{
+    CloseHandles(r);
+    r.stop = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_current.get() != &r)
+        {
+            return;
+        }
+        m_bLoggedIn = false;
+    }
+    m_notifyWindow.SendMessage(WM_DVR_CONNECT_FAILED, 0, 0);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/CPictureDisplay.h"
+#include "directory/DvrConnectInfo.h"
+#include "net/Protocol.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class IBusyCursor;
+class IMessageBox;
+class IMessagePump;
+class INotifyWindow;
+class IPictureWindow;
+
+// The program always uses 60 seconds; tests shorten them.
+struct DvrClientTimeouts
+{
+    std::chrono::milliseconds watchdog{60000};
+    std::chrono::milliseconds command{60000};
+};
+
+// The viewer's one connection to a DVR: a receiver thread logs in, reads the
+// packet stream and acts on each packet; commands go out as separate POSTs from
+// the GUI thread. Every operation except the receiver's own is for the GUI thread.
+class CDVRClient
+{
+public:
+    using Timeouts = DvrClientTimeouts;
+
+    CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow,
+               IMessageBox& messageBox, IMessagePump& messagePump, IBusyCursor& busyCursor,
+               Timeouts timeouts = {});
+    virtual ~CDVRClient();
+
+    CDVRClient(const CDVRClient&) = delete;
+    CDVRClient& operator=(const CDVRClient&) = delete;
+
+    void Start(const DvrConnectInfo& info);
+    void Disconnect();
+    void SelectChannel(int channel);
+    void SendPTZRequest(const std::u16string& text);
+    void PauseReceiver();
+    void ResumeReceiver();
+    bool HasChannel(int channel) const;
+    void RepaintPicture();
+    PictureRect GetPictureRect();
+
+    bool IsLoggedIn() const { return m_bLoggedIn; }
+    uint32_t GetClientId() const { return m_nClientId; }
+    DvrConnectInfo GetConnectInfo() const;
+    CPictureDisplay& GetPictureDisplay() { return m_display; }
+
+    struct Receiver;
+
+private:
+    enum class StreamEnd
+    {
+        Stopped,     // stop asked for, or an error packet
+        NoResponse,  // the login could not be sent or was never answered
+        Closed,      // the stream ended or a read failed
+        TimedOut,    // the watchdog ran out
+    };
+
+    void ReceiverMain(std::shared_ptr<Receiver> receiver);
+    bool OpenStream(Receiver& receiver);
+    StreamEnd ReadStream(Receiver& receiver);
+    void CloseHandles(Receiver& receiver);
+    void ParseChunk(Receiver& receiver, const uint8_t* bytes, uint32_t count);
+    void OnConnectionLost(Receiver& receiver);
+    void StopReceiver();
+
+    static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
+    bool IsCurrent(const Receiver& receiver) const;
+    void WaitWhilePaused(Receiver& receiver);
+    void AskToStop(Receiver& receiver);
+    void WaitUntilFinished(Receiver& receiver);
+    void SendCommand(uint32_t operationCode, const std::u16string& text);
+
+    INotifyWindow& m_notifyWindow;
+    IMessagePump& m_messagePump;
+    IBusyCursor& m_busyCursor;
+    const Timeouts m_timeouts;
+
+    // Guards m_connection, m_info, m_current and m_retired, written by the GUI
+    // thread (Start, SelectChannel) and by the receiver (login reply).
+    mutable std::mutex m_mutex;
+    DvrConnectInfo m_connection;
+    DvrInfoBlock m_info;
+    std::shared_ptr<Receiver> m_current;
+    // Receivers superseded by a later Start, still ending; joined at destruction.
+    std::vector<std::shared_ptr<Receiver>> m_retired;
+
+    std::atomic<bool> m_bLoggedIn{false};
+    std::atomic<uint32_t> m_nClientId{0};
+
+    // Guards the pause count and every receiver's held flag.
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseChanged;
+    int m_nPauseCount = 0;
+
+    // Held while a receiver hands a frame to the display, so that a superseded
+    // receiver still decoding never overlaps the new one.
+    std::mutex m_frameMutex;
+    CPictureDisplay m_display;
+};

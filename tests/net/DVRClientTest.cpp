@@ -1,0 +1,345 @@
+#include "net/CDVRClient.h"
+
+#include "DvrSimulator.h"
+#include "GuiThreadFake.h"
+#include "platform/TextCodec.h"
+#include "platform/WindowMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+constexpr auto kBound = 20s;
+
+DvrSimSettings SmallPictures()
+{
+    DvrSimSettings settings;
+    settings.channelCount = 8;
+    for (auto& size : settings.sizes)
+    {
+        size = {64, 48};
+    }
+    settings.framesPerSecond = 40;
+    return settings;
+}
+
+std::string Header(const DvrRequestRecord& request, const std::string& name)
+{
+    for (const auto& [key, value] : request.headers)
+    {
+        if (std::equal(key.begin(), key.end(), name.begin(), name.end(),
+                       [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        {
+            return value;
+        }
+    }
+    return "<none>";
+}
+
+std::vector<DvrRequestRecord> RequestsWith(const DvrSimulator& dvr, const std::string& method)
+{
+    std::vector<DvrRequestRecord> found;
+    for (const auto& request : dvr.GetRequests())
+    {
+        if (request.method == method)
+        {
+            found.push_back(request);
+        }
+    }
+    return found;
+}
+
+DvrMisbehaviour With(bool DvrMisbehaviour::*fault)
+{
+    DvrMisbehaviour misbehaviour;
+    misbehaviour.*fault = true;
+    return misbehaviour;
+}
+
+std::string Body(const std::string& text)
+{
+    return text + std::string(1, '\0');
+}
+
+class DVRClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dvr.SetRequestObserver([this](const DvrRequestRecord&) { gui.Poke(); });
+        ASSERT_TRUE(dvr.Start()) << dvr.GetLastError();
+    }
+
+    DvrConnectInfo Info(int channel = 0, std::u16string_view password = u"1234") const
+    {
+        const auto port = FromAscii(std::to_string(dvr.GetPort()));
+        return MakeConnectInfo(u"Sim", u"127.0.0.1", port, channel, u"ADMIN", password);
+    }
+
+    std::unique_ptr<CDVRClient> MakeClient(CDVRClient::Timeouts timeouts = {5s, 5s})
+    {
+        return std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, timeouts);
+    }
+
+    bool WaitForRepaints(int count)
+    {
+        return gui.WaitFor([&](const auto&) { return window.repaints >= count; }, kBound);
+    }
+
+    GuiThreadFake gui;
+    DvrSimulator dvr{SmallPictures()};
+    FakePictureWindow window{gui};
+    FakeMessageBox boxes;
+    FakeBusyCursor cursor;
+};
+} // namespace
+
+TEST_F(DVRClientTest, LogsInShowsFramesAndLogsOutWithExactRequests)
+{
+    auto client = MakeClient();
+    client->Start(Info(1));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    EXPECT_TRUE(client->IsLoggedIn());
+    EXPECT_TRUE(client->HasChannel(7));
+    EXPECT_FALSE(client->HasChannel(8));
+    EXPECT_NE(client->GetClientId(), 0u);
+    ASSERT_TRUE(WaitForRepaints(3));
+    EXPECT_TRUE(client->GetPictureDisplay().PaintCommitted([](const auto&, const auto&) {}));
+
+    const uint32_t clientId = client->GetClientId();
+    client->Disconnect();
+    EXPECT_FALSE(client->IsLoggedIn());
+    EXPECT_FALSE(client->GetPictureDisplay().PaintCommitted([](const auto&, const auto&) {}));
+    EXPECT_EQ(cursor.depth, 1); // Start's busy cursor is the main frame's to end
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    const auto logins = RequestsWith(dvr, "Get");
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(logins[0].target, "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=2");
+    EXPECT_EQ(logins[0].version, "HTTP/1.0");
+    EXPECT_EQ(Header(logins[0], "User-Agent"), "Palmeye");
+    EXPECT_EQ(Header(logins[0], "Accept"), "<none>");
+    EXPECT_TRUE(logins[0].body.empty());
+
+    ASSERT_TRUE(dvr.WaitForRequests(2, kBound));
+    const auto posts = RequestsWith(dvr, "POST");
+    ASSERT_EQ(posts.size(), 1u);
+    const std::string body = Body("MODE=5&CID=" + std::to_string(clientId) + "&OP=5");
+    EXPECT_EQ(posts[0].target, "/cgi-bin/webapp.cgi?");
+    EXPECT_EQ(posts[0].version, "HTTP/1.0");
+    EXPECT_EQ(posts[0].body, body);
+    EXPECT_EQ(Header(posts[0], "User-Agent"), "DODIZERARAZ");
+    EXPECT_EQ(Header(posts[0], "Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(Header(posts[0], "Content-Length"), std::to_string(body.size()));
+    EXPECT_EQ(Header(posts[0], "Accept"), "<none>");
+    EXPECT_TRUE(dvr.WaitForClientCount(0, kBound));
+}
+
+TEST_F(DVRClientTest, WrongPasswordReportsTheCodeAndNeverLogsIn)
+{
+    auto client = MakeClient();
+    client->Start(Info(0, u"9999"));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_ERROR, 1, kBound));
+    const auto handled = gui.Handled();
+    ASSERT_EQ(handled.size(), 1u);
+    EXPECT_EQ(handled[0].wParam, 2u);
+    EXPECT_FALSE(client->IsLoggedIn());
+    EXPECT_EQ(window.repaints, 0);
+    client.reset();
+    EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
+    EXPECT_EQ(RequestsWith(dvr, "POST").size(), 0u); // never logged in: no logout
+}
+
+TEST_F(DVRClientTest, StreamThatEndsBeforeTheLoginReplyIsAnsweredByANewLoginAtOnce)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::closeBeforePackets));
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(dvr.WaitForRequests(4, kBound));
+    // Commands made meanwhile carry client id 0 and the new channel, and so
+    // does the next login.
+    client->SelectChannel(5);
+    client->SendPTZRequest(u"5S2");
+    const size_t before = RequestsWith(dvr, "Get").size();
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return RequestsWith(dvr, "Get").size() > before + 1; }, kBound));
+    client.reset();
+
+    const auto posts = RequestsWith(dvr, "POST");
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[0].body, Body("MODE=5&CID=0&OP=3&CH=20"));
+    EXPECT_EQ(posts[1].body, Body("MODE=5&CID=0&OP=7&CH=5&LEN=1&REQ=5S2"));
+    EXPECT_EQ(RequestsWith(dvr, "Get").back().target,
+              "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=20");
+    EXPECT_EQ(gui.Handled().size(), 0u);
+}
+
+TEST_F(DVRClientTest, StreamThatEndsAfterTheLoginReplyIsALostConnection)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::closeAfterLogin));
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound));
+    EXPECT_FALSE(client->IsLoggedIn());
+    client.reset();
+    const auto handled = gui.Handled();
+    ASSERT_EQ(handled.size(), 2u);
+    EXPECT_EQ(handled[0].message, WM_DVR_CONNECTED);
+    EXPECT_EQ(handled[1].message, WM_DVR_CONNECT_FAILED);
+    EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
+}
+
+TEST_F(DVRClientTest, SilentDvrTripsTheWatchdogOnceButNotWhilePaused)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::silentAfterLogin));
+    auto client = MakeClient({500ms, 5s});
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    client->PauseReceiver();
+    EXPECT_FALSE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, 1500ms));
+    client->ResumeReceiver();
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound));
+    EXPECT_FALSE(client->IsLoggedIn());
+    client.reset();
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 1u);
+    EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
+}
+
+TEST_F(DVRClientTest, UnreachablePortIsAFailedConnection)
+{
+    const auto info = Info(0);
+    dvr.Stop();
+    auto client = MakeClient();
+    client->Start(info);
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound));
+    client.reset();
+    EXPECT_EQ(gui.Handled().size(), 1u);
+}
+
+TEST_F(DVRClientTest, ChannelSwitchAndCameraCommandBodies)
+{
+    auto client = MakeClient();
+    client->Start(Info(2));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    const std::string cid = std::to_string(client->GetClientId());
+    client->SendPTZRequest(u"5S2");
+    client->SelectChannel(5);
+    client->SendPTZRequest(u"8");
+    ASSERT_TRUE(dvr.WaitForRequests(4, kBound));
+    EXPECT_EQ(client->GetConnectInfo().ChannelMask, 0x20u);
+    const auto posts = RequestsWith(dvr, "POST");
+    ASSERT_EQ(posts.size(), 3u);
+    EXPECT_EQ(posts[0].body, Body("MODE=5&CID=" + cid + "&OP=7&CH=2&LEN=1&REQ=5S2"));
+    EXPECT_EQ(posts[1].body, Body("MODE=5&CID=" + cid + "&OP=3&CH=20"));
+    EXPECT_EQ(posts[2].body, Body("MODE=5&CID=" + cid + "&OP=7&CH=5&LEN=1&REQ=8"));
+    // The stream goes on after the switch.
+    const int seen = window.repaints;
+    EXPECT_TRUE(WaitForRepaints(seen + 3));
+    EXPECT_TRUE(client->IsLoggedIn());
+}
+
+TEST_F(DVRClientTest, DisconnectWhileTheReceiverWaitsOnANotificationDoesNotDeadlock)
+{
+    auto client = MakeClient();
+    client->Start(Info(0));
+    // The receiver is now blocked sending WM_DVR_CONNECTED to a GUI thread that
+    // is busy elsewhere.
+    ASSERT_TRUE(gui.WaitForPendingSend(kBound));
+    ASSERT_TRUE(client->IsLoggedIn());
+    client->Disconnect();
+    EXPECT_FALSE(client->IsLoggedIn());
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECTED), 1u);
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
+    EXPECT_EQ(RequestsWith(dvr, "POST").size(), 1u);
+    EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
+}
+
+TEST_F(DVRClientTest, DisconnectWhileConnectingDoesNothing)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::closeBeforePackets));
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(dvr.WaitForRequests(2, kBound));
+    client->Disconnect();
+    const size_t before = dvr.GetRequests().size();
+    EXPECT_TRUE(dvr.WaitForRequests(before + 2, kBound)); // still logging in
+    EXPECT_TRUE(RequestsWith(dvr, "POST").empty());
+}
+
+TEST_F(DVRClientTest, StartFromInsideTheFailureNotificationSupersedesTheOldReceiver)
+{
+    DvrSimulator broken(SmallPictures());
+    broken.SetMisbehaviour(With(&DvrMisbehaviour::closeAfterLogin));
+    ASSERT_TRUE(broken.Start());
+    auto client = MakeClient();
+    int restarts = 0;
+    gui.onMessage = [&](const GuiThreadFake::Message& message) {
+        // What the main frame's automatic retry does, but aimed at a good DVR.
+        if (message.message == WM_DVR_CONNECT_FAILED && restarts++ == 0)
+        {
+            client->Start(Info(0));
+        }
+    };
+    auto info = Info(0);
+    info.Port = broken.GetPort();
+    client->Start(info);
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 2, kBound));
+    const int seen = window.repaints;
+    ASSERT_TRUE(WaitForRepaints(seen + 5));
+    // The old receiver has long returned from its notification; it must not
+    // have ended the new connection on its way out.
+    EXPECT_TRUE(client->IsLoggedIn());
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 1u);
+    client->Disconnect();
+    EXPECT_EQ(RequestsWith(dvr, "POST").size(), 1u);
+}
+
+TEST_F(DVRClientTest, StartWhileAnEarlierReceiverIsStillConnectingReplacesIt)
+{
+    DvrSimulator closing(SmallPictures());
+    closing.SetMisbehaviour(With(&DvrMisbehaviour::closeBeforePackets));
+    ASSERT_TRUE(closing.Start());
+    auto client = MakeClient();
+    auto info = Info(0);
+    info.Port = closing.GetPort();
+    client->Start(info);
+    ASSERT_TRUE(closing.WaitForRequests(2, kBound));
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    EXPECT_TRUE(client->IsLoggedIn());
+    client.reset();
+    EXPECT_EQ(gui.Handled().size(), 1u);
+}
+
+TEST_F(DVRClientTest, DamagedStreamStillShowsTheFramesAroundTheDamage)
+{
+    DvrMisbehaviour damage;
+    damage.writeSizes = {1, 7, 300, 511, 2};
+    damage.junkBytes = 13;
+    dvr.SetMisbehaviour(damage);
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    ASSERT_TRUE(WaitForRepaints(5));
+    client->Disconnect();
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(DVRClientTest, PauseHoldsFramesUntilResumed)
+{
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    ASSERT_TRUE(WaitForRepaints(1));
+    client->PauseReceiver();
+    const int held = window.repaints;
+    // Frames keep arriving at the DVR's rate; none may be painted meanwhile.
+    EXPECT_FALSE(gui.WaitFor([&](const auto&) { return window.repaints != held; }, 300ms));
+    client->ResumeReceiver();
+    EXPECT_TRUE(WaitForRepaints(held + 2));
+    client->Disconnect();
+}

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "platform/BusyCursor.h"
+#include "platform/MessageBox.h"
+#include "platform/MessagePump.h"
+#include "platform/NotifyWindow.h"
+#include "platform/PictureWindow.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Stands in for the GUI thread the way Qt does it: a message sent from another
+// thread waits until the GUI thread dispatches it; one sent on the GUI thread is
+// handled at once. The test's own thread is the GUI thread.
+class GuiThreadFake : public INotifyWindow, public IMessagePump
+{
+public:
+    struct Message
+    {
+        unsigned message;
+        uintptr_t wParam;
+    };
+
+    intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t) override
+    {
+        if (std::this_thread::get_id() == m_guiThread)
+        {
+            Handle({message, wParam});
+            return 0;
+        }
+        Pending pending{{message, wParam}};
+        std::unique_lock lock(m_mutex);
+        m_pending.push_back(&pending);
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return pending.done; });
+        return 0;
+    }
+
+    void DispatchPending() override
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_pending.empty())
+        {
+            Pending* pending = m_pending.front();
+            m_pending.pop_front();
+            lock.unlock();
+            Handle(pending->message);
+            lock.lock();
+            pending->done = true;
+            m_changed.notify_all();
+        }
+    }
+
+    // Dispatches until the handled messages satisfy the condition, or the bound runs out.
+    bool WaitFor(const std::function<bool(const std::vector<Message>&)>& condition,
+                 std::chrono::milliseconds bound = std::chrono::seconds(20))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        for (;;)
+        {
+            DispatchPending();
+            {
+                std::unique_lock lock(m_mutex);
+                if (condition(m_handled))
+                {
+                    return true;
+                }
+                const unsigned pokes = m_pokes;
+                if (!m_changed.wait_until(lock, deadline,
+                                          [&] { return !m_pending.empty() || m_pokes != pokes; }))
+                {
+                    return condition(m_handled);
+                }
+            }
+        }
+    }
+
+    // Something a waiting condition may depend on has changed.
+    void Poke()
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_pokes;
+        m_changed.notify_all();
+    }
+
+    // Waits, without dispatching, until another thread is blocked sending a message.
+    bool WaitForPendingSend(std::chrono::milliseconds bound = std::chrono::seconds(20))
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, bound, [&] { return !m_pending.empty(); });
+    }
+
+    bool WaitForCount(unsigned message, size_t count,
+                      std::chrono::milliseconds bound = std::chrono::seconds(20))
+    {
+        return WaitFor([&](const std::vector<Message>& handled) { return Count(handled, message) >= count; },
+                       bound);
+    }
+
+    size_t Count(unsigned message)
+    {
+        std::lock_guard lock(m_mutex);
+        return Count(m_handled, message);
+    }
+
+    std::vector<Message> Handled()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_handled;
+    }
+
+    // Runs on the GUI thread for every message, after it is recorded.
+    std::function<void(const Message&)> onMessage;
+
+private:
+    struct Pending
+    {
+        Message message;
+        bool done = false;
+    };
+
+    static size_t Count(const std::vector<Message>& handled, unsigned message)
+    {
+        size_t n = 0;
+        for (const auto& m : handled)
+        {
+            n += m.message == message ? 1 : 0;
+        }
+        return n;
+    }
+
+    void Handle(const Message& message)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_handled.push_back(message);
+        }
+        if (onMessage)
+        {
+            onMessage(message);
+        }
+    }
+
+    const std::thread::id m_guiThread = std::this_thread::get_id();
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Pending*> m_pending;
+    std::vector<Message> m_handled;
+    unsigned m_pokes = 0;
+};
+
+class FakePictureWindow : public IPictureWindow
+{
+public:
+    explicit FakePictureWindow(GuiThreadFake& gui) : m_gui(gui) {}
+
+    bool Exists() const override { return true; }
+    int ClientWidth() const override { return 320; }
+    int ClientHeight() const override { return 240; }
+    void RepaintNow() override
+    {
+        ++repaints;
+        m_gui.Poke();
+    }
+
+    std::atomic<int> repaints{0};
+
+private:
+    GuiThreadFake& m_gui;
+};
+
+class FakeMessageBox : public IMessageBox
+{
+public:
+    MessageBoxAnswer Show(const std::u16string& text, const std::u16string& caption,
+                          MessageBoxIcon, MessageBoxButtons) override
+    {
+        std::lock_guard lock(mutex);
+        shown.push_back(caption + u": " + text);
+        return MessageBoxAnswer::Ok;
+    }
+
+    std::mutex mutex;
+    std::vector<std::u16string> shown;
+};
+
+class FakeBusyCursor : public IBusyCursor
+{
+public:
+    void Begin() override { ++depth; }
+    void End() override { --depth; }
+
+    std::atomic<int> depth{0};
+};
