@@ -108,7 +108,8 @@ public:
             }
             if (run.run_type == Run::RT_Iteration)
             {
-                m_nsPerFrame[run.run_name.function_name] = run.real_accumulated_time * 1e9 / run.iterations;
+                m_nsPerFrame[run.run_name.function_name] =
+                    run.real_accumulated_time * 1e9 / run.iterations;
             }
             else if (run.aggregate_name == "median")
             {

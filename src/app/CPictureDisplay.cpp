@@ -88,7 +88,8 @@ void CPictureDisplay::Clear()
     m_bHasPicture = false;
 }
 
-bool CPictureDisplay::PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+bool CPictureDisplay::PaintCommitted(
+    const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
     std::lock_guard<std::mutex> lock(m_pictureLock);
     if (!m_bHasPicture || !m_decoder.HasPicture())

@@ -59,7 +59,8 @@ public:
         uint8_t* even = m_bits + static_cast<size_t>(row) * m_stride;
         if (row < m_lastPairRow)
         {
-            AverageRows(even, even + 2 * static_cast<size_t>(m_stride), even + m_stride, m_rowBytes);
+            AverageRows(even, even + 2 * static_cast<size_t>(m_stride), even + m_stride,
+                        m_rowBytes);
         }
         else
         {
@@ -158,7 +159,8 @@ bool CJpegDecoder::Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data
     while (cinfo->output_scanline < cinfo->output_height)
     {
         // Bottom-up: the picture's top row goes last in memory.
-        const auto rowIndex = static_cast<int32_t>(decoded.height - 1 - static_cast<int32_t>(cinfo->output_scanline));
+        const auto rowIndex =
+            static_cast<int32_t>(decoded.height - 1 - static_cast<int32_t>(cinfo->output_scanline));
         uint8_t* row = bits + static_cast<size_t>(rowIndex) * decoded.stride;
         JSAMPROW target = row;
         if (jpeg_read_scanlines(cinfo, converted ? &target : scratch, 1) != 1)
@@ -196,7 +198,8 @@ void CJpegDecoder::Commit(const Decoded& decoded)
     m_bmih.biPlanes = 1;
     m_bmih.biBitCount = 24;
     m_bmih.biCompression = 0;
-    m_bmih.biSizeImage = static_cast<uint32_t>(decoded.width) * static_cast<uint32_t>(decoded.height) * 3;
+    m_bmih.biSizeImage =
+        static_cast<uint32_t>(decoded.width) * static_cast<uint32_t>(decoded.height) * 3;
     m_pBits = m_buffers.GetPadded();
 }
 

@@ -48,7 +48,8 @@ private:
         uint32_t stride;
     };
 
-    bool Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length, Decoded& decoded);
+    bool Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length,
+                    Decoded& decoded);
     void Commit(const Decoded& decoded);
 
     IMessageBox& m_messageBox;

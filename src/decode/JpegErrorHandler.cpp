@@ -12,7 +12,8 @@ void ShowFatalError(j_common_ptr cinfo, IMessageBox& messageBox)
 {
     char message[JMSG_LENGTH_MAX] = {};
     (*cinfo->err->format_message)(cinfo, message);
-    messageBox.Show(FromUtf8(message), kFatalErrorCaption, MessageBoxIcon::Error, MessageBoxButtons::Ok);
+    messageBox.Show(FromUtf8(message), kFatalErrorCaption, MessageBoxIcon::Error,
+                    MessageBoxButtons::Ok);
 }
 
 void ErrorExit(j_common_ptr cinfo)

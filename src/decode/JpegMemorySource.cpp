@@ -37,18 +37,15 @@ void SkipInputData(j_decompress_ptr cinfo, long count)
     pub.bytes_in_buffer -= bytes;
 }
 
-void TermSource(j_decompress_ptr)
-{
-}
+void TermSource(j_decompress_ptr) {}
 } // namespace
 
 void SetJpegMemorySource(j_decompress_ptr cinfo, const uint8_t* data, size_t length)
 {
     if (cinfo->src == nullptr)
     {
-        cinfo->src = static_cast<jpeg_source_mgr*>(
-            (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT,
-                                       sizeof(JpegMemorySource)));
+        cinfo->src = static_cast<jpeg_source_mgr*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegMemorySource)));
     }
     JpegMemorySource* source = SourceOf(cinfo);
     source->pub.init_source = InitSource;

@@ -18,9 +18,10 @@ namespace
 {
 std::vector<uint8_t> SolidJpeg(int width, int height, uint8_t red, uint8_t green, uint8_t blue)
 {
-    return EncodeTestJpeg({width, height, 3, false, 95}, [=](int, int, int c) {
-        return c == 0 ? red : c == 1 ? green : blue;
-    });
+    return EncodeTestJpeg({width, height, 3, false, 95},
+                          [=](int, int, int c) { return c == 0   ? red
+                                                        : c == 1 ? green
+                                                                 : blue; });
 }
 
 // Header first, then the JPEG at offset 80 + data length - image length.
@@ -60,12 +61,15 @@ protected:
 
     bool PaintOnce(Painted& painted)
     {
-        return m_display.PaintCommitted([&](const CJpegDecoder& picture, const PictureRect& placement) {
-            painted.width = picture.GetWidth();
-            painted.height = picture.GetHeight();
-            painted.placement = placement;
-            painted.firstRow.assign(picture.GetBits(), picture.GetBits() + picture.GetWidth() * 3);
-        });
+        return m_display.PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect& placement)
+            {
+                painted.width = picture.GetWidth();
+                painted.height = picture.GetHeight();
+                painted.placement = placement;
+                painted.firstRow.assign(picture.GetBits(),
+                                        picture.GetBits() + picture.GetWidth() * 3);
+            });
     }
 
     FakePictureWindow m_window;
@@ -91,7 +95,8 @@ TEST_F(PictureDisplayTest, PacketsWithNothingToShowAreIgnored)
         {"kind 0", FramePacket({.kind = 0}, m_frame)},
         {"display selector 0", FramePacket({.displaySelector = 0}, m_frame)},
         {"display selector 3", FramePacket({.displaySelector = 3}, m_frame)},
-        {"picture starts at the payload's end", FramePacket({.dataLength = frameLength, .imageLength = 0}, m_frame)},
+        {"picture starts at the payload's end",
+         FramePacket({.dataLength = frameLength, .imageLength = 0}, m_frame)},
         {"picture offset wraps around", FramePacket({.dataLength = 0, .imageLength = 81}, m_frame)},
     };
     Case badMagic{"bad magic", good};
@@ -183,7 +188,8 @@ TEST_F(PictureDisplayTest, LogoNeedsNoPictureInThePacket)
 TEST_F(PictureDisplayTest, EmbeddedLogoIsTheResourceFile)
 {
     std::ifstream in(std::string(QUILLON_SOURCE_DIR) + "/src/res/logo.jpg", std::ios::binary);
-    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(std::vector<uint8_t>(kLogoJpeg, kLogoJpeg + kLogoJpegLength), file);
 }
@@ -286,28 +292,34 @@ TEST_F(PictureDisplayTest, PaintNeverSeesAPictureBeingReplaced)
     const std::vector<uint8_t> red = FramePacket({}, SolidJpeg(320, 240, 255, 0, 0));
     const std::vector<uint8_t> blue = FramePacket({}, SolidJpeg(704, 240, 0, 0, 255));
     std::atomic<bool> done{false};
-    std::thread receiver([&] {
-        for (int i = 0; i < 200; ++i)
+    std::thread receiver(
+        [&]
         {
-            Send(i % 2 == 0 ? red : blue);
-        }
-        done = true;
-    });
+            for (int i = 0; i < 200; ++i)
+            {
+                Send(i % 2 == 0 ? red : blue);
+            }
+            done = true;
+        });
     int paints = 0;
     bool consistent = true;
     while (!done || paints == 0)
     {
-        m_display.PaintCommitted([&](const CJpegDecoder& picture, const PictureRect& placement) {
-            ++paints;
-            const int32_t width = picture.GetWidth();
-            const uint8_t* last = picture.GetBits() + static_cast<size_t>(picture.GetHeight() - 1) * picture.GetStride() +
-                                  static_cast<size_t>(width - 1) * 3;
-            const bool isRed = width == 320 && picture.GetHeight() == 240 && last[2] > 200 && last[0] < 50 &&
-                               placement.bottom - placement.top == 180;
-            const bool isBlue = width == 704 && picture.GetHeight() == 240 && last[0] > 200 && last[2] < 50 &&
-                                placement.bottom - placement.top == 162;
-            consistent = consistent && (isRed || isBlue);
-        });
+        m_display.PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect& placement)
+            {
+                ++paints;
+                const int32_t width = picture.GetWidth();
+                const uint8_t* last =
+                    picture.GetBits() +
+                    static_cast<size_t>(picture.GetHeight() - 1) * picture.GetStride() +
+                    static_cast<size_t>(width - 1) * 3;
+                const bool isRed = width == 320 && picture.GetHeight() == 240 && last[2] > 200 &&
+                                   last[0] < 50 && placement.bottom - placement.top == 180;
+                const bool isBlue = width == 704 && picture.GetHeight() == 240 && last[0] > 200 &&
+                                    last[2] < 50 && placement.bottom - placement.top == 162;
+                consistent = consistent && (isRed || isBlue);
+            });
     }
     receiver.join();
     EXPECT_TRUE(consistent);

@@ -92,7 +92,8 @@ bool DecodeGreyWithDjpeg(const std::string& path, ReferencePicture& picture)
 void ReferenceDeinterlace(ReferencePicture& picture)
 {
     const size_t rowBytes = static_cast<size_t>(picture.width) * 3;
-    auto row = [&](int index) { return picture.bits.data() + static_cast<size_t>(index) * picture.stride; };
+    auto row = [&](int index)
+    { return picture.bits.data() + static_cast<size_t>(index) * picture.stride; };
     const int n = picture.height / 2 - 1;
     for (int k = 0; k < n; ++k)
     {

@@ -28,8 +28,9 @@ testing::AssertionResult SamePixels(const CJpegDecoder& decoder, const Reference
 {
     if (decoder.GetWidth() != reference.width || decoder.GetHeight() != reference.height)
     {
-        return testing::AssertionFailure() << "size " << decoder.GetWidth() << "x" << decoder.GetHeight()
-                                           << " instead of " << reference.width << "x" << reference.height;
+        return testing::AssertionFailure()
+               << "size " << decoder.GetWidth() << "x" << decoder.GetHeight() << " instead of "
+               << reference.width << "x" << reference.height;
     }
     const size_t rowBytes = static_cast<size_t>(reference.width) * 3;
     for (int32_t y = 0; y < reference.height; ++y)
@@ -40,8 +41,9 @@ testing::AssertionResult SamePixels(const CJpegDecoder& decoder, const Reference
         {
             if (actual[i] != expected[i])
             {
-                return testing::AssertionFailure() << "row " << y << " byte " << i << ": " << int(actual[i])
-                                                   << " instead of " << int(expected[i]);
+                return testing::AssertionFailure()
+                       << "row " << y << " byte " << i << ": " << int(actual[i]) << " instead of "
+                       << int(expected[i]);
             }
         }
     }
@@ -50,7 +52,8 @@ testing::AssertionResult SamePixels(const CJpegDecoder& decoder, const Reference
 
 std::vector<uint8_t> CopyOfPicture(const CJpegDecoder& decoder)
 {
-    return {decoder.GetBits(), decoder.GetBits() + static_cast<size_t>(decoder.GetStride()) * decoder.GetHeight()};
+    return {decoder.GetBits(),
+            decoder.GetBits() + static_cast<size_t>(decoder.GetStride()) * decoder.GetHeight()};
 }
 
 class JpegDecoderTest : public testing::Test
@@ -210,7 +213,8 @@ TEST_F(JpegDecoderTest, GreyscaleGivesThreeEqualBytesPerPixel)
     for (int y = 0; y < 21; ++y)
     {
         // Bottom-up against djpeg's top-down grey samples.
-        const uint8_t* row = m_decoder.GetBits() + static_cast<size_t>(20 - y) * m_decoder.GetStride();
+        const uint8_t* row =
+            m_decoder.GetBits() + static_cast<size_t>(20 - y) * m_decoder.GetStride();
         for (int x = 0; x < 37; ++x)
         {
             const uint8_t expected = grey.bits[static_cast<size_t>(y) * 37 + x];
@@ -222,7 +226,8 @@ TEST_F(JpegDecoderTest, GreyscaleGivesThreeEqualBytesPerPixel)
 }
 
 // One decoder for all sizes, so buffers are reused and replaced between them.
-TEST_F(JpegDecoderTest, SyntheticPicturesMatchDjpegWithDeinterlacingFromSevenHundredFourByFourEighty)
+TEST_F(JpegDecoderTest,
+       SyntheticPicturesMatchDjpegWithDeinterlacingFromSevenHundredFourByFourEighty)
 {
     struct Case
     {
@@ -233,16 +238,19 @@ TEST_F(JpegDecoderTest, SyntheticPicturesMatchDjpegWithDeinterlacingFromSevenHun
         bool deinterlaced;
     };
     const Case cases[] = {
-        {3, 2, false, 12, false},        {4, 2, false, 12, false},      {1, 1, false, 4, false},
-        {704, 240, false, 2112, false},  {640, 480, false, 1920, false}, {703, 480, false, 2112, false},
-        {704, 479, false, 2112, false},  {704, 480, false, 2112, true},  {705, 481, false, 2116, true},
-        {1280, 720, true, 3840, true},   {3, 2, true, 12, false},        {704, 480, true, 2112, true},
+        {3, 2, false, 12, false},       {4, 2, false, 12, false},
+        {1, 1, false, 4, false},        {704, 240, false, 2112, false},
+        {640, 480, false, 1920, false}, {703, 480, false, 2112, false},
+        {704, 479, false, 2112, false}, {704, 480, false, 2112, true},
+        {705, 481, false, 2116, true},  {1280, 720, true, 3840, true},
+        {3, 2, true, 12, false},        {704, 480, true, 2112, true},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) +
                      (c.progressive ? " progressive" : ""));
-        const std::vector<uint8_t> jpeg = EncodeTestJpeg({c.width, c.height, 3, c.progressive, 90}, PatternSample);
+        const std::vector<uint8_t> jpeg =
+            EncodeTestJpeg({c.width, c.height, 3, c.progressive, 90}, PatternSample);
         const std::string path = WriteTempFile(jpeg);
         ReferencePicture reference;
         ASSERT_TRUE(DecodeWithDjpeg(path, reference));
@@ -264,7 +272,8 @@ TEST_F(JpegDecoderTest, PicturesOverTheSizeLimitAreDroppedWithoutABox)
     for (const auto& [width, height] : {std::pair{7681, 8}, std::pair{8, 4321}})
     {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        const std::vector<uint8_t> jpeg = EncodeTestJpeg({width, height, 1, false, 50}, PatternSample);
+        const std::vector<uint8_t> jpeg =
+            EncodeTestJpeg({width, height, 1, false, 50}, PatternSample);
         EXPECT_FALSE(m_decoder.Decode(jpeg.data(), jpeg.size()));
         ExpectPreviousPictureWhole();
     }
@@ -276,9 +285,11 @@ TEST_F(JpegDecoderTest, PicturesOverTheSizeLimitAreDroppedWithoutABox)
 
 TEST_F(JpegDecoderTest, FourComponentPicturesGetAFixedFill)
 {
-    auto decodeCmyk = [&](int seed) {
-        const std::vector<uint8_t> jpeg = EncodeTestJpeg(
-            {9, 5, 4, false, 90}, [seed](int x, int y, int c) { return PatternSample(x + seed, y, c); });
+    auto decodeCmyk = [&](int seed)
+    {
+        const std::vector<uint8_t> jpeg =
+            EncodeTestJpeg({9, 5, 4, false, 90},
+                           [seed](int x, int y, int c) { return PatternSample(x + seed, y, c); });
         EXPECT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
         EXPECT_EQ(m_decoder.GetWidth(), 9);
         EXPECT_EQ(m_decoder.GetHeight(), 5);
@@ -286,7 +297,8 @@ TEST_F(JpegDecoderTest, FourComponentPicturesGetAFixedFill)
         std::vector<uint8_t> pixels;
         for (int y = 0; y < 5; ++y)
         {
-            const uint8_t* row = m_decoder.GetBits() + static_cast<size_t>(y) * m_decoder.GetStride();
+            const uint8_t* row =
+                m_decoder.GetBits() + static_cast<size_t>(y) * m_decoder.GetStride();
             pixels.insert(pixels.end(), row, row + 27);
         }
         return pixels;

@@ -18,8 +18,8 @@ public:
         MessageBoxButtons buttons;
     };
 
-    MessageBoxAnswer Show(const std::u16string& text, const std::u16string& caption, MessageBoxIcon icon,
-                          MessageBoxButtons buttons) override
+    MessageBoxAnswer Show(const std::u16string& text, const std::u16string& caption,
+                          MessageBoxIcon icon, MessageBoxButtons buttons) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_boxes.push_back({text, caption, icon, buttons});

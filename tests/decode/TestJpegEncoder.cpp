@@ -19,7 +19,9 @@ std::vector<uint8_t> EncodeTestJpeg(const TestJpegSpec& spec,
     cinfo.image_width = static_cast<JDIMENSION>(spec.width);
     cinfo.image_height = static_cast<JDIMENSION>(spec.height);
     cinfo.input_components = spec.components;
-    cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+    cinfo.in_color_space = spec.components == 1   ? JCS_GRAYSCALE
+                           : spec.components == 4 ? JCS_CMYK
+                                                  : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, spec.quality, TRUE);
     if (spec.progressive)
@@ -52,7 +54,8 @@ uint8_t PatternSample(int x, int y, int component)
 {
     const int stripes = ((y / 3) % 2) * 60;
     const int blocks = (((x / 17) + (y / 11)) % 2) * 50;
-    return static_cast<uint8_t>((x * (component + 1) + y * (3 - component) + stripes + blocks) & 0xFF);
+    return static_cast<uint8_t>((x * (component + 1) + y * (3 - component) + stripes + blocks) &
+                                0xFF);
 }
 
 std::string WriteTempFile(const std::vector<uint8_t>& bytes)
