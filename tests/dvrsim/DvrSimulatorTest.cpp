@@ -19,7 +19,7 @@ DvrSimSettings SmallFastSettings()
     settings.channelCount = 4;
     settings.framesPerSecond = 100;
     settings.sizes.fill(PictureSize{64, 48});
-    settings.accounts = {{"ADMIN", "1234"}, {"guest", "pw"}};
+    settings.accounts = {{"ADMIN", "1234"}, {"guest", "pw"}, {"odd", "a b%&"}};
     return settings;
 }
 
@@ -121,6 +121,7 @@ TEST_F(DvrSimulatorTest, RefusedLoginsGetOneErrorPacketAndTheStreamEnds)
         {LoginTarget("admin", "1234", 3000, "1"), 1},
         {LoginTarget("ADMIN", "4321", 3000, "1"), 2},
         {LoginTarget("guest", "1234", 3000, "1"), 2},
+        {LoginTarget("odd", "a%20b%", 3000, "1"), 2}, // the "&" ends the value
         {LoginTarget("ADMIN", "1234", 2999, "1"), 3},
         {LoginTarget("ADMIN", "1234", 3000, "10"), 7},  // channel 4 of a 4-channel DVR
         {LoginTarget("ADMIN", "1234", 3000, "0"), 7},
@@ -136,6 +137,20 @@ TEST_F(DvrSimulatorTest, RefusedLoginsGetOneErrorPacketAndTheStreamEnds)
         EXPECT_EQ(packets[0].payload, std::vector<uint8_t>{c.code}) << c.target;
     }
     EXPECT_EQ(m_dvr->GetClientCount(), 0u);
+}
+
+TEST_F(DvrSimulatorTest, EscapedCredentialsMatchDecodedOrAsSent)
+{
+    m_dvr->Stop();
+    DvrSimSettings settings = SmallFastSettings();
+    settings.accounts = {{"a b", "%41"}};
+    StartWith(settings);
+    for (const char* password : {"%41", "%2541"})
+    {
+        StreamClient client(m_dvr->GetPort(), LoginTarget("a%20b", password, 3000, "1"));
+        ASSERT_TRUE(client.WaitForPackets(1)) << password;
+        EXPECT_EQ(client.Packets()[0].type, PKT_LOGIN_REPLY) << password;
+    }
 }
 
 TEST_F(DvrSimulatorTest, LoginsBeyondTheClientLimitGetErrorFour)

@@ -37,4 +37,12 @@ TEST(FormFieldsTest, NumbersAreDigitsOnlyAndWithinBounds)
     EXPECT_FALSE(form->GetDecimal("G", 255));
     EXPECT_FALSE(form->GetDecimal("missing", 255));
 }
+TEST(FormFieldsTest, PercentDecodingTakesOnlyWholeEscapes)
+{
+    EXPECT_EQ(PercentDecoded("a%20b%C3%A9"), "a b\xC3\xA9");
+    EXPECT_EQ(PercentDecoded("100%"), "100%");
+    EXPECT_EQ(PercentDecoded("%4"), "%4");
+    EXPECT_EQ(PercentDecoded("%zz%41"), "%zzA");
+    EXPECT_EQ(PercentDecoded("%2541"), "%41") << "decoded once only";
+}
 } // namespace

@@ -43,6 +43,26 @@ std::optional<uint32_t> ParseDecimal(std::string_view text, uint32_t max)
     return ParseDigits(text, 10, max);
 }
 
+std::string PercentDecoded(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const bool escape = text[i] == '%' && i + 2 < text.size();
+        const auto byte = escape ? ParseDigits(text.substr(i + 1, 2), 16, 255) : std::nullopt;
+        if (byte)
+        {
+            out += static_cast<char>(*byte);
+            i += 2;
+        }
+        else
+        {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::optional<FormFields> FormFields::Parse(std::string_view text)
 {
     if (text.empty())

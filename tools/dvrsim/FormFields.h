@@ -25,3 +25,5 @@ private:
 };
 
 std::optional<uint32_t> ParseDecimal(std::string_view text, uint32_t max);
+// Replaces every valid %XX by its byte; anything else, a lone "%" included, stays.
+std::string PercentDecoded(std::string_view text);

@@ -59,15 +59,20 @@ SimulatorState::Admission SimulatorState::Admit(const FormFields& query)
         result.errorCode = m_settings.misbehaviour.refuseLoginCode;
         return result;
     }
-    const auto user = query.Get("ID");
-    const auto account = std::find_if(m_settings.accounts.begin(), m_settings.accounts.end(),
-                                      [&](const DvrAccount& a) { return user && a.user == *user; });
+    // The viewer sends "&" and "%" as they are but escapes spaces and other bytes that
+    // cannot stand in a request line, so a value matches either as sent or decoded.
+    auto matches = [](std::optional<std::string_view> sent, const std::string& stored) {
+        return sent && (*sent == stored || PercentDecoded(*sent) == stored);
+    };
+    const auto account =
+        std::find_if(m_settings.accounts.begin(), m_settings.accounts.end(),
+                     [&](const DvrAccount& a) { return matches(query.Get("ID"), a.user); });
     if (account == m_settings.accounts.end())
     {
         result.errorCode = 1;
         return result;
     }
-    if (query.Get("PW") != std::string_view(account->password))
+    if (!matches(query.Get("PW"), account->password))
     {
         result.errorCode = 2;
         return result;
