@@ -119,6 +119,7 @@ CDialog::CDialog(unsigned templateId, QWidget* parent)
     }
     const QRect client = m_units.ToPixels(0, 0, dialogTemplate->cx, dialogTemplate->cy);
     resize(client.width() + scrollWidth, client.height());
+    PlaceClientArea();
 }
 
 QString CDialog::ControlObjectName(unsigned id)
@@ -301,6 +302,12 @@ void CDialog::showEvent(QShowEvent* event)
 void CDialog::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
+    PlaceClientArea();
+    OnSize(m_client->width(), m_client->height());
+}
+
+void CDialog::PlaceClientArea()
+{
     const int scrollWidth = m_vScroll != nullptr ? m_vScroll->sizeHint().width() : 0;
     const int clientWidth = std::max(0, width() - scrollWidth);
     // Only the visible frame of the client area follows the window; its
@@ -310,7 +317,6 @@ void CDialog::resizeEvent(QResizeEvent* event)
     {
         m_vScroll->setGeometry(clientWidth, 0, scrollWidth, height());
     }
-    OnSize(clientWidth, height());
 }
 
 void CDialog::closeEvent(QCloseEvent* event)

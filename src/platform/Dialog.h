@@ -81,6 +81,7 @@ protected:
 private:
     void CreateControls(const DialogTemplate& dialogTemplate);
     void ConnectScrollBar();
+    void PlaceClientArea();
 
     QWidget* m_client = nullptr;
     QScrollBar* m_vScroll = nullptr;
