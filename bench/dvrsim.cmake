@@ -1,0 +1,1 @@
+quillon_add_bench(dvrsim SOURCES ${CMAKE_CURRENT_LIST_DIR}/DvrSimBench.cpp LIBS quillon_dvrsim_lib)
