@@ -5,16 +5,34 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include <functional>
+#include <gtest/gtest.h>
 
-// The one QApplication of a GUI test program, made on first use.
+#include <functional>
+#include <memory>
+
+// The one QApplication of a GUI test program. It lives from before the first
+// test to after the last, and goes before the program's static objects do,
+// which Qt needs for a clean exit.
+class QtApplicationEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
+    void TearDown() override { m_app.reset(); }
+    QApplication& App() { return *m_app; }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "quillon-tests";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+
+inline QtApplicationEnvironment* const g_qtEnvironment = static_cast<QtApplicationEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment));
+
 inline QApplication& TestApplication()
 {
-    static int argc = 1;
-    static char name[] = "quillon-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return g_qtEnvironment->App();
 }
 
 // Handles events until `done` holds or `milliseconds` pass; returns whether it held.
