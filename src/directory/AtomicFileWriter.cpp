@@ -49,6 +49,15 @@ bool AtomicFileWriter::Replace(const std::filesystem::path& file, std::string_vi
     if (!ok)
     {
         ::unlink(temp.c_str());
+        return false;
     }
-    return ok;
+    // Make the rename itself survive a power loss; the data is already whole either way.
+    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folderFd >= 0)
+    {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
 }

@@ -1,0 +1,11 @@
+#include "directory/DirectoryFileLocation.h"
+
+#include "directory/DvrDirectory.h"
+
+#include <QStandardPaths>
+
+std::filesystem::path DirectoryFileLocation()
+{
+    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return GetDirectoryFilePath(std::filesystem::path(dataFolder.toStdString()));
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <filesystem>
+
+// IPList.db beside the program when its folder is writable, else in the
+// user's data folder for this application.
+std::filesystem::path DirectoryFileLocation();
