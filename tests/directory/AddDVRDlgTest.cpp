@@ -210,3 +210,20 @@ TEST_F(AddDVRDlgTest, GrowingTallerBringsScrolledContentsBackIntoReach)
     EXPECT_FALSE(Bar()->isEnabled());
     EXPECT_EQ(NameEditTop(), top);
 }
+
+TEST_F(AddDVRDlgTest, TheUserNameRuleHoldsForTextTypedInTheMiddleToo)
+{
+    QLineEdit* edit = Combo(IDC_ADDDVR_USER)->lineEdit();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Minus);
+    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{u"Only alphabet, number and '_' can be entered"});
+    EXPECT_EQ(Combo(IDC_ADDDVR_USER)->currentText(), "ADMIN");
+    EXPECT_EQ(edit->cursorPosition(), 5);
+    QTest::keyClicks(edit, "_operator");
+    EXPECT_EQ(Combo(IDC_ADDDVR_USER)->currentText(), "ADMIN_ope") << "nine characters at most";
+    Type("Shop", "10.0.0.5", "80");
+    ClickOk();
+    ASSERT_TRUE(m_dlg->IsAccepted());
+    EXPECT_EQ(m_dlg->Entry().User, u"ADMIN_ope");
+}
