@@ -38,7 +38,8 @@ CAddDVRDlg::CAddDVRDlg(IMessageBox& messages, QWidget* parent)
     {
         if (auto* edit = DlgItem<QLineEdit>(id))
         {
-            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^,\\r\\n]*")), edit));
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[^,\\r\\n]*")), edit));
         }
     }
     OnCommand(IDC_ADDDVR_OK, [this] { OnOKButton(); });
@@ -82,7 +83,8 @@ void CAddDVRDlg::OnOKButton()
 {
     UpdateData(true);
     const bool filled = !m_name.empty() && !m_address.empty() && !m_port.empty();
-    if (filled && FitsOneFileField(m_name) && FitsOneFileField(m_address) && FitsOneFileField(m_port))
+    if (filled && FitsOneFileField(m_name) && FitsOneFileField(m_address) &&
+        FitsOneFileField(m_port))
     {
         m_channel = m_channelBox->currentIndex();
         m_user = m_userBox->currentText().toStdU16String();
@@ -90,7 +92,8 @@ void CAddDVRDlg::OnOKButton()
         OnOK();
         return;
     }
-    m_messages.Show(LoadString(IDS_VERIFY_REQUIRED_FIELDS), u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    m_messages.Show(LoadString(IDS_VERIFY_REQUIRED_FIELDS), u"", MessageBoxIcon::Exclamation,
+                    MessageBoxButtons::Ok);
 }
 
 void CAddDVRDlg::OnUserEditChange()

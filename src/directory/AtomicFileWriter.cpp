@@ -12,9 +12,7 @@ AtomicFileWriter::AtomicFileWriter()
 {
 }
 
-AtomicFileWriter::AtomicFileWriter(WriteFunction write) : m_write(std::move(write))
-{
-}
+AtomicFileWriter::AtomicFileWriter(WriteFunction write) : m_write(std::move(write)) {}
 
 bool AtomicFileWriter::WriteAll(int fd, std::string_view bytes) const
 {

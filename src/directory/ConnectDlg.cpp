@@ -38,10 +38,14 @@ struct Placement
 
 // Every control keeps its distance from the bottom-right corner, in portrait and landscape alike.
 constexpr Placement kPlacements[] = {
-    {IDC_CONNECT_CONNECT, 133, 25, 60, 20},   {IDC_CONNECT_CANCEL, 65, 25, 60, 20},
-    {IDC_CONNECT_PASSWORD_LABEL, 208, 54, 100, 26}, {IDC_CONNECT_PASSWORD, 108, 54, 100, 26},
-    {IDC_CONNECT_USER_LABEL, 208, 83, 100, 26}, {IDC_CONNECT_USER, 108, 83, 100, 156},
-    {IDC_CONNECT_ADD, 133, 106, 60, 20},      {IDC_CONNECT_DELETE, 65, 106, 60, 20},
+    {IDC_CONNECT_CONNECT, 133, 25, 60, 20},
+    {IDC_CONNECT_CANCEL, 65, 25, 60, 20},
+    {IDC_CONNECT_PASSWORD_LABEL, 208, 54, 100, 26},
+    {IDC_CONNECT_PASSWORD, 108, 54, 100, 26},
+    {IDC_CONNECT_USER_LABEL, 208, 83, 100, 26},
+    {IDC_CONNECT_USER, 108, 83, 100, 156},
+    {IDC_CONNECT_ADD, 133, 106, 60, 20},
+    {IDC_CONNECT_DELETE, 65, 106, 60, 20},
 };
 
 void ShowOk(IMessageBox& messages, unsigned id)
@@ -50,10 +54,12 @@ void ShowOk(IMessageBox& messages, unsigned id)
 }
 } // namespace
 
-CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages, QWidget* parent,
-                         AddDialogRunner runAddDialog)
-    : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)), m_messages(messages),
-      m_runAddDialog(runAddDialog ? std::move(runAddDialog) : [](CAddDVRDlg& dlg) { return dlg.DoModal(); })
+CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
+                         QWidget* parent, AddDialogRunner runAddDialog)
+    : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)),
+      m_messages(messages),
+      m_runAddDialog(runAddDialog ? std::move(runAddDialog)
+                                  : [](CAddDVRDlg& dlg) { return dlg.DoModal(); })
 {
     m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
     m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);

@@ -21,8 +21,8 @@ public:
     // Runs the Add DVR dialog and returns its modal result; DoModal by default.
     using AddDialogRunner = std::function<int(CAddDVRDlg&)>;
 
-    CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages, QWidget* parent = nullptr,
-                AddDialogRunner runAddDialog = {});
+    CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
+                QWidget* parent = nullptr, AddDialogRunner runAddDialog = {});
 
     // Set only when the dialog ended through Connect; then Result() is the entry to connect to.
     bool IsConnectRequested() const { return m_bConnect; }

@@ -33,7 +33,8 @@ void CDVRInformation::SetInfo(const DvrConnectInfo& info)
 bool CDVRInformation::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    const auto setText = [this](unsigned id, const QString& text) {
+    const auto setText = [this](unsigned id, const QString& text)
+    {
         if (auto* edit = DlgItem<QLineEdit>(id))
         {
             edit->setText(text);

@@ -151,15 +151,16 @@ std::optional<DvrEntry> ParseEntryLine(std::u16string_view line)
 
 int RowChannel(const DvrRow& row)
 {
-    return static_cast<int>(std::max<int64_t>(int64_t{ParseDecimal(row.Columns[kColumnChannel])} - 1, INT_MIN));
+    return static_cast<int>(
+        std::max<int64_t>(int64_t{ParseDecimal(row.Columns[kColumnChannel])} - 1, INT_MIN));
 }
 
 bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
 {
     for (const DvrRow& row : rows.Rows)
     {
-        if (row.Columns[kColumnAddress] == entry.Address && row.Columns[kColumnPort] == entry.Port &&
-            RowChannel(row) == entry.Channel)
+        if (row.Columns[kColumnAddress] == entry.Address &&
+            row.Columns[kColumnPort] == entry.Port && RowChannel(row) == entry.Channel)
         {
             messages.Show(LoadString(IDS_SAME_DVR_CONNECTION), u"", MessageBoxIcon::Exclamation,
                           MessageBoxButtons::Ok);
@@ -211,7 +212,8 @@ void LoadDirectory(DvrRowList& rows, const std::filesystem::path& file, IMessage
     }
 }
 
-bool SaveDirectory(DvrRowList& rows, const std::filesystem::path& file, const AtomicFileWriter& writer)
+bool SaveDirectory(DvrRowList& rows, const std::filesystem::path& file,
+                   const AtomicFileWriter& writer)
 {
     std::string bytes;
     for (const DvrRow& row : rows.Rows)

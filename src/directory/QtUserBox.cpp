@@ -5,9 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-QtUserBox::QtUserBox(QComboBox& box) : m_box(box)
-{
-}
+QtUserBox::QtUserBox(QComboBox& box) : m_box(box) {}
 
 void QtUserBox::LimitText(int maxChars)
 {

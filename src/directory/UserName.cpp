@@ -7,7 +7,8 @@
 
 bool IsUserNameChar(char16_t c)
 {
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+           c == u'_';
 }
 
 void FillUserNames(IUserBox& box)
@@ -22,13 +23,15 @@ void CheckUserBoxEdit(IUserBox& box, std::u16string& user, IMessageBox& messages
 {
     box.LimitText(kMaxUserChars);
     user = box.GetText();
-    const auto rejected = std::remove_if(user.begin(), user.end(), [](char16_t c) { return !IsUserNameChar(c); });
+    const auto rejected =
+        std::remove_if(user.begin(), user.end(), [](char16_t c) { return !IsUserNameChar(c); });
     if (rejected == user.end())
     {
         return;
     }
     user.erase(rejected, user.end());
-    messages.Show(LoadString(IDS_USER_NAME_CHARACTERS), u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    messages.Show(LoadString(IDS_USER_NAME_CHARACTERS), u"", MessageBoxIcon::Exclamation,
+                  MessageBoxButtons::Ok);
     box.SetText(user);
     const int end = static_cast<int>(user.size());
     box.SetEditSel(end, end);

@@ -19,7 +19,8 @@ int AddComboString(QComboBox& box, const QString& text)
     if (box.property(kSortedProperty).toBool())
     {
         index = 0;
-        while (index < box.count() && QString::compare(box.itemText(index), text, Qt::CaseInsensitive) <= 0)
+        while (index < box.count() &&
+               QString::compare(box.itemText(index), text, Qt::CaseInsensitive) <= 0)
         {
             ++index;
         }

@@ -42,14 +42,16 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
     case ControlKind::Static:
         widget = new QLabel(text, parent);
         break;
-    case ControlKind::PushButton: {
+    case ControlKind::PushButton:
+    {
         auto* button = new QPushButton(text, parent);
         // Return belongs to the focused control, not to whichever button Qt would pick.
         button->setAutoDefault(false);
         widget = button;
         break;
     }
-    case ControlKind::Edit: {
+    case ControlKind::Edit:
+    {
         auto* edit = new QLineEdit(text, parent);
         edit->setReadOnly(Has(control.style, ControlStyle::ReadOnly));
         edit->setFrame(Has(control.style, ControlStyle::Border));
@@ -60,7 +62,8 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
         widget = edit;
         break;
     }
-    case ControlKind::ComboBox: {
+    case ControlKind::ComboBox:
+    {
         auto* combo = new QComboBox(parent);
         if (Has(control.style, ControlStyle::DropDown))
         {
@@ -72,7 +75,8 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
         widget = combo;
         break;
     }
-    case ControlKind::ListView: {
+    case ControlKind::ListView:
+    {
         auto* list = new QTreeWidget(parent);
         list->setRootIsDecorated(false);
         list->setItemsExpandable(false);
@@ -81,7 +85,8 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
         list->setSelectionMode(Has(control.style, ControlStyle::SingleSelection)
                                    ? QAbstractItemView::SingleSelection
                                    : QAbstractItemView::ExtendedSelection);
-        list->setFrameShape(Has(control.style, ControlStyle::Border) ? QFrame::StyledPanel : QFrame::NoFrame);
+        list->setFrameShape(Has(control.style, ControlStyle::Border) ? QFrame::StyledPanel
+                                                                     : QFrame::NoFrame);
         widget = list;
         break;
     }
@@ -138,7 +143,8 @@ void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
         if (control.kind == ControlKind::ComboBox)
         {
             // A combo box's template height includes its drop-down list.
-            widget->setGeometry(rect.x(), rect.y(), rect.width(), std::min(rect.height(), widget->sizeHint().height()));
+            widget->setGeometry(rect.x(), rect.y(), rect.width(),
+                                std::min(rect.height(), widget->sizeHint().height()));
         }
         else
         {
@@ -149,41 +155,43 @@ void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
 
 void CDialog::ConnectScrollBar()
 {
-    connect(m_vScroll, &QAbstractSlider::actionTriggered, this, [this](int action) {
-        const int before = m_vScroll->value();
-        switch (action)
-        {
-        case QAbstractSlider::SliderSingleStepSub:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::LineUp, before);
-            break;
-        case QAbstractSlider::SliderSingleStepAdd:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::LineDown, before);
-            break;
-        case QAbstractSlider::SliderPageStepSub:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::PageUp, before);
-            break;
-        case QAbstractSlider::SliderPageStepAdd:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::PageDown, before);
-            break;
-        case QAbstractSlider::SliderToMinimum:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::Top, before);
-            break;
-        case QAbstractSlider::SliderToMaximum:
-            m_vScroll->setSliderPosition(before);
-            OnVScroll(ScrollCode::Bottom, before);
-            break;
-        case QAbstractSlider::SliderMove:
-            OnVScroll(ScrollCode::ThumbTrack, m_vScroll->sliderPosition());
-            break;
-        default:
-            break;
-        }
-    });
+    connect(m_vScroll, &QAbstractSlider::actionTriggered, this,
+            [this](int action)
+            {
+                const int before = m_vScroll->value();
+                switch (action)
+                {
+                case QAbstractSlider::SliderSingleStepSub:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::LineUp, before);
+                    break;
+                case QAbstractSlider::SliderSingleStepAdd:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::LineDown, before);
+                    break;
+                case QAbstractSlider::SliderPageStepSub:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::PageUp, before);
+                    break;
+                case QAbstractSlider::SliderPageStepAdd:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::PageDown, before);
+                    break;
+                case QAbstractSlider::SliderToMinimum:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::Top, before);
+                    break;
+                case QAbstractSlider::SliderToMaximum:
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(ScrollCode::Bottom, before);
+                    break;
+                case QAbstractSlider::SliderMove:
+                    OnVScroll(ScrollCode::ThumbTrack, m_vScroll->sliderPosition());
+                    break;
+                default:
+                    break;
+                }
+            });
     connect(m_vScroll, &QAbstractSlider::sliderReleased, this,
             [this] { OnVScroll(ScrollCode::ThumbPosition, m_vScroll->sliderPosition()); });
 }
@@ -216,9 +224,7 @@ void CDialog::reject()
     OnCancel();
 }
 
-void CDialog::DoDataExchange(CDataExchange&)
-{
-}
+void CDialog::DoDataExchange(CDataExchange&) {}
 
 bool CDialog::OnInitDialog()
 {
@@ -244,13 +250,9 @@ void CDialog::OnClose()
     OnCancel();
 }
 
-void CDialog::OnSize(int, int)
-{
-}
+void CDialog::OnSize(int, int) {}
 
-void CDialog::OnVScroll(ScrollCode, int)
-{
-}
+void CDialog::OnVScroll(ScrollCode, int) {}
 
 void CDialog::EndDialog(int result)
 {
@@ -270,7 +272,8 @@ void CDialog::OnEditChange(unsigned id, std::function<void()> handler)
     auto* combo = DlgItem<QComboBox>(id);
     if (combo != nullptr && combo->lineEdit() != nullptr)
     {
-        connect(combo->lineEdit(), &QLineEdit::textEdited, this, [handler = std::move(handler)] { handler(); });
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                [handler = std::move(handler)] { handler(); });
     }
 }
 

@@ -59,7 +59,8 @@ bool MessageBoxSeam::Answer(const MessageBoxRequest& request, MessageBoxAnswer& 
     g_seam->m_shown.push_back(request);
     if (g_seam->m_answers.empty())
     {
-        answer = request.buttons == MessageBoxButtons::YesNo ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
+        answer = request.buttons == MessageBoxButtons::YesNo ? MessageBoxAnswer::No
+                                                             : MessageBoxAnswer::Ok;
     }
     else
     {

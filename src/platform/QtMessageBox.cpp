@@ -52,7 +52,8 @@ MessageBoxAnswer ShowOnGuiThread(const MessageBoxRequest& request)
 MessageBoxAnswer QtMessageBox::Show(const std::u16string& text, const std::u16string& caption,
                                     MessageBoxIcon icon, MessageBoxButtons buttons)
 {
-    const MessageBoxRequest request{text, caption.empty() ? kDefaultCaption : caption, icon, buttons};
+    const MessageBoxRequest request{text, caption.empty() ? kDefaultCaption : caption, icon,
+                                    buttons};
     MessageBoxAnswer answer = MessageBoxAnswer::Ok;
     if (MessageBoxSeam::Answer(request, answer))
     {
@@ -67,6 +68,7 @@ MessageBoxAnswer QtMessageBox::Show(const std::u16string& text, const std::u16st
     {
         return ShowOnGuiThread(request);
     }
-    QMetaObject::invokeMethod(app, [&] { answer = ShowOnGuiThread(request); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { answer = ShowOnGuiThread(request); }, Qt::BlockingQueuedConnection);
     return answer;
 }

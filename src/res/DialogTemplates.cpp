@@ -18,7 +18,8 @@ constexpr ControlTemplate kConnectControls[] = {
     {IDC_CONNECT_ADD, ControlKind::PushButton, u"Add", 66, 108, 30, 12, None},
     {IDC_CONNECT_DELETE, ControlKind::PushButton, u"Delete", 102, 108, 30, 12, None},
     {IDC_CONNECT_USER_LABEL, ControlKind::Static, u"User", 6, 126, 48, 8, None},
-    {IDC_CONNECT_USER, ControlKind::ComboBox, u"", 60, 126, 73, 73, DropDown | Sort | VScroll | TabStop},
+    {IDC_CONNECT_USER, ControlKind::ComboBox, u"", 60, 126, 73, 73,
+     DropDown | Sort | VScroll | TabStop},
     {IDC_CONNECT_PASSWORD_LABEL, ControlKind::Static, u"Password", 6, 144, 48, 8, None},
     {IDC_CONNECT_PASSWORD, ControlKind::Edit, u"", 60, 144, 72, 12, Password | kEditStyle},
     {IDC_CONNECT_CONNECT, ControlKind::PushButton, u"Connect", 66, 161, 30, 12, None},
@@ -33,9 +34,11 @@ constexpr ControlTemplate kAddDvrControls[] = {
     {IDC_ADDDVR_PORT_LABEL, ControlKind::Static, u"Port", 6, 42, 48, 8, None},
     {IDC_ADDDVR_PORT, ControlKind::Edit, u"", 60, 41, 60, 14, kEditStyle},
     {IDC_ADDDVR_CHANNEL_LABEL, ControlKind::Static, u"Channel", 6, 60, 48, 8, None},
-    {IDC_ADDDVR_CHANNEL, ControlKind::ComboBox, u"", 60, 60, 60, 48, DropDownList | Sort | VScroll | TabStop},
+    {IDC_ADDDVR_CHANNEL, ControlKind::ComboBox, u"", 60, 60, 60, 48,
+     DropDownList | Sort | VScroll | TabStop},
     {IDC_ADDDVR_USER_LABEL, ControlKind::Static, u"User", 6, 78, 48, 8, None},
-    {IDC_ADDDVR_USER, ControlKind::ComboBox, u"", 60, 78, 60, 73, DropDown | Sort | VScroll | TabStop},
+    {IDC_ADDDVR_USER, ControlKind::ComboBox, u"", 60, 78, 60, 73,
+     DropDown | Sort | VScroll | TabStop},
     {IDC_ADDDVR_PASSWORD_LABEL, ControlKind::Static, u"Password", 6, 96, 48, 8, None},
     {IDC_ADDDVR_PASSWORD, ControlKind::Edit, u"", 60, 96, 60, 14, Password | kEditStyle},
     {IDC_ADDDVR_OK, ControlKind::PushButton, u"OK", 18, 120, 42, 12, None},
@@ -60,19 +63,22 @@ constexpr const char16_t* kDialogFont = u"MS Sans Serif";
 
 // Kept sorted by id.
 constexpr DialogTemplate kTemplates[] = {
-    {IDD_CONNECT_DLG, u"Connect DVR", 138, 178, kDialogFont, 8, DialogStyle::None, kConnectControls},
+    {IDD_CONNECT_DLG, u"Connect DVR", 138, 178, kDialogFont, 8, DialogStyle::None,
+     kConnectControls},
     {IDD_ADD_DVR_DLG, u"ADD DVR", 155, 172, kDialogFont, 8, DialogStyle::VScroll, kAddDvrControls},
     {IDD_DVR_INFORMATION, u"DVR Information", 138, 129, kDialogFont, 8, DialogStyle::None,
      kInformationControls},
 };
 
 static_assert(std::is_sorted(std::begin(kTemplates), std::end(kTemplates),
-                             [](const DialogTemplate& a, const DialogTemplate& b) { return a.id < b.id; }));
+                             [](const DialogTemplate& a, const DialogTemplate& b)
+                             { return a.id < b.id; }));
 } // namespace
 
 const DialogTemplate* FindDialogTemplate(unsigned id)
 {
-    const auto it = std::lower_bound(std::begin(kTemplates), std::end(kTemplates), id,
-                                     [](const DialogTemplate& t, unsigned key) { return t.id < key; });
+    const auto it =
+        std::lower_bound(std::begin(kTemplates), std::end(kTemplates), id,
+                         [](const DialogTemplate& t, unsigned key) { return t.id < key; });
     return it == std::end(kTemplates) || it->id != id ? nullptr : &*it;
 }

@@ -34,7 +34,10 @@ protected:
     QLineEdit* Edit(unsigned id) { return FindControl<QLineEdit>(*m_dlg, id); }
     QComboBox* Combo(unsigned id) { return FindControl<QComboBox>(*m_dlg, id); }
     QScrollBar* Bar() { return m_dlg->VerticalScrollBar(); }
-    void ClickOk() { QTest::mouseClick(FindControl<QPushButton>(*m_dlg, IDC_ADDDVR_OK), Qt::LeftButton); }
+    void ClickOk()
+    {
+        QTest::mouseClick(FindControl<QPushButton>(*m_dlg, IDC_ADDDVR_OK), Qt::LeftButton);
+    }
 
     void Type(const QString& name, const QString& address, const QString& port)
     {
@@ -60,7 +63,8 @@ protected:
 
 TEST_F(AddDVRDlgTest, OpensEmptyOnChannelOneAndTheAdminUser)
 {
-    for (const unsigned id : {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT, IDC_ADDDVR_PASSWORD})
+    for (const unsigned id :
+         {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT, IDC_ADDDVR_PASSWORD})
     {
         EXPECT_EQ(Edit(id)->text(), "") << id;
     }
@@ -123,7 +127,8 @@ TEST_F(AddDVRDlgTest, FieldsRefuseCommasAndLineBreaksAndStopAtTheirMaximumLength
 
     Edit(IDC_ADDDVR_NAME)->setText("Sh\nop");
     ClickOk();
-    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kRequired}) << "a line break would split the file line";
+    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kRequired})
+        << "a line break would split the file line";
     EXPECT_FALSE(m_dlg->IsAccepted());
 
     Edit(IDC_ADDDVR_NAME)->clear();
@@ -158,7 +163,8 @@ TEST_F(AddDVRDlgTest, ScrollStepsFollowTheScrollRange)
         EXPECT_EQ(m_dlg->ScrollOffset(), c.line);
         Bar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
         EXPECT_EQ(m_dlg->ScrollOffset(), c.line + c.page);
-        EXPECT_EQ(NameEditTop(), top - m_dlg->ScrollOffset()) << "the controls move with the contents";
+        EXPECT_EQ(NameEditTop(), top - m_dlg->ScrollOffset())
+            << "the controls move with the contents";
         EXPECT_EQ(Bar()->value(), m_dlg->ScrollOffset());
 
         // Dragging the thumb moves the contents only when it is let go.
@@ -217,7 +223,8 @@ TEST_F(AddDVRDlgTest, TheUserNameRuleHoldsForTextTypedInTheMiddleToo)
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Home);
     QTest::keyClick(edit, Qt::Key_Minus);
-    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{u"Only alphabet, number and '_' can be entered"});
+    EXPECT_EQ(m_seam.ShownTexts(),
+              std::vector<std::u16string>{u"Only alphabet, number and '_' can be entered"});
     EXPECT_EQ(Combo(IDC_ADDDVR_USER)->currentText(), "ADMIN");
     EXPECT_EQ(edit->cursorPosition(), 5);
     QTest::keyClicks(edit, "_operator");

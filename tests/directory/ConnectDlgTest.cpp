@@ -49,8 +49,8 @@ protected:
 
     void OpenWithoutWriting()
     {
-        m_dlg = std::make_unique<CConnectDlg>(File(), m_messages, nullptr,
-                                              [this](CAddDVRDlg& add) { return RunAddDialog(add); });
+        m_dlg = std::make_unique<CConnectDlg>(
+            File(), m_messages, nullptr, [this](CAddDVRDlg& add) { return RunAddDialog(add); });
         m_dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
     }
@@ -71,7 +71,10 @@ protected:
     QTreeWidget* List() { return FindControl<QTreeWidget>(*m_dlg, IDC_CONNECT_LIST); }
     QComboBox* UserBox() { return FindControl<QComboBox>(*m_dlg, IDC_CONNECT_USER); }
     QLineEdit* PasswordBox() { return FindControl<QLineEdit>(*m_dlg, IDC_CONNECT_PASSWORD); }
-    void Click(unsigned id) { QTest::mouseClick(FindControl<QPushButton>(*m_dlg, id), Qt::LeftButton); }
+    void Click(unsigned id)
+    {
+        QTest::mouseClick(FindControl<QPushButton>(*m_dlg, id), Qt::LeftButton);
+    }
 
     void ClickRow(int row)
     {
@@ -298,7 +301,8 @@ TEST_F(ConnectDlgTest, AFailedSaveKeepsTheDialogOpenWithItsRows)
     m_dlg = std::make_unique<CConnectDlg>(m_folder.Path() / "missing" / "IPList.db", m_messages);
     m_dlg->show();
     Click(IDC_CONNECT_CANCEL);
-    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{u"The DVR list could not be saved."});
+    EXPECT_EQ(m_seam.ShownTexts(),
+              std::vector<std::u16string>{u"The DVR list could not be saved."});
     EXPECT_TRUE(m_dlg->isVisible());
 }
 

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace
 {
 struct Shown
@@ -25,14 +24,15 @@ Shown ShowInfo(const DvrConnectInfo* info)
         dlg.SetInfo(*info);
     }
     dlg.show();
-    const auto text = [&](unsigned id) {
+    const auto text = [&](unsigned id)
+    {
         QLineEdit* edit = FindControl<QLineEdit>(dlg, id);
         EXPECT_TRUE(edit->isReadOnly()) << id;
         EXPECT_FALSE(edit->hasFrame()) << id;
         return edit->text();
     };
-    Shown shown{text(IDC_INFO_NAME), text(IDC_INFO_ADDRESS), text(IDC_INFO_PORT), text(IDC_INFO_USER),
-                text(IDC_INFO_CHANNEL)};
+    Shown shown{text(IDC_INFO_NAME), text(IDC_INFO_ADDRESS), text(IDC_INFO_PORT),
+                text(IDC_INFO_USER), text(IDC_INFO_CHANNEL)};
     QTest::mouseClick(FindControl<QPushButton>(dlg, IDC_INFO_OK), Qt::LeftButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -59,7 +59,8 @@ TEST(DVRInformationTest, ChannelIsTheLowestOfTheSixteenChannelBits)
     {
         uint32_t mask;
         QString channel;
-    } cases[] = {{0x1, "CH-01"}, {0x8000, "CH-16"}, {0x10000, ""}, {0x80000000, ""}, {0, ""}, {0x0C, "CH-03"}};
+    } cases[] = {{0x1, "CH-01"},   {0x8000, "CH-16"}, {0x10000, ""},
+                 {0x80000000, ""}, {0, ""},           {0x0C, "CH-03"}};
     for (const auto& c : cases)
     {
         auto info = MakeConnectInfo(u"Shop", u"10.0.0.5", u"0", 0, u"ADMIN", u"");

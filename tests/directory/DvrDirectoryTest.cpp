@@ -14,7 +14,6 @@ namespace
 {
 const std::u16string kSame = u"There is the same dvr connection.";
 
-
 class DvrDirectoryTest : public ::testing::Test
 {
 protected:
@@ -40,7 +39,8 @@ protected:
 DvrEntry Entry(std::u16string address, std::u16string port, int channel, std::u16string user = u"",
                std::u16string password = u"")
 {
-    return DvrEntry{u"Shop", std::move(address), std::move(port), channel, std::move(user), std::move(password)};
+    return DvrEntry{u"Shop", std::move(address), std::move(port),
+                    channel, std::move(user),    std::move(password)};
 }
 } // namespace
 
@@ -55,7 +55,9 @@ TEST(ParseEntryLineTest, TokensMakeAnEntryOnlyInTheFourAndSixFieldForms)
         {u"Shop,10.0.0.5,80,2", true, {u"Shop", u"10.0.0.5", u"80", 2, u"", u""}},
         {u"Shop,,10.0.0.5,80,2", true, {u"Shop", u"10.0.0.5", u"80", 2, u"", u""}},
         {u",,Shop,10.0.0.5,,,80,2,", true, {u"Shop", u"10.0.0.5", u"80", 2, u"", u""}},
-        {u"Shop,10.0.0.5,80,2,ADMIN,1234", true, {u"Shop", u"10.0.0.5", u"80", 2, u"ADMIN", u"1234"}},
+        {u"Shop,10.0.0.5,80,2,ADMIN,1234",
+         true,
+         {u"Shop", u"10.0.0.5", u"80", 2, u"ADMIN", u"1234"}},
         {u" Shop ,host, 80,2", true, {u" Shop ", u"host", u" 80", 2, u"", u""}},
         {u"Shop,host,80,x", true, {u"Shop", u"host", u"80", 0, u"", u""}},
         {u"Shop,host,80, -3x", true, {u"Shop", u"host", u"80", -3, u"", u""}},
@@ -126,14 +128,17 @@ TEST_F(DvrDirectoryTest, SavedFileIsReadableAndWritableByItsOwnerOnly)
     ::chmod(File().c_str(), 0644);
     AddEntry(m_rows, Entry(u"10.0.0.5", u"80", 0, u"ADMIN", u"secret"), m_messages);
     SaveBytes();
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(File().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST_F(DvrDirectoryTest, DuplicatesAtLoadShowTheMessageOnceAndAreSkipped)
 {
-    Load(u"Shop,10.0.0.5,80,2\nOther name,10.0.0.5,80,2\nSide,10.0.0.5,80,3\nZero,10.0.0.5,080,2\n");
+    Load(
+        u"Shop,10.0.0.5,80,2\nOther name,10.0.0.5,80,2\nSide,10.0.0.5,80,3\nZero,10.0.0.5,080,2\n");
     EXPECT_EQ(m_messages.texts, std::vector<std::u16string>{kSame});
     ASSERT_EQ(m_rows.Rows.size(), 3u);
     EXPECT_EQ(m_rows.Rows[1].Columns[kColumnName], u"Side");
@@ -225,16 +230,18 @@ TEST_F(DvrDirectoryTest, AWriteFailingPartWayLeavesTheOldFileWholeAndTheRowsInPl
     AddEntry(m_rows, Entry(u"10.0.0.5", u"80", 0, u"ADMIN", u"1234"), m_messages);
     AddEntry(m_rows, Entry(u"10.0.0.6", u"80", 1), m_messages);
     size_t written = 0;
-    const AtomicFileWriter failing([&written](int fd, const void* data, size_t size) -> ssize_t {
-        if (written >= 10)
+    const AtomicFileWriter failing(
+        [&written](int fd, const void* data, size_t size) -> ssize_t
         {
-            errno = ENOSPC;
-            return -1;
-        }
-        const size_t n = std::min<size_t>(size, 10 - written);
-        written += n;
-        return ::write(fd, data, n);
-    });
+            if (written >= 10)
+            {
+                errno = ENOSPC;
+                return -1;
+            }
+            const size_t n = std::min<size_t>(size, 10 - written);
+            written += n;
+            return ::write(fd, data, n);
+        });
     EXPECT_FALSE(SaveDirectory(m_rows, File(), failing));
     EXPECT_EQ(written, 10u);
     EXPECT_EQ(ReadBytes(File()), old);

@@ -12,7 +12,8 @@ class TempFolder
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillon-dir-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quillon-dir-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
     ~TempFolder()

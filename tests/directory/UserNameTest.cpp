@@ -43,9 +43,10 @@ TEST(UserNameTest, OnlyDigitsAsciiLettersAndUnderscorePass)
         char16_t c;
         bool allowed;
     } cases[] = {
-        {u'0', true},  {u'9', true},  {u'A', true},  {u'Z', true},  {u'a', true},   {u'z', true},
-        {u'_', true},  {u'/', false}, {u':', false}, {u'@', false}, {u'[', false},  {u'`', false},
-        {u'{', false}, {u' ', false}, {u'-', false}, {u'\0', false}, {u'\u00E9', false}, {u'\uFF21', false},
+        {u'0', true},   {u'9', true},       {u'A', true},       {u'Z', true},  {u'a', true},
+        {u'z', true},   {u'_', true},       {u'/', false},      {u':', false}, {u'@', false},
+        {u'[', false},  {u'`', false},      {u'{', false},      {u' ', false}, {u'-', false},
+        {u'\0', false}, {u'\u00E9', false}, {u'\uFF21', false},
     };
     for (const auto& c : cases)
     {
@@ -57,7 +58,8 @@ TEST(UserNameTest, PredefinedNamesComeInOrder)
 {
     FakeUserBox box;
     FillUserNames(box);
-    EXPECT_EQ(box.items, (std::vector<std::u16string>{u"ADMIN", u"USER_1", u"USER_2", u"USER_3", u"USER_4", u"USER_5"}));
+    EXPECT_EQ(box.items, (std::vector<std::u16string>{u"ADMIN", u"USER_1", u"USER_2", u"USER_3",
+                                                      u"USER_4", u"USER_5"}));
 }
 
 TEST(UserNameTest, EditsAreCheckedOverTheWholeText)
@@ -68,12 +70,8 @@ TEST(UserNameTest, EditsAreCheckedOverTheWholeText)
         std::u16string kept;
         bool warned;
     } cases[] = {
-        {u"ADMIN", u"ADMIN", false},
-        {u"", u"", false},
-        {u"ADMIN ", u"ADMIN", true},
-        {u"AD MIN", u"ADMIN", true},
-        {u"a-b c.d", u"abcd", true},
-        {u" ", u"", true},
+        {u"ADMIN", u"ADMIN", false},      {u"", u"", false},           {u"ADMIN ", u"ADMIN", true},
+        {u"AD MIN", u"ADMIN", true},      {u"a-b c.d", u"abcd", true}, {u" ", u"", true},
         {u"us\u00E9r_1", u"usr_1", true},
     };
     for (const auto& c : cases)
@@ -87,7 +85,8 @@ TEST(UserNameTest, EditsAreCheckedOverTheWholeText)
         EXPECT_EQ(box.limit, 9);
         EXPECT_EQ(user, c.kept);
         EXPECT_EQ(box.text, c.kept);
-        EXPECT_EQ(messages.texts, c.warned ? std::vector<std::u16string>{kRule} : std::vector<std::u16string>{});
+        EXPECT_EQ(messages.texts,
+                  c.warned ? std::vector<std::u16string>{kRule} : std::vector<std::u16string>{});
         if (c.warned)
         {
             EXPECT_EQ(box.setTextCalls, 1);

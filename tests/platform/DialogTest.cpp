@@ -74,7 +74,9 @@ TEST(DialogUnitsTest, UnitsAreQuartersOfTheAverageWidthAndEighthsOfTheHeight)
     };
     for (const auto& c : cases)
     {
-        EXPECT_EQ(units.ToPixels(c.units.x(), c.units.y(), c.units.width(), c.units.height()), c.pixels) << c.units.x();
+        EXPECT_EQ(units.ToPixels(c.units.x(), c.units.y(), c.units.width(), c.units.height()),
+                  c.pixels)
+            << c.units.x();
     }
 }
 
@@ -88,7 +90,8 @@ TEST(DialogTest, ControlsComeFromTheTemplateWithTheirKindsTextsAndPlaces)
         CDialog dlg(id);
         const DialogUnits units(dlg.font());
         EXPECT_EQ(dlg.windowTitle(), QString::fromStdU16String(dialogTemplate->caption));
-        EXPECT_EQ(dlg.ClientArea()->size(), units.ToPixels(0, 0, dialogTemplate->cx, dialogTemplate->cy).size());
+        EXPECT_EQ(dlg.ClientArea()->size(),
+                  units.ToPixels(0, 0, dialogTemplate->cx, dialogTemplate->cy).size());
         EXPECT_EQ(dlg.VerticalScrollBar() != nullptr, id == IDD_ADD_DVR_DLG);
         for (const ControlTemplate& control : dialogTemplate->controls)
         {
@@ -98,9 +101,10 @@ TEST(DialogTest, ControlsComeFromTheTemplateWithTheirKindsTextsAndPlaces)
             EXPECT_EQ(widget, dlg.GetDlgItem(control.id));
             const char* kinds[] = {"static", "button", "edit", "combo", "list"};
             EXPECT_STREQ(KindName(widget), kinds[static_cast<int>(control.kind)]);
-            const QRect expected(control.x * units.BaseX() / 4, control.y * units.BaseY() / 8,
-                                 (control.x + control.cx) * units.BaseX() / 4 - control.x * units.BaseX() / 4,
-                                 (control.y + control.cy) * units.BaseY() / 8 - control.y * units.BaseY() / 8);
+            const QRect expected(
+                control.x * units.BaseX() / 4, control.y * units.BaseY() / 8,
+                (control.x + control.cx) * units.BaseX() / 4 - control.x * units.BaseX() / 4,
+                (control.y + control.cy) * units.BaseY() / 8 - control.y * units.BaseY() / 8);
             if (control.kind == ControlKind::ComboBox)
             {
                 EXPECT_EQ(widget->pos(), expected.topLeft());
@@ -119,7 +123,8 @@ TEST(DialogTest, StylesBecomeWidgetProperties)
 {
     TestApplication();
     CDialog connect(IDD_CONNECT_DLG);
-    EXPECT_EQ(FindControl<QLineEdit>(connect, IDC_CONNECT_PASSWORD)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(FindControl<QLineEdit>(connect, IDC_CONNECT_PASSWORD)->echoMode(),
+              QLineEdit::Password);
     EXPECT_TRUE(FindControl<QComboBox>(connect, IDC_CONNECT_USER)->isEditable());
     auto* list = FindControl<QTreeWidget>(connect, IDC_CONNECT_LIST);
     EXPECT_FALSE(list->rootIsDecorated());
@@ -168,7 +173,8 @@ TEST(DialogTest, DataExchangeFillsLimitsAndReadsBack)
     ASSERT_TRUE(dlg.UpdateData(false));
     EXPECT_EQ(password->text(), "abc");
     EXPECT_EQ(password->maxLength(), 6);
-    EXPECT_EQ(combo->currentText(), "USER_1") << "the first item beginning with the text, ignoring case";
+    EXPECT_EQ(combo->currentText(), "USER_1")
+        << "the first item beginning with the text, ignoring case";
 
     dlg.user = u"guest";
     dlg.UpdateData(false);

@@ -21,20 +21,23 @@ class BoxAnswerer
 public:
     explicit BoxAnswerer(QMessageBox::StandardButton button)
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr)
-            {
-                return;
-            }
-            m_timer.stop();
-            text = box->text();
-            caption = box->windowTitle();
-            icon = box->icon();
-            onGuiThread = box->thread() == QApplication::instance()->thread();
-            buttons = box->standardButtons();
-            box->button(button)->click();
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this, button]
+                         {
+                             auto* box =
+                                 qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                             if (box == nullptr)
+                             {
+                                 return;
+                             }
+                             m_timer.stop();
+                             text = box->text();
+                             caption = box->windowTitle();
+                             icon = box->icon();
+                             onGuiThread = box->thread() == QApplication::instance()->thread();
+                             buttons = box->standardButtons();
+                             box->button(button)->click();
+                         });
         m_timer.start(1);
     }
 
@@ -56,8 +59,9 @@ TEST(QtMessageBoxTest, TheSeamSeesEveryBoxAndAnswersIt)
     seam.QueueAnswer(MessageBoxAnswer::Yes);
     EXPECT_EQ(messages.Show(u"Delete?", u"", MessageBoxIcon::Exclamation, MessageBoxButtons::YesNo),
               MessageBoxAnswer::Yes);
-    EXPECT_EQ(messages.Show(u"Delete again?", u"", MessageBoxIcon::Question, MessageBoxButtons::YesNo),
-              MessageBoxAnswer::No);
+    EXPECT_EQ(
+        messages.Show(u"Delete again?", u"", MessageBoxIcon::Question, MessageBoxButtons::YesNo),
+        MessageBoxAnswer::No);
     EXPECT_EQ(messages.Show(u"Done", u"Other"), MessageBoxAnswer::Ok);
     const auto shown = seam.Shown();
     ASSERT_EQ(shown.size(), 3u);
@@ -74,7 +78,12 @@ TEST(QtMessageBoxTest, TheSeamAnswersBoxesAskedFromOtherThreads)
     QtMessageBox messages;
     seam.QueueAnswer(MessageBoxAnswer::Yes);
     MessageBoxAnswer answer = MessageBoxAnswer::Ok;
-    std::thread worker([&] { answer = messages.Show(u"From a worker", u"", MessageBoxIcon::Error, MessageBoxButtons::YesNo); });
+    std::thread worker(
+        [&]
+        {
+            answer = messages.Show(u"From a worker", u"", MessageBoxIcon::Error,
+                                   MessageBoxButtons::YesNo);
+        });
     worker.join();
     EXPECT_EQ(answer, MessageBoxAnswer::Yes);
     EXPECT_EQ(seam.ShownTexts(), std::vector<std::u16string>{u"From a worker"});
@@ -99,10 +108,13 @@ TEST(QtMessageBoxTest, ABoxAskedFromAnotherThreadShowsOnTheGuiThreadWhileTheCall
     BoxAnswerer answerer(QMessageBox::No);
     std::atomic<bool> done = false;
     MessageBoxAnswer answer = MessageBoxAnswer::Yes;
-    std::thread worker([&] {
-        answer = messages.Show(u"Delete?", u"Directory", MessageBoxIcon::Exclamation, MessageBoxButtons::YesNo);
-        done = true;
-    });
+    std::thread worker(
+        [&]
+        {
+            answer = messages.Show(u"Delete?", u"Directory", MessageBoxIcon::Exclamation,
+                                   MessageBoxButtons::YesNo);
+            done = true;
+        });
     const bool finished = ProcessEventsUntil([&] { return done.load(); });
     worker.join();
     ASSERT_TRUE(finished);
