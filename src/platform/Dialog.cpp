@@ -15,6 +15,8 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <optional>
+
 namespace
 {
 QFont TemplateFont(const DialogTemplate* dialogTemplate)
@@ -26,6 +28,27 @@ QFont TemplateFont(const DialogTemplate* dialogTemplate)
         font.setPointSize(dialogTemplate->fontPointSize);
     }
     return font;
+}
+
+std::optional<ScrollCode> ScrollCodeOf(int action)
+{
+    switch (action)
+    {
+    case QAbstractSlider::SliderSingleStepSub:
+        return ScrollCode::LineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return ScrollCode::LineDown;
+    case QAbstractSlider::SliderPageStepSub:
+        return ScrollCode::PageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+        return ScrollCode::PageDown;
+    case QAbstractSlider::SliderToMinimum:
+        return ScrollCode::Top;
+    case QAbstractSlider::SliderToMaximum:
+        return ScrollCode::Bottom;
+    default:
+        return std::nullopt;
+    }
 }
 
 bool Has(unsigned style, unsigned flag)
@@ -140,56 +163,27 @@ void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
         widget->setObjectName(ControlObjectName(control.id));
         m_controls[control.id] = widget;
         const QRect rect = m_units.ToPixels(control.x, control.y, control.cx, control.cy);
-        if (control.kind == ControlKind::ComboBox)
-        {
-            // A combo box's template height includes its drop-down list.
-            widget->setGeometry(rect.x(), rect.y(), rect.width(),
-                                std::min(rect.height(), widget->sizeHint().height()));
-        }
-        else
-        {
-            widget->setGeometry(rect);
-        }
+        MoveDlgItem(control.id, rect.x(), rect.y(), rect.width(), rect.height());
     }
 }
 
 void CDialog::ConnectScrollBar()
 {
+    // The handler decides where the contents go, so the bar's own step is undone first.
     connect(m_vScroll, &QAbstractSlider::actionTriggered, this,
             [this](int action)
             {
-                const int before = m_vScroll->value();
-                switch (action)
+                if (action == QAbstractSlider::SliderMove)
                 {
-                case QAbstractSlider::SliderSingleStepSub:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::LineUp, before);
-                    break;
-                case QAbstractSlider::SliderSingleStepAdd:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::LineDown, before);
-                    break;
-                case QAbstractSlider::SliderPageStepSub:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::PageUp, before);
-                    break;
-                case QAbstractSlider::SliderPageStepAdd:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::PageDown, before);
-                    break;
-                case QAbstractSlider::SliderToMinimum:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::Top, before);
-                    break;
-                case QAbstractSlider::SliderToMaximum:
-                    m_vScroll->setSliderPosition(before);
-                    OnVScroll(ScrollCode::Bottom, before);
-                    break;
-                case QAbstractSlider::SliderMove:
                     OnVScroll(ScrollCode::ThumbTrack, m_vScroll->sliderPosition());
-                    break;
-                default:
-                    break;
+                    return;
+                }
+                const auto code = ScrollCodeOf(action);
+                if (code)
+                {
+                    const int before = m_vScroll->value();
+                    m_vScroll->setSliderPosition(before);
+                    OnVScroll(*code, before);
                 }
             });
     connect(m_vScroll, &QAbstractSlider::sliderReleased, this,
@@ -286,6 +280,7 @@ void CDialog::MoveDlgItem(unsigned id, int x, int y, int cx, int cy)
     }
     if (qobject_cast<QComboBox*>(widget) != nullptr)
     {
+        // A combo box's height includes its drop-down list, which Qt sizes on its own.
         cy = std::min(cy, widget->sizeHint().height());
     }
     widget->setGeometry(x, y, cx, cy);
