@@ -7,10 +7,12 @@
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace
@@ -64,6 +66,17 @@ CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messa
     m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
     m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);
     m_list->viewport()->installEventFilter(this);
+    // Moving through the rows by keyboard picks a row just as a click does, so
+    // Connect and Delete act on the row that is shown selected.
+    connect(m_list, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item)
+            {
+                if (!m_bUpdatingList && item != nullptr &&
+                    QApplication::mouseButtons() == Qt::NoButton)
+                {
+                    OnListClick(m_list->indexOfTopLevelItem(item));
+                }
+            });
     OnCommand(IDC_CONNECT_CONNECT, [this] { OnConnect(); });
     OnCommand(IDC_CONNECT_CANCEL, [this] { OnCancelButton(); });
     OnCommand(IDC_CONNECT_ADD, [this] { OnAdd(); });
@@ -112,6 +125,7 @@ void CConnectDlg::InitListColumns()
 
 void CConnectDlg::RefreshList()
 {
+    const QScopedValueRollback updating(m_bUpdatingList, true);
     m_list->clear();
     for (const DvrRow& row : m_rows.Rows)
     {
@@ -131,6 +145,7 @@ bool CConnectDlg::HasRow(int row) const
 
 void CConnectDlg::SelectRow(int row)
 {
+    const QScopedValueRollback updating(m_bUpdatingList, true);
     m_list->clearSelection();
     if (HasRow(row))
     {

@@ -60,4 +60,5 @@ private:
     DvrEntry m_result;
     int m_nCurrentRow = 0;
     bool m_bConnect = false;
+    bool m_bUpdatingList = false; // the program, not the user, is changing the list
 };

@@ -5,14 +5,12 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTreeWidget>
 
 #include <optional>

@@ -342,3 +342,17 @@ TEST_F(ConnectDlgTest, ControlsKeepTheirDistanceFromTheBottomRightCorner)
         EXPECT_EQ(user.height(), std::min(156, UserBox()->sizeHint().height()));
     }
 }
+
+TEST_F(ConnectDlgTest, MovingThroughTheRowsByKeyboardPicksTheRowShown)
+{
+    Open(kThreeRows);
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Down);
+    EXPECT_EQ(SelectedRow(), 1);
+    EXPECT_EQ(m_dlg->CurrentRow(), 1);
+    EXPECT_EQ(PasswordBox()->text(), "pw12");
+    QTest::keyClick(List(), Qt::Key_Down);
+    Click(IDC_CONNECT_CONNECT);
+    ASSERT_TRUE(m_dlg->IsConnectRequested());
+    EXPECT_EQ(m_dlg->Result().Name, u"Barn");
+}
