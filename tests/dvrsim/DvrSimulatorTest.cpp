@@ -66,6 +66,29 @@ protected:
     std::unique_ptr<DvrSimulator> m_dvr;
 };
 
+TEST_F(DvrSimulatorTest, StartFailsClearlyOnABusyPortOrBadSettings)
+{
+    DvrSimSettings busy = SmallFastSettings();
+    busy.port = m_dvr->GetPort();
+    DvrSimulator second(busy);
+    EXPECT_FALSE(second.Start());
+    EXPECT_NE(second.GetLastError().find(std::to_string(busy.port)), std::string::npos);
+
+    DvrSimSettings badAddress = SmallFastSettings();
+    badAddress.bindAddress = "localhost";
+    DvrSimSettings noChannels = SmallFastSettings();
+    noChannels.channelCount = 0;
+    DvrSimSettings noRate = SmallFastSettings();
+    noRate.framesPerSecond = 0;
+    for (const DvrSimSettings& settings : {badAddress, noChannels, noRate})
+    {
+        DvrSimulator dvr(settings);
+        EXPECT_FALSE(dvr.Start());
+        EXPECT_FALSE(dvr.IsRunning());
+        EXPECT_FALSE(dvr.GetLastError().empty());
+    }
+}
+
 TEST_F(DvrSimulatorTest, LoginGivesReplyThenDecodableFramesOfTheChannel)
 {
     m_dvr->Stop();
@@ -417,6 +440,18 @@ TEST_F(DvrSimulatorTest, SilentAfterLoginSendsNothingMoreUntilLogout)
     PostCommand(m_dvr->GetPort(), WithNul("MODE=5&CID=" + std::to_string(id) + "&OP=5"));
     ASSERT_TRUE(silent->WaitForEnd());
     EXPECT_EQ(silent->Body().size(), kLoginPacketSize);
+}
+
+TEST_F(DvrSimulatorTest, ASilentStreamNoticesItsClientLeaving)
+{
+    DvrMisbehaviour faults;
+    faults.silentAfterLogin = true;
+    m_dvr->SetMisbehaviour(faults);
+    std::unique_ptr<StreamClient> silent;
+    LoginAndWait(silent);
+    EXPECT_EQ(m_dvr->GetClientCount(), 1u);
+    silent.reset();
+    EXPECT_TRUE(m_dvr->WaitForClientCount(0, kWait));
 }
 
 TEST_F(DvrSimulatorTest, CloseFaultsEndTheStreamAtTheirPoint)

@@ -20,7 +20,8 @@ struct PictureSize
 };
 
 // Faults the simulator commits on purpose, so that clients can be tested against them.
-// They apply to logins that start after they were set; frame faults also to running streams.
+// The first four are taken when a login is admitted; the frame faults (junk, JPEG, end
+// marker, length) apply from the next frame of every stream; the refusal to the next login.
 struct DvrMisbehaviour
 {
     bool silentAfterLogin = false;   // login reply, then nothing until logout, stop or the client leaves

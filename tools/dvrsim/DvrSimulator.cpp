@@ -303,7 +303,6 @@ bool DvrSimulator::Start()
         MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL,
         settings.port, nullptr, nullptr, &Server::OnRequest, m_server.get(),
         MHD_OPTION_SOCK_ADDR, &address,
-        MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
         MHD_OPTION_URI_LOG_CALLBACK, &Server::OnUri, m_server.get(),
         MHD_OPTION_NOTIFY_COMPLETED, &Server::OnCompleted, m_server.get(),
         MHD_OPTION_END);
