@@ -272,6 +272,12 @@ TEST_F(DvrSimulatorTest, LogoutEndsOnlyThatClientsStream)
 
     EXPECT_EQ(PostCommand(m_dvr->GetPort(), Body("MODE=5&CID=" + std::to_string(id) + "&OP=5")),
               200);
+    const auto logout = m_dvr->WaitForRequest(
+        [](const DvrRequestRecord& r) { return r.method == "POST"; }, kWait);
+    ASSERT_TRUE(logout);
+    EXPECT_EQ(logout->outcome, "logout client " + std::to_string(id));
+    EXPECT_FALSE(m_dvr->WaitForRequest(
+        [](const DvrRequestRecord& r) { return r.method == "PUT"; }, 1ms));
     ASSERT_TRUE(leaving->WaitForEnd());
     ASSERT_TRUE(m_dvr->WaitForClientCount(1, kWait));
     const size_t seen = staying->Packets().size();

@@ -406,6 +406,13 @@ bool DvrSimulator::WaitForRequests(size_t count, std::chrono::milliseconds timeo
     return m_server->m_state.WaitForRequests(count, timeout);
 }
 
+std::optional<DvrRequestRecord> DvrSimulator::WaitForRequest(
+    const std::function<bool(const DvrRequestRecord&)>& match,
+    std::chrono::milliseconds timeout) const
+{
+    return m_server->m_state.WaitForRequest(match, timeout);
+}
+
 void DvrSimulator::SetRequestObserver(std::function<void(const DvrRequestRecord&)> observer)
 {
     m_server->m_state.SetObserver(std::move(observer));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 //   dvr.GetPort();
 //   dvr.SetMisbehaviour(faults);         // takes effect for the next login
 //   dvr.WaitForRequests(2, 5s);          // then GetRequests()
+//   dvr.WaitForRequest([](auto& r) { return r.method == "POST"; }, 5s);
 class DvrSimulator
 {
 public:
@@ -53,6 +55,10 @@ public:
     std::vector<DvrRequestRecord> GetRequests() const;
     // True as soon as at least count requests are in the log; false after timeout.
     bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const;
+    // The first logged request that matches, waiting for it up to timeout.
+    std::optional<DvrRequestRecord> WaitForRequest(
+        const std::function<bool(const DvrRequestRecord&)>& match,
+        std::chrono::milliseconds timeout) const;
     // Called on the server thread with every request as it is logged.
     void SetRequestObserver(std::function<void(const DvrRequestRecord&)> observer);
 

@@ -228,6 +228,28 @@ bool SimulatorState::WaitForRequests(size_t count, std::chrono::milliseconds tim
     return m_changed.wait_for(lock, timeout, [&] { return m_log.size() >= count; });
 }
 
+std::optional<DvrRequestRecord> SimulatorState::WaitForRequest(
+    const std::function<bool(const DvrRequestRecord&)>& match,
+    std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    std::optional<DvrRequestRecord> found;
+    // Only records added since the last look need checking.
+    size_t checked = 0;
+    m_changed.wait_for(lock, timeout, [&] {
+        for (; checked < m_log.size(); ++checked)
+        {
+            if (match(m_log[checked]))
+            {
+                found = m_log[checked];
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
 void SimulatorState::BeginStop()
 {
     std::lock_guard lock(m_mutex);

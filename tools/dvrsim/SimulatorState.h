@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
     void Log(DvrRequestRecord record);
     std::vector<DvrRequestRecord> Requests() const;
     bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const;
+    std::optional<DvrRequestRecord> WaitForRequest(
+        const std::function<bool(const DvrRequestRecord&)>& match,
+        std::chrono::milliseconds timeout) const;
 
     void BeginStop();
     void Reset(); // after a stop, before the next start
