@@ -153,6 +153,10 @@ public:
     {
         auto* self = static_cast<Server*>(cls);
         auto* request = static_cast<PendingRequest*>(*context);
+        if (request == nullptr)
+        {
+            return MHD_NO;
+        }
         if (!request->headersSeen)
         {
             request->headersSeen = true;
@@ -239,10 +243,14 @@ public:
         m_state.Log(std::move(record));
         auto* stream = new DvrStream(m_state, admission.clientId,
                                      [connection] { return PeerClosed(connection); });
-        return Queue(connection, MHD_HTTP_OK,
-                     MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlockSize,
-                                                       &ReadStream, stream, &FreeStream),
-                     "application/octet-stream");
+        MHD_Response* response = MHD_create_response_from_callback(
+            MHD_SIZE_UNKNOWN, kStreamBlockSize, &ReadStream, stream, &FreeStream);
+        if (response == nullptr)
+        {
+            delete stream; // gives the client id back
+            return MHD_NO;
+        }
+        return Queue(connection, MHD_HTTP_OK, response, "application/octet-stream");
     }
 
     MHD_Result Command(MHD_Connection* connection, DvrRequestRecord record)
