@@ -24,28 +24,33 @@ uint32_t ChannelMaskFromIndex(int channelIndex)
     return n < 32 ? (1u << n) : 0u;
 }
 
-uint16_t PortFromText(std::u16string_view portText)
+int ParseDecimal(std::u16string_view text)
 {
     size_t i = 0;
-    while (i < portText.size() && IsBlank(portText[i]))
+    while (i < text.size() && IsBlank(text[i]))
     {
         ++i;
     }
     bool negative = false;
-    if (i < portText.size() && (portText[i] == u'+' || portText[i] == u'-'))
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
     {
-        negative = portText[i] == u'-';
+        negative = text[i] == u'-';
         ++i;
     }
-    // Saturate like the 32-bit conversion the device used, so a long run of
-    // digits cannot overflow.
+    // Saturate like the device's 32-bit conversion, so a long run of digits
+    // cannot overflow.
     int64_t value = 0;
-    for (; i < portText.size() && portText[i] >= u'0' && portText[i] <= u'9'; ++i)
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
     {
-        value = std::min<int64_t>(value * 10 + (portText[i] - u'0'), int64_t{INT32_MAX} + 1);
+        value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{INT32_MAX} + 1);
     }
-    value = negative ? -value : std::min<int64_t>(value, INT32_MAX);
-    return static_cast<uint16_t>(static_cast<uint32_t>(static_cast<int32_t>(value)) & 0xFFFF);
+    value = negative ? -value : value;
+    return static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+uint16_t PortFromText(std::u16string_view portText)
+{
+    return static_cast<uint16_t>(static_cast<uint32_t>(ParseDecimal(portText)) & 0xFFFF);
 }
 
 DvrConnectInfo MakeConnectInfo(std::u16string_view name, std::u16string_view address,

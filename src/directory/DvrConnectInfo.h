@@ -20,8 +20,11 @@ struct DvrConnectInfo
 // The index as an unsigned byte n gives bit n, or no bit when n >= 32.
 uint32_t ChannelMaskFromIndex(int channelIndex);
 
-// The port text as the device read it: leading blanks, an optional sign, the
-// decimal digits up to the first other character; 0 without digits.
+// Decimal text as the device read it: leading blanks, an optional sign, the
+// digits up to the first other character, 0 without digits; held in the int range.
+int ParseDecimal(std::u16string_view text);
+
+// The low 16 bits of the port text's number.
 uint16_t PortFromText(std::u16string_view portText);
 
 // Values longer than a field are cut to fit, terminator included.

@@ -1,5 +1,7 @@
 #include "directory/DvrDirectory.h"
 
+#include "directory/DvrConnectInfo.h"
+#include "platform/TextCodec.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
@@ -17,41 +19,6 @@ namespace
 {
 constexpr char16_t kLineEnd = u'\n';
 constexpr const char* kFileName = "IPList.db";
-
-bool IsBlank(char16_t c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
-// Decimal text as the device read it: leading blanks, an optional sign, the
-// digits up to the first other character, 0 without digits; held in the int range.
-int ParseDecimal(std::u16string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-    {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-    {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
-    {
-        value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{INT_MAX} + 1);
-    }
-    value = negative ? -value : value;
-    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
-}
-
-std::u16string DecimalText(int64_t value)
-{
-    const std::string text = std::to_string(value);
-    return std::u16string(text.begin(), text.end());
-}
 
 std::u16string DecodeUtf16Le(const std::string& bytes)
 {
@@ -171,7 +138,7 @@ bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
     row.Columns[kColumnName] = entry.Name;
     row.Columns[kColumnAddress] = entry.Address;
     row.Columns[kColumnPort] = entry.Port;
-    row.Columns[kColumnChannel] = DecimalText(int64_t{entry.Channel} + 1);
+    row.Columns[kColumnChannel] = FromAscii(std::to_string(int64_t{entry.Channel} + 1));
     if (!entry.Password.empty())
     {
         row.Columns[kColumnUser] = entry.User;
@@ -184,7 +151,7 @@ bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
 std::u16string FormatEntryLine(const DvrRow& row)
 {
     std::u16string line = row.Columns[kColumnName] + u',' + row.Columns[kColumnAddress] + u',' +
-                          row.Columns[kColumnPort] + u',' + DecimalText(RowChannel(row));
+                          row.Columns[kColumnPort] + u',' + FromAscii(std::to_string(RowChannel(row)));
     if (!row.Columns[kColumnUser].empty())
     {
         line += u',' + row.Columns[kColumnUser] + u',' + row.Password;
