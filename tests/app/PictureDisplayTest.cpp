@@ -1,7 +1,7 @@
 #include "app/CPictureDisplay.h"
 
-#include "FakePictureWindow.h"
-#include "RecordingMessageBox.h"
+#include "fakes/FakePictureWindow.h"
+#include "fakes/RecordingMessageBox.h"
 #include "TestJpegEncoder.h"
 #include "app/LogoResource.h"
 #include "net/FrameHeader.h"

@@ -1,6 +1,6 @@
 #include "directory/DvrDirectory.h"
 
-#include "RecordingMessageBox.h"
+#include "fakes/RecordingMessageBox.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -139,7 +139,7 @@ TEST_F(DvrDirectoryTest, DuplicatesAtLoadShowTheMessageOnceAndAreSkipped)
 {
     Load(
         u"Shop,10.0.0.5,80,2\nOther name,10.0.0.5,80,2\nSide,10.0.0.5,80,3\nZero,10.0.0.5,080,2\n");
-    EXPECT_EQ(m_messages.texts, std::vector<std::u16string>{kSame});
+    EXPECT_EQ(m_messages.Texts(), std::vector<std::u16string>{kSame});
     ASSERT_EQ(m_rows.Rows.size(), 3u);
     EXPECT_EQ(m_rows.Rows[1].Columns[kColumnName], u"Side");
     EXPECT_EQ(m_rows.Rows[2].Columns[kColumnPort], u"080");
@@ -161,9 +161,9 @@ TEST_F(DvrDirectoryTest, AddingComparesAddressPortTextAndChannelExactly)
     };
     for (const auto& c : cases)
     {
-        m_messages.texts.clear();
+        m_messages.Clear();
         EXPECT_EQ(AddEntry(m_rows, c.entry, m_messages), c.added);
-        EXPECT_EQ(m_messages.texts.size(), c.added ? 0u : 1u);
+        EXPECT_EQ(m_messages.Texts().size(), c.added ? 0u : 1u);
     }
     EXPECT_EQ(m_rows.Rows.size(), 5u);
 }
@@ -218,7 +218,7 @@ TEST_F(DvrDirectoryTest, AMissingFileLoadsNothingSilentlyAndSavingCreatesAnEmpty
 {
     LoadDirectory(m_rows, File(), m_messages);
     EXPECT_TRUE(m_rows.Rows.empty());
-    EXPECT_TRUE(m_messages.texts.empty());
+    EXPECT_TRUE(m_messages.Texts().empty());
     EXPECT_EQ(SaveBytes(), "");
     EXPECT_TRUE(std::filesystem::exists(File()));
 }

@@ -1,6 +1,6 @@
 #include "directory/UserName.h"
 
-#include "RecordingMessageBox.h"
+#include "fakes/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ TEST(UserNameTest, EditsAreCheckedOverTheWholeText)
         EXPECT_EQ(box.limit, 9);
         EXPECT_EQ(user, c.kept);
         EXPECT_EQ(box.text, c.kept);
-        EXPECT_EQ(messages.texts,
+        EXPECT_EQ(messages.Texts(),
                   c.warned ? std::vector<std::u16string>{kRule} : std::vector<std::u16string>{});
         if (c.warned)
         {

@@ -2,6 +2,9 @@
 
 #include "DvrSimulator.h"
 #include "GuiThreadFake.h"
+#include "fakes/FakePictureWindow.h"
+#include "fakes/RecordingMessageBox.h"
+#include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
 
@@ -65,12 +68,22 @@ std::string Body(const std::string& text)
     return text + std::string(1, '\0');
 }
 
+class FakeBusyCursor : public IBusyCursor
+{
+public:
+    void Begin() override { ++depth; }
+    void End() override { --depth; }
+
+    std::atomic<int> depth{0};
+};
+
 class DVRClientTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         dvr.SetRequestObserver([this](const DvrRequestRecord&) { gui.Poke(); });
+        window.onRepaint = [this] { gui.Poke(); };
         ASSERT_TRUE(dvr.Start()) << dvr.GetLastError();
     }
 
@@ -92,8 +105,8 @@ protected:
 
     GuiThreadFake gui;
     DvrSimulator dvr{SmallPictures()};
-    FakePictureWindow window{gui};
-    FakeMessageBox boxes;
+    FakePictureWindow window;
+    RecordingMessageBox boxes;
     FakeBusyCursor cursor;
 };
 } // namespace
@@ -116,7 +129,7 @@ TEST_F(DVRClientTest, LogsInShowsFramesAndLogsOutWithExactRequests)
     EXPECT_FALSE(client->GetPictureDisplay().PaintCommitted([](const auto&, const auto&) {}));
     EXPECT_EQ(cursor.depth, 1); // Start's busy cursor is the main frame's to end
     EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
 
     const auto logins = RequestsWith(dvr, "Get");
     ASSERT_EQ(logins.size(), 1u);
@@ -326,7 +339,7 @@ TEST_F(DVRClientTest, DamagedStreamStillShowsTheFramesAroundTheDamage)
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
     ASSERT_TRUE(WaitForRepaints(5));
     client->Disconnect();
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(DVRClientTest, PauseHoldsFramesUntilResumed)

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "platform/BusyCursor.h"
-#include "platform/MessageBox.h"
 #include "platform/MessagePump.h"
 #include "platform/NotifyWindow.h"
-#include "platform/PictureWindow.h"
 
 #include <atomic>
 #include <chrono>
@@ -154,48 +151,4 @@ private:
     std::deque<Pending*> m_pending;
     std::vector<Message> m_handled;
     unsigned m_pokes = 0;
-};
-
-class FakePictureWindow : public IPictureWindow
-{
-public:
-    explicit FakePictureWindow(GuiThreadFake& gui) : m_gui(gui) {}
-
-    bool Exists() const override { return true; }
-    int ClientWidth() const override { return 320; }
-    int ClientHeight() const override { return 240; }
-    void RepaintNow() override
-    {
-        ++repaints;
-        m_gui.Poke();
-    }
-
-    std::atomic<int> repaints{0};
-
-private:
-    GuiThreadFake& m_gui;
-};
-
-class FakeMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string& text, const std::u16string& caption,
-                          MessageBoxIcon, MessageBoxButtons) override
-    {
-        std::lock_guard lock(mutex);
-        shown.push_back(caption + u": " + text);
-        return MessageBoxAnswer::Ok;
-    }
-
-    std::mutex mutex;
-    std::vector<std::u16string> shown;
-};
-
-class FakeBusyCursor : public IBusyCursor
-{
-public:
-    void Begin() override { ++depth; }
-    void End() override { --depth; }
-
-    std::atomic<int> depth{0};
 };
