@@ -1,7 +1,7 @@
 #include "app/CPictureDisplay.h"
 
-#include "fakes/FakePictureWindow.h"
-#include "fakes/RecordingMessageBox.h"
+#include "support/FakePictureWindow.h"
+#include "support/RecordingMessageBox.h"
 #include "TestJpegEncoder.h"
 #include "app/LogoResource.h"
 #include "net/FrameHeader.h"

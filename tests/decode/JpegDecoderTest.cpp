@@ -1,7 +1,7 @@
 #include "decode/CJpegDecoder.h"
 
 #include "DjpegReference.h"
-#include "fakes/RecordingMessageBox.h"
+#include "support/RecordingMessageBox.h"
 #include "TestJpegEncoder.h"
 #include "platform/TextCodec.h"
 

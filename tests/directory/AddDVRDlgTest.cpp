@@ -1,6 +1,6 @@
 #include "directory/AddDVRDlg.h"
 
-#include "../platform/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"

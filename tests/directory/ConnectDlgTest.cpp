@@ -1,6 +1,6 @@
 #include "directory/ConnectDlg.h"
 
-#include "../platform/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 #include "TempFolder.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"

@@ -1,6 +1,6 @@
 #include "directory/DVRInformation.h"
 
-#include "../platform/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 #include "res/ResourceIds.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "directory/DvrDirectory.h"
 
-#include "fakes/RecordingMessageBox.h"
+#include "support/RecordingMessageBox.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "directory/UserName.h"
 
-#include "fakes/RecordingMessageBox.h"
+#include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "DvrSimulator.h"
 #include "GuiThreadFake.h"
-#include "fakes/FakePictureWindow.h"
-#include "fakes/RecordingMessageBox.h"
+#include "support/FakePictureWindow.h"
+#include "support/RecordingMessageBox.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"

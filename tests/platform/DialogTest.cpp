@@ -1,6 +1,6 @@
 #include "platform/Dialog.h"
 
-#include "QtTestApplication.h"
+#include "support/QtTestApplication.h"
 #include "platform/ComboBoxItems.h"
 #include "platform/DataExchange.h"
 #include "res/DialogTemplate.h"

@@ -1,6 +1,6 @@
 #include "platform/QtMessageBox.h"
 
-#include "QtTestApplication.h"
+#include "support/QtTestApplication.h"
 #include "platform/MessageBoxSeam.h"
 
 #include <QAbstractButton>
