@@ -38,6 +38,17 @@ tsan:
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --no-tests=error --output-on-failure -j $(JOBS) -L 'net|dvrsim'
 
+# Each fuzzer runs for FUZZ_SECONDS; the testdata JPEGs seed the decoder's corpus.
+FUZZ_SECONDS ?= 60
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS='-fsanitize=address,undefined' -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target PacketParserFuzzer JpegDecoderFuzzer
+	mkdir -p build-fuzz/corpus/parser build-fuzz/corpus/jpeg
+	cp tests/data/jpeg/*.jpg build-fuzz/corpus/jpeg/
+	build-fuzz/fuzz/PacketParserFuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8192 build-fuzz/corpus/parser
+	build-fuzz/fuzz/JpegDecoderFuzzer -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/jpeg
+
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 

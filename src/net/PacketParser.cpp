@@ -30,7 +30,7 @@ void CPacketParser::InitBuffers()
     m_count = 0;
     if (!m_pending)
     {
-        m_pending = std::make_unique<uint8_t[]>(kInitialCapacity);
+        m_pending = std::make_unique_for_overwrite<uint8_t[]>(kInitialCapacity);
         m_capacity = kInitialCapacity;
     }
 }
@@ -48,7 +48,7 @@ void CPacketParser::Append(const uint8_t* bytes, uint32_t count)
     {
         // Only a caller that feeds more than a chunk at a time gets here.
         const size_t capacity = std::max(m_capacity * 2, m_count + count);
-        auto grown = std::make_unique<uint8_t[]>(capacity);
+        auto grown = std::make_unique_for_overwrite<uint8_t[]>(capacity);
         std::memcpy(grown.get(), m_pending.get(), m_count);
         m_pending = std::move(grown);
         m_capacity = capacity;

@@ -1,0 +1,41 @@
+// Any bytes may arrive as a frame's picture: the decoder must fail cleanly and
+// keep its previous picture whole.
+#include "decode/CJpegDecoder.h"
+#include "platform/MessageBox.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+class SilentMessageBox : public IMessageBox
+{
+public:
+    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
+                          MessageBoxButtons) override
+    {
+        return MessageBoxAnswer::Ok;
+    }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static SilentMessageBox boxes;
+    CJpegDecoder decoder(boxes);
+    if (!decoder.Decode(data, size) || !decoder.HasPicture())
+    {
+        return 0;
+    }
+    const size_t bytes = size_t{decoder.GetStride()} * static_cast<size_t>(decoder.GetHeight());
+    const std::vector<uint8_t> before(decoder.GetBits(), decoder.GetBits() + bytes);
+    // A second, damaged copy must not disturb the picture of the first.
+    std::vector<uint8_t> damaged(data, data + size / 2);
+    if (!decoder.Decode(damaged.data(), damaged.size()) &&
+        std::memcmp(before.data(), decoder.GetBits(), bytes) != 0)
+    {
+        std::abort();
+    }
+    return 0;
+}
