@@ -3,5 +3,5 @@
 quillon_add_bench(decode
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/JpegDecoderBench.cpp
             ${CMAKE_SOURCE_DIR}/tests/decode/TestJpegEncoder.cpp
-    LIBS quillon_decode)
+    LIBS quillon_decode quillon_jpeg_encoder)
 target_include_directories(bench_decode PRIVATE ${CMAKE_SOURCE_DIR}/tests/decode)

@@ -1,53 +1,31 @@
 #include "TestJpegEncoder.h"
 
+#include "JpegEncoder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
-#include <jpeglib.h>
-
 std::vector<uint8_t> EncodeTestJpeg(const TestJpegSpec& spec,
                                     const std::function<uint8_t(int, int, int)>& sample)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr error{};
-    cinfo.err = jpeg_std_error(&error);
-    jpeg_create_compress(&cinfo);
-    unsigned char* output = nullptr;
-    unsigned long outputSize = 0;
-    jpeg_mem_dest(&cinfo, &output, &outputSize);
-    cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-    cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-    cinfo.input_components = spec.components;
-    cinfo.in_color_space = spec.components == 1   ? JCS_GRAYSCALE
-                           : spec.components == 4 ? JCS_CMYK
-                                                  : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
-    if (spec.progressive)
+    std::vector<uint8_t> samples(static_cast<size_t>(spec.width) * spec.height * spec.components);
+    size_t at = 0;
+    for (int y = 0; y < spec.height; ++y)
     {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(spec.width) * spec.components);
-    while (cinfo.next_scanline < cinfo.image_height)
-    {
-        const int y = static_cast<int>(cinfo.next_scanline);
         for (int x = 0; x < spec.width; ++x)
         {
             for (int c = 0; c < spec.components; ++c)
             {
-                row[static_cast<size_t>(x) * spec.components + c] = sample(x, y, c);
+                samples[at++] = sample(x, y, c);
             }
         }
-        JSAMPROW rowPointer = row.data();
-        jpeg_write_scanlines(&cinfo, &rowPointer, 1);
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(output, output + outputSize);
-    std::free(output);
-    return bytes;
+    return JpegEncoder::Encode(samples.data(), static_cast<unsigned>(spec.width),
+                               static_cast<unsigned>(spec.height),
+                               {.components = spec.components,
+                                .quality = spec.quality,
+                                .progressive = spec.progressive});
 }
 
 uint8_t PatternSample(int x, int y, int component)

@@ -21,7 +21,8 @@ void OnError(j_common_ptr info)
 }
 
 // Kept apart from any C++ object with a destructor, which a longjmp would skip.
-bool Compress(const RgbImage& image, int quality, unsigned char** out, unsigned long* size)
+bool Compress(const uint8_t* samples, unsigned width, unsigned height,
+              const JpegEncoder::Options& options, unsigned char** out, unsigned long* size)
 {
     jpeg_compress_struct info;
     ErrorManager errors;
@@ -34,17 +35,23 @@ bool Compress(const RgbImage& image, int quality, unsigned char** out, unsigned 
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, out, size);
-    info.image_width = image.width;
-    info.image_height = image.height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = options.components;
+    info.in_color_space = options.components == 1   ? JCS_GRAYSCALE
+                          : options.components == 4 ? JCS_CMYK
+                                                    : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.progressive)
+    {
+        jpeg_simple_progression(&info);
+    }
     jpeg_start_compress(&info, TRUE);
-    const size_t stride = size_t{image.width} * 3;
+    const size_t stride = size_t{width} * static_cast<size_t>(options.components);
     while (info.next_scanline < info.image_height)
     {
-        JSAMPROW row = const_cast<JSAMPROW>(&image.pixels[info.next_scanline * stride]);
+        JSAMPROW row = const_cast<JSAMPROW>(samples + info.next_scanline * stride);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -53,11 +60,14 @@ bool Compress(const RgbImage& image, int quality, unsigned char** out, unsigned 
 }
 } // namespace
 
-std::vector<uint8_t> JpegEncoder::Encode(const RgbImage& image, int quality)
+std::vector<uint8_t> JpegEncoder::Encode(const uint8_t* samples, unsigned width, unsigned height,
+                                         const Options& options)
 {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    const bool ok = image.width > 0 && image.height > 0 && Compress(image, quality, &buffer, &size);
+    const bool ok = width > 0 && height > 0 && (options.components == 1 ||
+                                                 options.components == 3 || options.components == 4) &&
+                    Compress(samples, width, height, options, &buffer, &size);
     std::vector<uint8_t> jpeg;
     if (ok)
     {
@@ -65,4 +75,9 @@ std::vector<uint8_t> JpegEncoder::Encode(const RgbImage& image, int quality)
     }
     std::free(buffer);
     return jpeg;
+}
+
+std::vector<uint8_t> JpegEncoder::Encode(const RgbImage& image, int quality)
+{
+    return Encode(image.pixels.data(), image.width, image.height, {.components = 3, .quality = quality});
 }
