@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 using namespace std::chrono_literals;
@@ -224,12 +229,22 @@ TEST_F(DVRClientTest, SilentDvrTripsTheWatchdogOnceButNotWhilePaused)
 
 TEST_F(DVRClientTest, UnreachablePortIsAFailedConnection)
 {
-    const auto info = Info(0);
-    dvr.Stop();
+    // A port held by a socket that does not listen refuses every connection,
+    // and no other test can take it meanwhile.
+    const int holder = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    auto info = Info(0);
+    info.Port = ntohs(address.sin_port);
     auto client = MakeClient();
     client->Start(info);
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound));
     client.reset();
+    close(holder);
     EXPECT_EQ(gui.Handled().size(), 1u);
 }
 
