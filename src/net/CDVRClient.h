@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CPictureDisplay.h"
+#include "display/CPictureDisplay.h"
 #include "directory/DvrConnectInfo.h"
 #include "net/Protocol.h"
 

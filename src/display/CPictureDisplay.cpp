@@ -1,6 +1,6 @@
-#include "app/CPictureDisplay.h"
+#include "display/CPictureDisplay.h"
 
-#include "app/LogoResource.h"
+#include "display/LogoResource.h"
 #include "net/FrameHeader.h"
 #include "platform/PictureWindow.h"
 

@@ -1,9 +1,9 @@
-#include "app/CPictureDisplay.h"
+#include "display/CPictureDisplay.h"
 
 #include "support/FakePictureWindow.h"
 #include "support/RecordingMessageBox.h"
 #include "TestJpegEncoder.h"
-#include "app/LogoResource.h"
+#include "display/LogoResource.h"
 #include "net/FrameHeader.h"
 
 #include <gtest/gtest.h>
