@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +97,9 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
         widget = combo;
         break;
     }
+    case ControlKind::Icon:
+        widget = new QLabel(parent);
+        break;
     case ControlKind::ListView:
     {
         auto* list = new QTreeWidget(parent);
@@ -160,8 +164,43 @@ void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
         QWidget* widget = CreateControl(control, m_client);
         widget->setObjectName(ControlObjectName(control.id));
         m_controls[control.id] = widget;
-        const QRect rect = m_units.ToPixels(control.x, control.y, control.cx, control.cy);
-        MoveDlgItem(control.id, rect.x(), rect.y(), rect.width(), rect.height());
+        ApplyControlTemplate(control);
+    }
+}
+
+// Texts and images come again from the template, so a re-layout shows what it names.
+void CDialog::ApplyControlTemplate(const ControlTemplate& control)
+{
+    const QRect rect = m_units.ToPixels(control.x, control.y, control.cx, control.cy);
+    MoveDlgItem(control.id, rect.x(), rect.y(), rect.width(), rect.height());
+    auto* label = DlgItem<QLabel>(control.id);
+    if (label == nullptr)
+    {
+        return;
+    }
+    if (control.kind == ControlKind::Icon)
+    {
+        label->setPixmap(QIcon(QString::fromStdU16String(control.text)).pixmap(rect.size()));
+    }
+    else if (control.kind == ControlKind::Static)
+    {
+        label->setText(QString::fromStdU16String(control.text));
+    }
+}
+
+void CDialog::RelayoutFromTemplate(unsigned templateId)
+{
+    const DialogTemplate* dialogTemplate = FindDialogTemplate(templateId);
+    if (dialogTemplate == nullptr)
+    {
+        return;
+    }
+    for (const ControlTemplate& control : dialogTemplate->controls)
+    {
+        if (GetDlgItem(control.id) != nullptr)
+        {
+            ApplyControlTemplate(control);
+        }
     }
 }
 

@@ -73,6 +73,9 @@ protected:
     // text set by the program is no edit.
     void OnEditChange(unsigned id, std::function<void()> handler);
     void MoveDlgItem(unsigned id, int x, int y, int cx, int cy);
+    // Moves every control to where the control with its id stands in another
+    // template, and gives texts and images again; controls it lacks are skipped.
+    void RelayoutFromTemplate(unsigned templateId);
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -80,6 +83,7 @@ protected:
 
 private:
     void CreateControls(const DialogTemplate& dialogTemplate);
+    void ApplyControlTemplate(const ControlTemplate& control);
     void ConnectScrollBar();
     void PlaceClientArea();
 

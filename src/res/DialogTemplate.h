@@ -12,6 +12,7 @@ enum class ControlKind
     Edit,
     ComboBox,
     ListView,
+    Icon, // a static picture; the text names the image resource
 };
 
 // Control styles, combined with |.

@@ -59,12 +59,32 @@ constexpr ControlTemplate kInformationControls[] = {
     {IDC_INFO_OK, ControlKind::PushButton, u"OK", 48, 108, 42, 12, None},
 };
 
+// The About box: the icon, then the texts below it (portrait) or beside it (landscape).
+constexpr const char16_t* kAppIcon = u":/icons/quillon-48.png";
+constexpr const char16_t* kVersionText = u"Quillon Version 1.6";
+constexpr const char16_t* kAboutNote = u"Live DVR viewer";
+
+constexpr ControlTemplate kAboutControls[] = {
+    {IDC_ABOUT_ICON, ControlKind::Icon, kAppIcon, 12, 12, 20, 20, None},
+    {IDC_ABOUT_VERSION, ControlKind::Static, kVersionText, 12, 36, 137, 8, None},
+    {IDC_ABOUT_NOTE, ControlKind::Static, kAboutNote, 12, 48, 66, 8, None},
+};
+
+constexpr ControlTemplate kAboutWideControls[] = {
+    {IDC_ABOUT_ICON, ControlKind::Icon, kAppIcon, 12, 12, 20, 20, None},
+    {IDC_ABOUT_VERSION, ControlKind::Static, kVersionText, 48, 12, 155, 8, None},
+    {IDC_ABOUT_NOTE, ControlKind::Static, kAboutNote, 48, 24, 66, 8, None},
+};
+
 constexpr const char16_t* kDialogFont = u"MS Sans Serif";
 
 // Kept sorted by id.
 constexpr DialogTemplate kTemplates[] = {
+    {IDD_ABOUTBOX, u"About Quillon", 156, 129, kDialogFont, 8, DialogStyle::None, kAboutControls},
     {IDD_CONNECT_DLG, u"Connect DVR", 138, 178, kDialogFont, 8, DialogStyle::None,
      kConnectControls},
+    {IDD_ABOUTBOX_WIDE, u"About Quillon", 210, 129, kDialogFont, 8, DialogStyle::None,
+     kAboutWideControls},
     {IDD_ADD_DVR_DLG, u"ADD DVR", 155, 172, kDialogFont, 8, DialogStyle::VScroll, kAddDvrControls},
     {IDD_DVR_INFORMATION, u"DVR Information", 138, 129, kDialogFont, 8, DialogStyle::None,
      kInformationControls},

@@ -1,6 +1,14 @@
 #pragma once
 
-// String ids of the program's own messages.
+// Application resources: menu 128, the application icon, the document string.
+constexpr unsigned IDR_MAINFRAME = 128;
+
+// String ids.
+constexpr unsigned IDS_SOCKETS_INIT_FAILED = 104;
+constexpr unsigned IDS_SOFTKEY_EXIT = 301;
+constexpr unsigned IDS_SOFTKEY_MENU = 302;
+constexpr unsigned IDS_APP_TITLE = 57344;
+constexpr unsigned IDS_CANT_CONNECT_DVR = 61207;
 constexpr unsigned IDS_VERIFY_REQUIRED_FIELDS = 61204;
 constexpr unsigned IDS_SAME_DVR_CONNECTION = 61205;
 constexpr unsigned IDS_CONFIRM_DELETE_DVR = 61206;
@@ -17,6 +25,25 @@ constexpr unsigned IDS_USER_NAME_CHARACTERS = 61217;
 constexpr unsigned IDS_ERROR_CONNECTION_TIME_OUT = 61218;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
+
+// Menu commands of menu 128; CH-nn is ID_CHANNEL_FIRST + nn - 1.
+constexpr unsigned ID_CONNECT = 32771;
+constexpr unsigned ID_DISCONNECT = 32772;
+constexpr unsigned ID_EXIT = 32773;
+constexpr unsigned ID_CHANNEL_FIRST = 32776;
+constexpr unsigned ID_CHANNEL_LAST = 32791;
+constexpr unsigned ID_DVR_INFORMATION = 32792;
+constexpr unsigned ID_PTZ_CONTROL = 32793;
+constexpr unsigned ID_APP_ABOUT = 57664;
+// The "Menu" soft key only opens its pop-up.
+constexpr unsigned ID_SOFTKEY_MENU = 402;
+
+// The About box, laid out for a portrait (100) or a landscape (200) screen.
+constexpr unsigned IDD_ABOUTBOX = 100;
+constexpr unsigned IDD_ABOUTBOX_WIDE = 200;
+constexpr unsigned IDC_ABOUT_ICON = 201;
+constexpr unsigned IDC_ABOUT_VERSION = 202;
+constexpr unsigned IDC_ABOUT_NOTE = 203;
 
 // Dialog templates of the DVR directory.
 constexpr unsigned IDD_CONNECT_DLG = 102;

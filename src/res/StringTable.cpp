@@ -15,9 +15,16 @@ struct StringEntry
 
 // Kept sorted by id.
 constexpr StringEntry kStrings[] = {
+    {IDS_SOCKETS_INIT_FAILED, u"Windows socket initialization failed"},
+    {IDS_SOFTKEY_EXIT, u"Exit"},
+    {IDS_SOFTKEY_MENU, u"Menu"},
+    {ID_CONNECT, u"Connect DVR"},
+    {ID_EXIT, u"Exit"},
+    {IDS_APP_TITLE, u"Quillon"},
     {IDS_VERIFY_REQUIRED_FIELDS, u"Please verify all the required fields!!"},
     {IDS_SAME_DVR_CONNECTION, u"There is the same dvr connection."},
     {IDS_CONFIRM_DELETE_DVR, u"Are you sure you want to delete the selected DVR?"},
+    {IDS_CANT_CONNECT_DVR, u"Can't connect the DVR."},
     {IDS_ERROR_USER_UNKNOWN, u"User Unknown Error!!"},
     {IDS_ERROR_PASSWORD_MISS, u"Password Miss Error!!"},
     {IDS_ERROR_PROTOCOL_VERSION, u"Protocol Version Error!!"},
@@ -33,7 +40,8 @@ constexpr StringEntry kStrings[] = {
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
-                             [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; }));
+                             [](const StringEntry& a, const StringEntry& b)
+                             { return a.id < b.id; }));
 } // namespace
 
 std::u16string LoadString(unsigned id)

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/CZentrelDoc.h"
+#include "net/CDVRClient.h"
+#include "platform/QtBusyCursor.h"
+#include "platform/QtMessageBox.h"
+#include "platform/QtMessagePump.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+class CMainFrame;
+class CZentrelView;
+
+// What a run may set apart from the defaults: the command line and the tests.
+struct AppSettings
+{
+    std::filesystem::path directoryFile; // empty: beside the program, or the user's data folder
+    DvrClientTimeouts timeouts;
+    std::chrono::milliseconds autoCloseDelay{60000};
+};
+
+// The application: starts the HTTP layer, then creates the frame, the empty
+// document and the view, and shows the frame. The QApplication is the caller's.
+class CZentrelApp
+{
+public:
+    explicit CZentrelApp(AppSettings settings = {});
+    ~CZentrelApp();
+
+    CZentrelApp(const CZentrelApp&) = delete;
+    CZentrelApp& operator=(const CZentrelApp&) = delete;
+
+    // False when the program cannot run; the user has been told why.
+    bool InitInstance();
+    void OnAppAbout();
+
+    CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
+    CZentrelView* GetView() const;
+    const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
+    IMessageBox& GetMessageBox() { return m_messageBox; }
+
+private:
+    AppSettings m_settings;
+    QtMessageBox m_messageBox;
+    QtMessagePump m_messagePump;
+    QtBusyCursor m_busyCursor;
+    CZentrelDoc m_document;
+    // Last, so the frame and its view go before the services they use.
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+};

@@ -1,0 +1,159 @@
+#include "app/CZentrelView.h"
+
+#include "directory/ConnectDlg.h"
+#include "directory/DVRInformation.h"
+#include "res/MenuTemplate.h"
+#include "res/ResourceIds.h"
+
+#include <QAction>
+#include <QImage>
+#include <QPainter>
+#include <QResizeEvent>
+
+CZentrelView* g_pView = nullptr;
+
+CZentrelView::CZentrelView(const Services& services, QWidget* parent)
+    : QWidget(parent), m_messageBox(services.messageBox), m_directoryFile(services.directoryFile),
+      m_client(services.notifyWindow, *this, services.messageBox, services.messagePump,
+               services.busyCursor, services.timeouts)
+{
+    setObjectName(QStringLiteral("view"));
+    // Before a picture and beside it the window shows its background, dark as a monitor's.
+    QPalette background = palette();
+    background.setColor(QPalette::Window, Qt::black);
+    setPalette(background);
+    setAutoFillBackground(true);
+    m_nClientWidth = width();
+    m_nClientHeight = height();
+    m_bExists = true;
+    g_pView = this;
+}
+
+CZentrelView::~CZentrelView()
+{
+    OnDestroy();
+    m_bExists = false;
+}
+
+void CZentrelView::OnDestroy()
+{
+    m_client.Disconnect();
+}
+
+void CZentrelView::OnConnect()
+{
+    m_client.PauseReceiver();
+    CConnectDlg dialog(m_directoryFile, m_messageBox, window());
+    const int result = dialog.DoModal();
+    m_client.ResumeReceiver();
+    if (result == QDialog::Accepted && dialog.IsConnectRequested())
+    {
+        ConnectTo(dialog.Result());
+    }
+}
+
+void CZentrelView::ConnectTo(const DvrEntry& entry)
+{
+    m_client.Disconnect();
+    update();
+    m_connectInfo = MakeConnectInfo(entry.Name, entry.Address, entry.Port, entry.Channel,
+                                    entry.User, entry.Password);
+    m_nChannel = entry.Channel;
+    m_client.Start(m_connectInfo);
+}
+
+void CZentrelView::OnDisconnect()
+{
+    m_client.Disconnect();
+    update();
+}
+
+void CZentrelView::OnDVRInformation()
+{
+    m_client.PauseReceiver();
+    m_connectInfo.ChannelMask = ChannelMaskFromIndex(m_nChannel);
+    CDVRInformation dialog(window());
+    dialog.SetInfo(m_connectInfo);
+    dialog.DoModal();
+    m_client.ResumeReceiver();
+}
+
+void CZentrelView::OnUpdateConnect(QAction&) {}
+
+void CZentrelView::OnUpdateConnected(QAction& item)
+{
+    item.setEnabled(m_client.IsLoggedIn());
+}
+
+void CZentrelView::OnUpdatePTZControl(QAction& item)
+{
+    item.setEnabled(m_client.IsLoggedIn());
+    item.setText(QString::fromStdU16String(kPtzControlText));
+}
+
+void CZentrelView::SetChannel(int channel)
+{
+    m_nChannel = channel;
+    m_client.SelectChannel(channel);
+}
+
+void CZentrelView::UpdateChannelItem(QAction& item, int channel)
+{
+    item.setEnabled(m_client.IsLoggedIn() && m_client.HasChannel(channel));
+}
+
+void CZentrelView::ReconnectIfIdle()
+{
+    if (!m_client.IsLoggedIn())
+    {
+        m_client.Start(m_connectInfo);
+    }
+}
+
+void CZentrelView::RepaintNow()
+{
+    if (!m_bRepaintPending.exchange(true))
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [this]
+            {
+                m_bRepaintPending = false;
+                update();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void CZentrelView::resizeEvent(QResizeEvent* event)
+{
+    m_nClientWidth = event->size().width();
+    m_nClientHeight = event->size().height();
+    QWidget::resizeEvent(event);
+}
+
+void CZentrelView::paintEvent(QPaintEvent*)
+{
+    if (!m_client.IsLoggedIn())
+    {
+        return;
+    }
+    QPainter painter(this);
+    const bool painted = m_client.GetPictureDisplay().PaintCommitted(
+        [&](const CJpegDecoder& picture, const PictureRect& placement)
+        {
+            // A view over the decoder's rows: no converted copy per frame. Row 0
+            // is the bottom of the picture, so the painter turns it upside down.
+            const QImage rows(picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
+                              static_cast<qsizetype>(picture.GetStride()), QImage::Format_BGR888);
+            painter.translate(0, placement.top + placement.bottom);
+            painter.scale(1, -1);
+            painter.drawImage(QRect(placement.left, placement.top, placement.right - placement.left,
+                                    placement.bottom - placement.top),
+                              rows);
+        });
+    if (painted)
+    {
+        ++m_nPaintedPictures;
+    }
+}

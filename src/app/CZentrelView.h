@@ -1,0 +1,89 @@
+#pragma once
+
+#include "directory/DvrConnectInfo.h"
+#include "directory/DvrEntry.h"
+#include "net/CDVRClient.h"
+#include "platform/PictureWindow.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <filesystem>
+
+class IBusyCursor;
+class IMessageBox;
+class IMessagePump;
+class INotifyWindow;
+class QAction;
+
+// The one view: it owns the DVR client and turns the user's commands into
+// client operations. The client's receiver decodes frames and asks for a
+// repaint; the view paints the committed picture on the GUI thread.
+class CZentrelView : public QWidget, public IPictureWindow
+{
+public:
+    struct Services
+    {
+        INotifyWindow& notifyWindow; // the main frame
+        IMessageBox& messageBox;
+        IMessagePump& messagePump;
+        IBusyCursor& busyCursor;
+        std::filesystem::path directoryFile;
+        DvrClientTimeouts timeouts;
+    };
+
+    CZentrelView(const Services& services, QWidget* parent = nullptr);
+    ~CZentrelView() override;
+
+    // Menu commands and their update handlers.
+    void OnConnect();
+    void OnDisconnect();
+    void OnDVRInformation();
+    void OnUpdateConnect(QAction& item);
+    void OnUpdateConnected(QAction& item);
+    void OnUpdatePTZControl(QAction& item);
+
+    // For the main frame.
+    void SetChannel(int channel);
+    void UpdateChannelItem(QAction& item, int channel);
+    void ReconnectIfIdle();
+    CDVRClient& GetClient() { return m_client; }
+    int GetChannel() const { return m_nChannel; }
+    const DvrConnectInfo& GetConnectInfo() const { return m_connectInfo; }
+
+    // What Connect does once the Connect DVR dialog has returned an entry.
+    void ConnectTo(const DvrEntry& entry);
+    // The window is going away: the connection ends while everything is whole.
+    void OnDestroy();
+    // How many times a picture has been painted; the start-up screenshot waits for one.
+    int GetPaintedPictures() const { return m_nPaintedPictures; }
+
+    // IPictureWindow; RepaintNow may come from the receiver thread.
+    bool Exists() const override { return m_bExists; }
+    int ClientWidth() const override { return m_nClientWidth; }
+    int ClientHeight() const override { return m_nClientHeight; }
+    void RepaintNow() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    IMessageBox& m_messageBox;
+    const std::filesystem::path m_directoryFile;
+    // Read by the receiver thread, written by the GUI thread.
+    std::atomic<bool> m_bExists{false};
+    std::atomic<int> m_nClientWidth{0};
+    std::atomic<int> m_nClientHeight{0};
+    // Set by the receiver when it asks for a repaint, cleared by the GUI thread
+    // when it takes the request, so a slow screen gets one repaint per frame shown.
+    std::atomic<bool> m_bRepaintPending{false};
+    int m_nPaintedPictures = 0;
+
+    CDVRClient m_client;
+    int m_nChannel = -1;
+    DvrConnectInfo m_connectInfo{};
+};
+
+// The one view of the process, for the main frame; set by the view's constructor.
+extern CZentrelView* g_pView;

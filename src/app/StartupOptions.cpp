@@ -1,0 +1,163 @@
+#include "app/StartupOptions.h"
+
+#include "directory/DvrAddress.h"
+#include "directory/DvrDirectory.h"
+#include "directory/UserName.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+namespace
+{
+// The command line answers in its own words; no box is shown for it.
+class SilentMessageBox : public IMessageBox
+{
+public:
+    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
+                          MessageBoxButtons) override
+    {
+        ++shown;
+        return MessageBoxAnswer::Ok;
+    }
+    int shown = 0;
+};
+
+QString Quoted(const std::u16string& text)
+{
+    return QStringLiteral("\"%1\"").arg(QString::fromStdU16String(text));
+}
+
+const DvrRow* FindRow(const DvrRowList& rows, const std::u16string& name)
+{
+    const auto it =
+        std::find_if(rows.Rows.begin(), rows.Rows.end(),
+                     [&](const DvrRow& row) { return row.Columns[kColumnName] == name; });
+    return it == rows.Rows.end() ? nullptr : &*it;
+}
+} // namespace
+
+bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, QString& error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Quillon: live pictures from your DVRs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption add(QStringLiteral("add-dvr"),
+                                 QStringLiteral("Add a DVR to the directory unless one of that "
+                                                "name exists: Name,Address,Port,Channel[,User,"
+                                                "Password], the channel counted from 0."),
+                                 QStringLiteral("line"));
+    const QCommandLineOption connect(
+        QStringLiteral("connect"),
+        QStringLiteral("Connect at once to the directory's DVR of this name; it must have "
+                       "a saved user and password."),
+        QStringLiteral("name"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Once pictures show, save the window as this PNG file and quit."),
+        QStringLiteral("file"));
+    const QCommandLineOption size(QStringLiteral("size"),
+                                  QStringLiteral("The window's size, for example 240x320."),
+                                  QStringLiteral("WxH"));
+    parser.addOptions({add, connect, screenshot, size});
+    if (!parser.parse(arguments))
+    {
+        error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+    {
+        parser.showHelp(0);
+    }
+    if (parser.isSet(QStringLiteral("version")))
+    {
+        parser.showVersion();
+    }
+    if (!parser.positionalArguments().isEmpty())
+    {
+        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+    options.addEntryLine = parser.value(add);
+    options.connectName = parser.value(connect);
+    options.screenshotFile = parser.value(screenshot);
+    if (parser.isSet(size))
+    {
+        const QStringList parts = parser.value(size).split(QLatin1Char('x'));
+        bool widthOk = false;
+        bool heightOk = false;
+        const int width = parts.size() == 2 ? parts[0].toInt(&widthOk) : 0;
+        const int height = parts.size() == 2 ? parts[1].toInt(&heightOk) : 0;
+        if (!widthOk || !heightOk || width < 100 || height < 100 || width > 10000 || height > 10000)
+        {
+            error = QStringLiteral("--size wants WxH, each from 100 to 10000: %1")
+                        .arg(parser.value(size));
+            return false;
+        }
+        options.windowSize = QSize(width, height);
+    }
+    return true;
+}
+
+bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
+                       QString& error)
+{
+    const std::optional<DvrEntry> entry = ParseEntryLine(line);
+    if (!entry || line.find_first_of(u"\r\n") != std::u16string::npos)
+    {
+        error = QStringLiteral("not a directory line: %1").arg(Quoted(line));
+        return false;
+    }
+    if (!IsDvrHostAddress(entry->Address) || entry->Channel < 0 || entry->Channel > 15 ||
+        !std::all_of(entry->User.begin(), entry->User.end(), IsUserNameChar))
+    {
+        error =
+            QStringLiteral("the address, channel or user of %1 is not usable").arg(Quoted(line));
+        return false;
+    }
+    SilentMessageBox messages;
+    DvrRowList rows;
+    LoadDirectory(rows, file, messages);
+    if (FindRow(rows, entry->Name) != nullptr)
+    {
+        return true;
+    }
+    if (!AddEntry(rows, *entry, messages))
+    {
+        error = QStringLiteral("the directory has this DVR under another name");
+        return false;
+    }
+    if (!SaveDirectory(rows, file))
+    {
+        error = QStringLiteral("the directory could not be saved: %1")
+                    .arg(QString::fromStdString(file.string()));
+        return false;
+    }
+    return true;
+}
+
+std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
+                                           const std::u16string& name, QString& error)
+{
+    SilentMessageBox messages;
+    DvrRowList rows;
+    LoadDirectory(rows, file, messages);
+    const DvrRow* row = FindRow(rows, name);
+    if (row == nullptr)
+    {
+        error = QStringLiteral("no DVR named %1 in %2")
+                    .arg(Quoted(name), QString::fromStdString(file.string()));
+        return std::nullopt;
+    }
+    if (row->Columns[kColumnUser].empty())
+    {
+        error = QStringLiteral("the DVR %1 has no saved user and password; connect to it "
+                               "from Menu > Connect")
+                    .arg(Quoted(name));
+        return std::nullopt;
+    }
+    return DvrEntry{row->Columns[kColumnName], row->Columns[kColumnAddress],
+                    row->Columns[kColumnPort], RowChannel(*row),
+                    row->Columns[kColumnUser], row->Password};
+}

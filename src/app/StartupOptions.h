@@ -1,0 +1,34 @@
+#pragma once
+
+#include "directory/DvrEntry.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// The command line: what a person or the demo may ask for at start-up.
+struct StartupOptions
+{
+    QString addEntryLine;   // --add-dvr: a directory line to add when no entry has its name
+    QString connectName;    // --connect: the directory entry to connect to at once
+    QString screenshotFile; // --screenshot: save the window once pictures show, then quit
+    QSize windowSize;       // --size WxH
+};
+
+// False with `error` set when the arguments cannot be used; --help and
+// --version print and exit inside.
+bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, QString& error);
+
+// Adds the entry of one directory line ("Name,Address,Port,Channel[,User,Password]")
+// unless an entry of that name exists. False with `error` set on a line that is
+// not usable or a directory that cannot be saved.
+bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
+                       QString& error);
+
+// The entry of that name, if it carries a saved user and password.
+std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
+                                           const std::u16string& name, QString& error);

@@ -1,0 +1,102 @@
+#include "app/CMainFrame.h"
+#include "app/CZentrelApp.h"
+#include "app/CZentrelView.h"
+#include "app/StartupOptions.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace
+{
+void Complain(const QString& text)
+{
+    std::fprintf(stderr, "quillon: %s\n", qPrintable(text));
+}
+
+// Waits for pictures on screen, lets a few more arrive, saves the window and quits.
+void TakeScreenshotWhenLive(CZentrelApp& app, const QString& file)
+{
+    constexpr int kPollMs = 100;
+    constexpr int kSettleMs = 1500;
+    constexpr int kGiveUpMs = 30000;
+    auto* poll = new QTimer(app.GetMainFrame());
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [&app, file, poll, waited]
+                     {
+                         *waited += kPollMs;
+                         const bool live = app.GetView()->GetPaintedPictures() > 0;
+                         if (!live && *waited < kGiveUpMs)
+                         {
+                             return;
+                         }
+                         poll->stop();
+                         QTimer::singleShot(live ? kSettleMs : 0, poll,
+                                            [&app, file, live]
+                                            {
+                                                const bool saved =
+                                                    app.GetMainFrame()->grab().save(file, "PNG");
+                                                if (!live || !saved)
+                                                {
+                                                    Complain(!saved ? "could not write " + file
+                                                                    : "no picture arrived; saved "
+                                                                      "the window as it is");
+                                                }
+                                                QApplication::exit(live && saved ? 0 : 1);
+                                            });
+                     });
+    poll->start(kPollMs);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillon"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
+    QApplication::setApplicationVersion(QStringLiteral("1.6"));
+    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+
+    StartupOptions options;
+    QString error;
+    if (!ParseStartupOptions(QApplication::arguments(), options, error))
+    {
+        Complain(error);
+        return 2;
+    }
+
+    CZentrelApp app;
+    if (!options.addEntryLine.isEmpty() &&
+        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error))
+    {
+        Complain(error);
+        return 2;
+    }
+    if (!app.InitInstance())
+    {
+        return 1;
+    }
+    if (options.windowSize.isValid())
+    {
+        app.GetMainFrame()->resize(options.windowSize);
+    }
+    if (!options.connectName.isEmpty())
+    {
+        if (const auto entry = FindDirectoryEntry(app.GetDirectoryFile(),
+                                                  options.connectName.toStdU16String(), error))
+        {
+            app.GetView()->ConnectTo(*entry);
+        }
+        else
+        {
+            Complain(error);
+        }
+    }
+    if (!options.screenshotFile.isEmpty())
+    {
+        TakeScreenshotWhenLive(app, options.screenshotFile);
+    }
+    return QApplication::exec();
+}

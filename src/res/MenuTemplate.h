@@ -1,0 +1,18 @@
+#pragma once
+
+#include <span>
+
+// Menu 128 as data: the "Menu" soft key's pop-up. An item with a pop-up opens it;
+// any other item carries its command id.
+struct MenuItemTemplate
+{
+    const char16_t* text;
+    unsigned id;
+    std::span<const MenuItemTemplate> popup;
+};
+
+std::span<const MenuItemTemplate> MainMenuPopup();
+
+// The texts of the PTZ Control item while the panels are hidden and shown.
+inline constexpr const char16_t* kPtzControlText = u"PTZ Control";
+inline constexpr const char16_t* kClosePtzText = u"Close PTZ";
