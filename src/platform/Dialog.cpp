@@ -2,6 +2,7 @@
 
 #include "platform/ComboBoxItems.h"
 #include "platform/DataExchange.h"
+#include "res/DialogInitData.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -132,7 +133,17 @@ CDialog::CDialog(unsigned templateId, QWidget* parent)
         return;
     }
     setWindowTitle(QString::fromStdU16String(dialogTemplate->caption));
+    if (Has(dialogTemplate->style, DialogStyle::Child))
+    {
+        // A panel lies over its parent's picture: a plain child widget that paints
+        // its own background, never a window of its own.
+        setWindowFlags(Qt::Widget);
+        setAutoFillBackground(true);
+        // Hidden until asked: a child not hidden explicitly shows with its parent.
+        hide();
+    }
     CreateControls(*dialogTemplate);
+    FillFromInitData(templateId);
     int scrollWidth = 0;
     if (Has(dialogTemplate->style, DialogStyle::VScroll))
     {
@@ -162,6 +173,17 @@ void CDialog::CreateControls(const DialogTemplate& dialogTemplate)
         m_controls[control.id] = widget;
         const QRect rect = m_units.ToPixels(control.x, control.y, control.cx, control.cy);
         MoveDlgItem(control.id, rect.x(), rect.y(), rect.width(), rect.height());
+    }
+}
+
+void CDialog::FillFromInitData(unsigned templateId)
+{
+    for (const DialogInitString& entry : FindDialogInitData(templateId))
+    {
+        if (auto* combo = DlgItem<QComboBox>(entry.controlId))
+        {
+            AddComboString(*combo, QString::fromStdU16String(entry.text));
+        }
     }
 }
 
@@ -204,6 +226,17 @@ bool CDialog::UpdateData(bool saveAndValidate)
 int CDialog::DoModal()
 {
     return exec();
+}
+
+bool CDialog::Create()
+{
+    if (m_bInitialised)
+    {
+        return false;
+    }
+    m_bInitialised = true;
+    OnInitDialog();
+    return true;
 }
 
 void CDialog::accept()
