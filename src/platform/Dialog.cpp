@@ -2,6 +2,7 @@
 
 #include "platform/ComboBoxItems.h"
 #include "platform/DataExchange.h"
+#include "res/DialogInitData.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -136,7 +137,17 @@ CDialog::CDialog(unsigned templateId, QWidget* parent)
         return;
     }
     setWindowTitle(QString::fromStdU16String(dialogTemplate->caption));
+    if (Has(dialogTemplate->style, DialogStyle::Child))
+    {
+        // A panel lies over its parent's picture: a plain child widget that paints
+        // its own background, never a window of its own.
+        setWindowFlags(Qt::Widget);
+        setAutoFillBackground(true);
+        // Hidden until asked: a child not hidden explicitly shows with its parent.
+        hide();
+    }
     CreateControls(*dialogTemplate);
+    FillFromInitData(templateId);
     int scrollWidth = 0;
     if (Has(dialogTemplate->style, DialogStyle::VScroll))
     {
@@ -204,6 +215,17 @@ void CDialog::RelayoutFromTemplate(unsigned templateId)
     }
 }
 
+void CDialog::FillFromInitData(unsigned templateId)
+{
+    for (const DialogInitString& entry : FindDialogInitData(templateId))
+    {
+        if (auto* combo = DlgItem<QComboBox>(entry.controlId))
+        {
+            AddComboString(*combo, QString::fromStdU16String(entry.text));
+        }
+    }
+}
+
 void CDialog::ConnectScrollBar()
 {
     // The handler decides where the contents go, so the bar's own step is undone first.
@@ -243,6 +265,17 @@ bool CDialog::UpdateData(bool saveAndValidate)
 int CDialog::DoModal()
 {
     return exec();
+}
+
+bool CDialog::Create()
+{
+    if (m_bInitialised)
+    {
+        return false;
+    }
+    m_bInitialised = true;
+    OnInitDialog();
+    return true;
 }
 
 void CDialog::accept()

@@ -45,6 +45,9 @@ public:
     bool UpdateData(bool saveAndValidate = true);
 
     int DoModal();
+    // Modeless creation: the dialog initialises now, as a modeless dialog does on
+    // creation, rather than when it first shows; it stays hidden. False if it did already.
+    bool Create();
 
     const DialogUnits& Units() const { return m_units; }
     // The area the controls live in: the window less its own scroll bar.
@@ -84,6 +87,7 @@ protected:
 private:
     void CreateControls(const DialogTemplate& dialogTemplate);
     void ApplyControlTemplate(const ControlTemplate& control);
+    void FillFromInitData(unsigned templateId);
     void ConnectScrollBar();
     void PlaceClientArea();
 

@@ -38,6 +38,7 @@ namespace DialogStyle
 {
 constexpr unsigned None = 0;
 constexpr unsigned VScroll = 1u << 0; // the window has its own vertical scroll bar
+constexpr unsigned Child = 1u << 1;   // a modeless panel inside its parent window
 } // namespace DialogStyle
 
 struct ControlTemplate

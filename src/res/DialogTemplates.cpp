@@ -76,7 +76,37 @@ constexpr ControlTemplate kAboutWideControls[] = {
     {IDC_ABOUT_NOTE, ControlKind::Static, kAboutNote, 48, 24, 66, 8, None},
 };
 
+constexpr ControlTemplate kPTZLeftControls[] = {
+    {IDC_PTZ_LEFT, ControlKind::PushButton, u"Left", 0, 0, 24, 14, None},
+};
+
+constexpr ControlTemplate kPTZTopControls[] = {
+    {IDC_PTZ_UP, ControlKind::PushButton, u"Up", 0, 0, 24, 14, None},
+};
+
+constexpr ControlTemplate kPTZRightControls[] = {
+    {IDC_PTZ_RIGHT, ControlKind::PushButton, u"Right", 0, 0, 24, 14, None},
+};
+
+constexpr ControlTemplate kPTZBottomControls[] = {
+    {IDC_PTZ_DOWN, ControlKind::PushButton, u"Down", 0, 0, 24, 14, None},
+};
+
+constexpr unsigned kPTZListStyle = DropDownList | VScroll | TabStop;
+
+constexpr ControlTemplate kPTZBarControls[] = {
+    {IDC_PTZ_ZOOM_IN, ControlKind::PushButton, u"ZI", 0, 0, 24, 14, None},
+    {IDC_PTZ_ZOOM_OUT, ControlKind::PushButton, u"ZO", 24, 0, 24, 14, None},
+    {IDC_PTZ_FOCUS_FAR, ControlKind::PushButton, u"FF", 54, 0, 24, 14, None},
+    {IDC_PTZ_FOCUS_NEAR, ControlKind::PushButton, u"FN", 78, 0, 24, 14, None},
+    {IDC_PTZ_SPEED, ControlKind::ComboBox, u"", 108, 0, 48, 84, kPTZListStyle},
+    {IDC_PTZ_PRESET, ControlKind::ComboBox, u"", 156, 0, 48, 84, kPTZListStyle},
+    {IDC_PTZ_PRESET_RECALL, ControlKind::PushButton, u"G", 204, 0, 24, 14, None},
+    {IDC_PTZ_PRESET_SET, ControlKind::PushButton, u"S", 228, 0, 24, 14, None},
+};
+
 constexpr const char16_t* kDialogFont = u"MS Sans Serif";
+constexpr const char16_t* kPanelFont = u"MS Shell Dlg";
 
 // Kept sorted by id.
 constexpr DialogTemplate kTemplates[] = {
@@ -88,6 +118,11 @@ constexpr DialogTemplate kTemplates[] = {
     {IDD_ADD_DVR_DLG, u"ADD DVR", 155, 172, kDialogFont, 8, DialogStyle::VScroll, kAddDvrControls},
     {IDD_DVR_INFORMATION, u"DVR Information", 138, 129, kDialogFont, 8, DialogStyle::None,
      kInformationControls},
+    {IDD_PTZ_LEFT, u"", 25, 14, kPanelFont, 8, DialogStyle::Child, kPTZLeftControls},
+    {IDD_PTZ_TOP, u"", 25, 14, kPanelFont, 8, DialogStyle::Child, kPTZTopControls},
+    {IDD_PTZ_RIGHT, u"", 24, 14, kPanelFont, 8, DialogStyle::Child, kPTZRightControls},
+    {IDD_PTZ_BOTTOM, u"", 25, 14, kPanelFont, 8, DialogStyle::Child, kPTZBottomControls},
+    {IDD_PTZ_DLG, u"", 253, 14, kPanelFont, 8, DialogStyle::Child, kPTZBarControls},
 };
 
 static_assert(std::is_sorted(std::begin(kTemplates), std::end(kTemplates),

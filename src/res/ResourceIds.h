@@ -89,3 +89,24 @@ constexpr unsigned IDC_INFO_USER = 1024;
 constexpr unsigned IDC_INFO_CHANNEL_LABEL = 1011;
 constexpr unsigned IDC_INFO_CHANNEL = 1023;
 constexpr unsigned IDC_INFO_OK = 1012;
+
+// Dialog templates of the PTZ panels: four arrows around the picture and the bar.
+constexpr unsigned IDD_PTZ_LEFT = 206;
+constexpr unsigned IDD_PTZ_TOP = 207;
+constexpr unsigned IDD_PTZ_RIGHT = 208;
+constexpr unsigned IDD_PTZ_BOTTOM = 209;
+constexpr unsigned IDD_PTZ_DLG = 210;
+
+// Controls of the PTZ panels (206–210).
+constexpr unsigned IDC_PTZ_LEFT = 1031;
+constexpr unsigned IDC_PTZ_RIGHT = 1032;
+constexpr unsigned IDC_PTZ_UP = 1033;
+constexpr unsigned IDC_PTZ_DOWN = 1034;
+constexpr unsigned IDC_PTZ_ZOOM_OUT = 1035;
+constexpr unsigned IDC_PTZ_ZOOM_IN = 1036;
+constexpr unsigned IDC_PTZ_FOCUS_FAR = 1037;
+constexpr unsigned IDC_PTZ_FOCUS_NEAR = 1038;
+constexpr unsigned IDC_PTZ_PRESET_RECALL = 1039;
+constexpr unsigned IDC_PTZ_SPEED = 1040;
+constexpr unsigned IDC_PTZ_PRESET = 1041;
+constexpr unsigned IDC_PTZ_PRESET_SET = 1042;
