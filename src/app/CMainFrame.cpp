@@ -114,6 +114,9 @@ void CMainFrame::OnCommand(unsigned id)
         case ID_DVR_INFORMATION:
             m_pView->OnDVRInformation();
             break;
+        case ID_PTZ_CONTROL:
+            m_pView->OnPTZControl();
+            break;
         default:
             break;
         }

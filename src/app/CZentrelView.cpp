@@ -2,6 +2,7 @@
 
 #include "directory/ConnectDlg.h"
 #include "directory/DVRInformation.h"
+#include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
 
@@ -25,6 +26,7 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     setAutoFillBackground(true);
     m_nClientWidth = width();
     m_nClientHeight = height();
+    m_pPTZPanels = std::make_unique<CPTZPanels>(*this, *this);
     m_bExists = true;
     g_pView = this;
 }
@@ -38,6 +40,11 @@ CZentrelView::~CZentrelView()
 void CZentrelView::OnDestroy()
 {
     m_client.Disconnect();
+    if (m_pPTZPanels)
+    {
+        m_pPTZPanels->DestroyPanels();
+        m_pPTZPanels.reset();
+    }
 }
 
 void CZentrelView::OnConnect()
@@ -78,6 +85,45 @@ void CZentrelView::OnDVRInformation()
     m_client.ResumeReceiver();
 }
 
+void CZentrelView::OnPTZControl()
+{
+    if (!m_pPTZPanels)
+    {
+        return;
+    }
+    if (m_pPTZPanels->IsShown())
+    {
+        m_pPTZPanels->HidePanels();
+        return;
+    }
+    m_pPTZPanels->ShowPanels(m_client.GetPictureRect(), width(), height());
+}
+
+void CZentrelView::SendPTZCommand(int code, bool recall)
+{
+    if (!m_pPTZPanels)
+    {
+        return;
+    }
+    const auto requests =
+        PTZActionRequests(code, recall, m_pPTZPanels->GetSpeed(), m_pPTZPanels->GetPreset());
+    m_client.PauseReceiver();
+    for (const std::u16string& request : requests)
+    {
+        m_client.SendPTZRequest(request);
+    }
+    m_client.ResumeReceiver();
+}
+
+intptr_t CZentrelView::SendMessage(unsigned message, uintptr_t, intptr_t)
+{
+    if (const auto action = PTZActionOfMessage(message))
+    {
+        SendPTZCommand(action->code, action->recall);
+    }
+    return 0;
+}
+
 void CZentrelView::OnUpdateConnect(QAction&) {}
 
 void CZentrelView::OnUpdateConnected(QAction& item)
@@ -88,7 +134,8 @@ void CZentrelView::OnUpdateConnected(QAction& item)
 void CZentrelView::OnUpdatePTZControl(QAction& item)
 {
     item.setEnabled(m_client.IsLoggedIn());
-    item.setText(QString::fromStdU16String(kPtzControlText));
+    const bool shown = m_pPTZPanels && m_pPTZPanels->IsShown();
+    item.setText(QString::fromStdU16String(shown ? kClosePtzText : kPtzControlText));
 }
 
 void CZentrelView::SetChannel(int channel)
@@ -130,6 +177,11 @@ void CZentrelView::resizeEvent(QResizeEvent* event)
     m_nClientWidth = event->size().width();
     m_nClientHeight = event->size().height();
     QWidget::resizeEvent(event);
+    if (m_pPTZPanels && m_pPTZPanels->IsShown())
+    {
+        m_pPTZPanels->LayoutPanels(m_client.GetPictureRect(), event->size().width(),
+                                   event->size().height());
+    }
 }
 
 void CZentrelView::paintEvent(QPaintEvent*)

@@ -3,12 +3,15 @@
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
 #include "net/CDVRClient.h"
+#include "platform/NotifyWindow.h"
 #include "platform/PictureWindow.h"
+#include "ptz/CPTZPanels.h"
 
 #include <QWidget>
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 
 class IBusyCursor;
 class IMessageBox;
@@ -19,7 +22,7 @@ class QAction;
 // The one view: it owns the DVR client and turns the user's commands into
 // client operations. The client's receiver decodes frames and asks for a
 // repaint; the view paints the committed picture on the GUI thread.
-class CZentrelView : public QWidget, public IPictureWindow
+class CZentrelView : public QWidget, public IPictureWindow, public INotifyWindow
 {
 public:
     struct Services
@@ -39,6 +42,7 @@ public:
     void OnConnect();
     void OnDisconnect();
     void OnDVRInformation();
+    void OnPTZControl();
     void OnUpdateConnect(QAction& item);
     void OnUpdateConnected(QAction& item);
     void OnUpdatePTZControl(QAction& item);
@@ -50,6 +54,12 @@ public:
     CDVRClient& GetClient() { return m_client; }
     int GetChannel() const { return m_nChannel; }
     const DvrConnectInfo& GetConnectInfo() const { return m_connectInfo; }
+
+    // One camera action: its one or two requests with the receiver held throughout.
+    void SendPTZCommand(int code, bool recall);
+    CPTZPanels* GetPTZPanels() const { return m_pPTZPanels.get(); }
+    // The panels' WM_PTZ_* notifications; GUI thread only.
+    intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
     // What Connect does once the Connect DVR dialog has returned an entry.
     void ConnectTo(const DvrEntry& entry);
@@ -83,6 +93,7 @@ private:
     CDVRClient m_client;
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
+    std::unique_ptr<CPTZPanels> m_pPTZPanels;
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.
