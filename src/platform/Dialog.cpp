@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <optional>
 
@@ -326,4 +328,15 @@ void CDialog::closeEvent(QCloseEvent* event)
     {
         event->accept();
     }
+}
+
+void CDialog::wheelEvent(QWheelEvent* event)
+{
+    // A wheel turned anywhere over a scrolling dialog moves its bar.
+    if (m_vScroll != nullptr && m_vScroll->isEnabled())
+    {
+        QCoreApplication::sendEvent(m_vScroll, event);
+        return;
+    }
+    QDialog::wheelEvent(event);
 }
