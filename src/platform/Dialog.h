@@ -23,7 +23,6 @@ enum class ScrollCode
     ThumbTrack,
     Top,
     Bottom,
-    EndScroll,
 };
 
 // A modal dialog built from its template: the controls are created from the
