@@ -20,7 +20,6 @@ namespace
 constexpr int kMaxNameChars = 50;
 constexpr int kMaxAddressChars = 50;
 constexpr int kMaxPortChars = 5;
-constexpr int kMaxPasswordChars = 6;
 constexpr int kChannelCount = 16;
 
 // A comma or a line break would split the entry's line in the directory file.
@@ -72,7 +71,7 @@ bool CAddDVRDlg::OnInitDialog()
     CDialog::OnInitDialog();
     for (int n = 1; n <= kChannelCount; ++n)
     {
-        AddComboString(*m_channelBox, QString::asprintf("CH-%02d", n));
+        AddComboString(*m_channelBox, QString::fromStdU16String(ChannelLabel(n - 1)));
     }
     m_channelBox->setCurrentIndex(0);
     QtUserBox userBox(*m_userBox);

@@ -17,8 +17,6 @@
 
 namespace
 {
-constexpr int kMaxPasswordChars = 6;
-
 struct ListColumn
 {
     const char* header;
