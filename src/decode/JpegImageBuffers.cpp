@@ -9,28 +9,26 @@ JpegImageBuffers::~JpegImageBuffers() = default;
 
 uint8_t* JpegImageBuffers::PreparePending(size_t size)
 {
-    if (m_pPending && m_nPendingSize == size)
+    if (m_pending.bytes && m_pending.size == size)
     {
-        return m_pPending.get();
+        return m_pending.bytes.get();
     }
-    m_pPending.reset();
-    m_nPendingSize = 0;
-    m_pPending.reset(new (std::nothrow) uint8_t[size]);
-    if (!m_pPending)
+    m_pending = Buffer{};
+    m_pending.bytes.reset(new (std::nothrow) uint8_t[size]);
+    if (!m_pending.bytes)
     {
         return nullptr;
     }
-    m_nPendingSize = size;
-    return m_pPending.get();
+    m_pending.size = size;
+    return m_pending.bytes.get();
 }
 
 void JpegImageBuffers::CommitPending()
 {
-    std::swap(m_pPadded, m_pPending);
-    std::swap(m_nPaddedSize, m_nPendingSize);
+    std::swap(m_padded, m_pending);
 }
 
 const uint8_t* JpegImageBuffers::GetPadded() const
 {
-    return m_pPadded.get();
+    return m_padded.bytes.get();
 }

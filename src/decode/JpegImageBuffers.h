@@ -25,8 +25,14 @@ public:
     const uint8_t* GetPadded() const;
 
 private:
-    std::unique_ptr<uint8_t[]> m_pPadded;
-    size_t m_nPaddedSize = 0;
-    std::unique_ptr<uint8_t[]> m_pPending;
-    size_t m_nPendingSize = 0;
+    // A buffer keeps its size with it: the committed one comes back as the
+    // pending one, and is reused only for a picture of its own size.
+    struct Buffer
+    {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size = 0;
+    };
+
+    Buffer m_padded;
+    Buffer m_pending;
 };

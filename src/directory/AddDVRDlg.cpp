@@ -1,5 +1,6 @@
 #include "directory/AddDVRDlg.h"
 
+#include "directory/DvrAddress.h"
 #include "directory/QtUserBox.h"
 #include "directory/UserName.h"
 #include "platform/ComboBoxItems.h"
@@ -19,7 +20,6 @@ namespace
 constexpr int kMaxNameChars = 50;
 constexpr int kMaxAddressChars = 50;
 constexpr int kMaxPortChars = 5;
-constexpr int kMaxPasswordChars = 6;
 constexpr int kChannelCount = 16;
 
 // A comma or a line break would split the entry's line in the directory file.
@@ -34,7 +34,8 @@ CAddDVRDlg::CAddDVRDlg(IMessageBox& messages, QWidget* parent)
 {
     m_userBox = DlgItem<QComboBox>(IDC_ADDDVR_USER);
     m_channelBox = DlgItem<QComboBox>(IDC_ADDDVR_CHANNEL);
-    for (const unsigned id : {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT})
+    for (const unsigned id :
+         {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT, IDC_ADDDVR_PASSWORD})
     {
         if (auto* edit = DlgItem<QLineEdit>(id))
         {
@@ -42,6 +43,9 @@ CAddDVRDlg::CAddDVRDlg(IMessageBox& messages, QWidget* parent)
                 QRegularExpression(QStringLiteral("[^,\\r\\n]*")), edit));
         }
     }
+    // The contents follow the bar however it moves: arrows, pages, thumb, wheel, keys.
+    connect(VerticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { FollowScrollBar(value); });
     OnCommand(IDC_ADDDVR_OK, [this] { OnOKButton(); });
     OnCommand(IDC_ADDDVR_CANCEL, [this] { OnCancel(); });
     OnEditChange(IDC_ADDDVR_USER, [this] { OnUserEditChange(); });
@@ -67,7 +71,7 @@ bool CAddDVRDlg::OnInitDialog()
     CDialog::OnInitDialog();
     for (int n = 1; n <= kChannelCount; ++n)
     {
-        AddComboString(*m_channelBox, QString::asprintf("CH-%02d", n));
+        AddComboString(*m_channelBox, QString::fromStdU16String(ChannelLabel(n - 1)));
     }
     m_channelBox->setCurrentIndex(0);
     QtUserBox userBox(*m_userBox);
@@ -83,8 +87,10 @@ void CAddDVRDlg::OnOKButton()
 {
     UpdateData(true);
     const bool filled = !m_name.empty() && !m_address.empty() && !m_port.empty();
-    if (filled && FitsOneFileField(m_name) && FitsOneFileField(m_address) &&
-        FitsOneFileField(m_port))
+    // Text set without the keyboard passes the validators, so every stored field is checked again.
+    const bool fitsTheFile =
+        FitsOneFileField(m_name) && FitsOneFileField(m_port) && FitsOneFileField(m_password);
+    if (filled && fitsTheFile && IsDvrHostAddress(m_address))
     {
         m_channel = m_channelBox->currentIndex();
         m_user = m_userBox->currentText().toStdU16String();
@@ -107,11 +113,13 @@ void CAddDVRDlg::OnSize(int, int cy)
     m_nClientHeight = cy;
     const int range = std::max(0, m_fullClient.height() - cy);
     QScrollBar* bar = VerticalScrollBar();
+    // A shorter range pulls the bar back, and the contents with it, so a taller
+    // window never leaves the top of the contents out of reach.
     bar->setRange(0, range);
     bar->setPageStep(range / 10);
+    // The wheel moves by the bar's own step; at least a pixel, so it always scrolls.
+    bar->setSingleStep(std::max(1, range / 20));
     bar->setEnabled(range > 0);
-    // A taller window must not leave the top of the contents out of reach.
-    ScrollContentsTo(std::min(m_nScrollOffset, range));
 }
 
 void CAddDVRDlg::OnVScroll(ScrollCode code, int position)
@@ -144,14 +152,13 @@ void CAddDVRDlg::OnVScroll(ScrollCode code, int position)
     default:
         return;
     }
-    ScrollContentsTo(m_nScrollOffset + move);
+    VerticalScrollBar()->setValue(m_nScrollOffset + move);
 }
 
-void CAddDVRDlg::ScrollContentsTo(int offset)
+void CAddDVRDlg::FollowScrollBar(int value)
 {
-    const int move = offset - m_nScrollOffset;
-    m_nScrollOffset = offset;
-    VerticalScrollBar()->setValue(offset);
+    const int move = value - m_nScrollOffset;
+    m_nScrollOffset = value;
     if (move != 0)
     {
         ClientArea()->scroll(0, -move);

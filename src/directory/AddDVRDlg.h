@@ -32,7 +32,7 @@ protected:
 private:
     void OnOKButton();
     void OnUserEditChange();
-    void ScrollContentsTo(int offset);
+    void FollowScrollBar(int value);
 
     IMessageBox& m_messages;
     std::u16string m_name;

@@ -17,8 +17,6 @@
 
 namespace
 {
-constexpr int kMaxPasswordChars = 6;
-
 struct ListColumn
 {
     const char* header;
@@ -66,17 +64,13 @@ CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messa
     m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
     m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);
     m_list->viewport()->installEventFilter(this);
-    // Moving through the rows by keyboard picks a row just as a click does, so
-    // Connect and Delete act on the row that is shown selected.
-    connect(m_list, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* item)
-            {
-                if (!m_bUpdatingList && item != nullptr &&
-                    QApplication::mouseButtons() == Qt::NoButton)
-                {
-                    OnListClick(m_list->indexOfTopLevelItem(item));
-                }
-            });
+    // Whatever moves the view's highlight or its current item (any button, the
+    // keyboard, a drag), the current row follows, so Connect and Delete act on
+    // the row shown; whatever would leave no row shown puts the current one back.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { FollowList(); });
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { FollowList(); });
     OnCommand(IDC_CONNECT_CONNECT, [this] { OnConnect(); });
     OnCommand(IDC_CONNECT_CANCEL, [this] { OnCancelButton(); });
     OnCommand(IDC_CONNECT_ADD, [this] { OnAdd(); });
@@ -181,34 +175,55 @@ void CConnectDlg::CopyCurrentRow()
 
 bool CConnectDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool press = event->type() == QEvent::MouseButtonPress;
-    const bool release = event->type() == QEvent::MouseButtonRelease;
-    if (watched != m_list->viewport() || !(press || release))
+    const QEvent::Type type = event->type();
+    if (watched != m_list->viewport() ||
+        (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+         type != QEvent::MouseButtonRelease))
     {
         return CDialog::eventFilter(watched, event);
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton)
+    const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+    if (type == QEvent::MouseButtonRelease)
     {
+        if (index.isValid())
+        {
+            OnListClick(index.row());
+        }
         return CDialog::eventFilter(watched, event);
     }
-    const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-    if (release)
-    {
-        OnListClick(index.isValid() ? index.row() : -1);
-    }
-    // A click beside the rows must not let the view clear the selection.
+    // A press beside the rows must not let the view clear the selection.
     return !index.isValid() || CDialog::eventFilter(watched, event);
+}
+
+void CConnectDlg::FollowList()
+{
+    if (m_bUpdatingList)
+    {
+        return;
+    }
+    const auto rowOf = [this](QTreeWidgetItem* item)
+    { return item != nullptr ? m_list->indexOfTopLevelItem(item) : -1; };
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const int selectedRow = selected.size() == 1 ? rowOf(selected.front()) : -1;
+    const int viewCurrent = rowOf(m_list->currentItem());
+    if (HasRow(selectedRow) && selectedRow != m_nCurrentRow)
+    {
+        OnListClick(selectedRow);
+    }
+    else if (HasRow(viewCurrent) && viewCurrent != m_nCurrentRow)
+    {
+        OnListClick(viewCurrent);
+    }
+    else if (selectedRow != m_nCurrentRow || viewCurrent != m_nCurrentRow)
+    {
+        SelectRow(m_nCurrentRow);
+    }
 }
 
 void CConnectDlg::OnListClick(int row)
 {
-    // A click beside the rows keeps the previous row, so Connect and Delete
-    // never act on no row while one is still shown selected.
-    if (row >= 0)
-    {
-        m_nCurrentRow = row;
-    }
+    m_nCurrentRow = row;
     CopyCurrentRow();
 }
 

@@ -44,6 +44,7 @@ private:
     bool HasRow(int row) const;
     bool Save();
 
+    void FollowList();
     void OnListClick(int row);
     void OnAdd();
     void OnDelete();

@@ -1,5 +1,6 @@
 #include "directory/DVRInformation.h"
 
+#include "directory/DvrEntry.h"
 #include "res/ResourceIds.h"
 
 #include <QLineEdit>
@@ -13,7 +14,7 @@ QString ChannelText(uint32_t channelMask)
     {
         if ((channelMask & (1u << n)) != 0)
         {
-            return QString::asprintf("CH-%02d", n + 1);
+            return QString::fromStdU16String(ChannelLabel(n));
         }
     }
     return {};

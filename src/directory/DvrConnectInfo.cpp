@@ -37,7 +37,7 @@ int ParseDecimal(std::u16string_view text)
         negative = text[i] == u'-';
         ++i;
     }
-    // Saturate like the device's 32-bit conversion, so a long run of digits
+    // Saturate like the handset's 32-bit conversion, so a long run of digits
     // cannot overflow.
     int64_t value = 0;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "directory/DvrEntry.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -13,14 +15,14 @@ struct DvrConnectInfo
     char16_t Address[51];
     uint16_t Port;
     char16_t User[10];
-    char16_t Password[7];
+    char16_t Password[kMaxPasswordChars + 1];
     uint32_t ChannelMask;
 };
 
 // The index as an unsigned byte n gives bit n, or no bit when n >= 32.
 uint32_t ChannelMaskFromIndex(int channelIndex);
 
-// Decimal text as the device read it: leading blanks, an optional sign, the
+// Decimal text as the handset read it: leading blanks, an optional sign, the
 // digits up to the first other character, 0 without digits; held in the int range.
 int ParseDecimal(std::u16string_view text);
 

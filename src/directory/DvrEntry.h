@@ -2,6 +2,9 @@
 
 #include <string>
 
+// The longest password the dialogs take, which the connection record also holds.
+constexpr int kMaxPasswordChars = 6;
+
 // One DVR of the directory, in the order of its fields on disk.
 struct DvrEntry
 {
@@ -12,3 +15,6 @@ struct DvrEntry
     std::u16string User;
     std::u16string Password;
 };
+
+// The channel as the dialogs show it: "CH-01" for index 0.
+std::u16string ChannelLabel(int channelIndex);

@@ -10,7 +10,6 @@ class CDataExchange
 public:
     CDataExchange(CDialog& dialog, bool saveAndValidate);
 
-    bool IsSaving() const { return m_bSaveAndValidate; }
     bool Failed() const { return m_bFailed; }
 
     // An edit box, or the edit of an editable combo box. A maximum length also

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <optional>
 
@@ -398,4 +400,15 @@ void CDialog::closeEvent(QCloseEvent* event)
     {
         event->accept();
     }
+}
+
+void CDialog::wheelEvent(QWheelEvent* event)
+{
+    // A wheel turned anywhere over a scrolling dialog moves its bar.
+    if (m_vScroll != nullptr && m_vScroll->isEnabled())
+    {
+        QCoreApplication::sendEvent(m_vScroll, event);
+        return;
+    }
+    QDialog::wheelEvent(event);
 }

@@ -23,7 +23,6 @@ enum class ScrollCode
     ThumbTrack,
     Top,
     Bottom,
-    EndScroll,
 };
 
 // A modal dialog built from its template: the controls are created from the
@@ -83,6 +82,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void CreateControls(const DialogTemplate& dialogTemplate);

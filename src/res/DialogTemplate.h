@@ -21,16 +21,11 @@ namespace ControlStyle
 constexpr unsigned None = 0;
 constexpr unsigned TabStop = 1u << 0;
 constexpr unsigned Border = 1u << 1;
-constexpr unsigned AutoHScroll = 1u << 2;
-constexpr unsigned ReadOnly = 1u << 3;
-constexpr unsigned Password = 1u << 4;
-constexpr unsigned DropDown = 1u << 5;     // editable combo box
-constexpr unsigned DropDownList = 1u << 6; // combo box that only picks from its list
-constexpr unsigned Sort = 1u << 7;
-constexpr unsigned VScroll = 1u << 8;
-constexpr unsigned ReportView = 1u << 9;
-constexpr unsigned SingleSelection = 1u << 10;
-constexpr unsigned ShowSelectionAlways = 1u << 11;
+constexpr unsigned ReadOnly = 1u << 2;
+constexpr unsigned Password = 1u << 3;
+constexpr unsigned DropDown = 1u << 4; // editable combo box; without it the box only picks
+constexpr unsigned Sort = 1u << 5;
+constexpr unsigned SingleSelection = 1u << 6;
 } // namespace ControlStyle
 
 // Window styles of a dialog.

@@ -9,17 +9,16 @@ namespace
 {
 using namespace ControlStyle;
 
-constexpr unsigned kEditStyle = Border | AutoHScroll | TabStop;
-constexpr unsigned kReadOnlyStyle = ReadOnly | AutoHScroll | TabStop;
+constexpr unsigned kEditStyle = Border | TabStop;
+constexpr unsigned kReadOnlyStyle = ReadOnly | TabStop;
 
 constexpr ControlTemplate kConnectControls[] = {
     {IDC_CONNECT_LIST, ControlKind::ListView, u"", 6, 0, 126, 102,
-     ReportView | SingleSelection | ShowSelectionAlways | Border | TabStop},
+     SingleSelection | Border | TabStop},
     {IDC_CONNECT_ADD, ControlKind::PushButton, u"Add", 66, 108, 30, 12, None},
     {IDC_CONNECT_DELETE, ControlKind::PushButton, u"Delete", 102, 108, 30, 12, None},
     {IDC_CONNECT_USER_LABEL, ControlKind::Static, u"User", 6, 126, 48, 8, None},
-    {IDC_CONNECT_USER, ControlKind::ComboBox, u"", 60, 126, 73, 73,
-     DropDown | Sort | VScroll | TabStop},
+    {IDC_CONNECT_USER, ControlKind::ComboBox, u"", 60, 126, 73, 73, DropDown | Sort | TabStop},
     {IDC_CONNECT_PASSWORD_LABEL, ControlKind::Static, u"Password", 6, 144, 48, 8, None},
     {IDC_CONNECT_PASSWORD, ControlKind::Edit, u"", 60, 144, 72, 12, Password | kEditStyle},
     {IDC_CONNECT_CONNECT, ControlKind::PushButton, u"Connect", 66, 161, 30, 12, None},
@@ -34,11 +33,9 @@ constexpr ControlTemplate kAddDvrControls[] = {
     {IDC_ADDDVR_PORT_LABEL, ControlKind::Static, u"Port", 6, 42, 48, 8, None},
     {IDC_ADDDVR_PORT, ControlKind::Edit, u"", 60, 41, 60, 14, kEditStyle},
     {IDC_ADDDVR_CHANNEL_LABEL, ControlKind::Static, u"Channel", 6, 60, 48, 8, None},
-    {IDC_ADDDVR_CHANNEL, ControlKind::ComboBox, u"", 60, 60, 60, 48,
-     DropDownList | Sort | VScroll | TabStop},
+    {IDC_ADDDVR_CHANNEL, ControlKind::ComboBox, u"", 60, 60, 60, 48, Sort | TabStop},
     {IDC_ADDDVR_USER_LABEL, ControlKind::Static, u"User", 6, 78, 48, 8, None},
-    {IDC_ADDDVR_USER, ControlKind::ComboBox, u"", 60, 78, 60, 73,
-     DropDown | Sort | VScroll | TabStop},
+    {IDC_ADDDVR_USER, ControlKind::ComboBox, u"", 60, 78, 60, 73, DropDown | Sort | TabStop},
     {IDC_ADDDVR_PASSWORD_LABEL, ControlKind::Static, u"Password", 6, 96, 48, 8, None},
     {IDC_ADDDVR_PASSWORD, ControlKind::Edit, u"", 60, 96, 60, 14, Password | kEditStyle},
     {IDC_ADDDVR_OK, ControlKind::PushButton, u"OK", 18, 120, 42, 12, None},
@@ -92,7 +89,7 @@ constexpr ControlTemplate kPTZBottomControls[] = {
     {IDC_PTZ_DOWN, ControlKind::PushButton, u"Down", 0, 0, 24, 14, None},
 };
 
-constexpr unsigned kPTZListStyle = DropDownList | VScroll | TabStop;
+constexpr unsigned kPTZListStyle = TabStop;
 
 constexpr ControlTemplate kPTZBarControls[] = {
     {IDC_PTZ_ZOOM_IN, ControlKind::PushButton, u"ZI", 0, 0, 24, 14, None},

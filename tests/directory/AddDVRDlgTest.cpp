@@ -1,15 +1,17 @@
 #include "directory/AddDVRDlg.h"
 
-#include "support/QtTestApplication.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
+#include "support/QtTestApplication.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -97,12 +99,15 @@ TEST_F(AddDVRDlgTest, OkWithTheRequiredFieldsGivesTheEntry)
     EXPECT_EQ(entry.Password, u"");
 }
 
-TEST_F(AddDVRDlgTest, OkWithARequiredFieldMissingKeepsTheDialogOpen)
+TEST_F(AddDVRDlgTest, OkWithARequiredFieldMissingOrAnAddressThatIsNoHostKeepsTheDialogOpen)
 {
     const struct
     {
         QString name, address, port;
-    } cases[] = {{"", "10.0.0.5", "80"}, {"Shop", "", "80"}, {"Shop", "10.0.0.5", ""}};
+    } cases[] = {{"", "10.0.0.5", "80"},        {"Shop", "", "80"},
+                 {"Shop", "10.0.0.5", ""},      {"Shop", "u@10.0.0.5", "80"},
+                 {"Shop", "10.0.0.5/x", "80"},  {"Shop", "host?y", "80"},
+                 {"Shop", "10.0.0.5:81", "80"}, {"Shop", "[::1", "80"}};
     for (const auto& c : cases)
     {
         for (const unsigned id : {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT})
@@ -121,17 +126,26 @@ TEST_F(AddDVRDlgTest, OkWithARequiredFieldMissingKeepsTheDialogOpen)
 TEST_F(AddDVRDlgTest, FieldsRefuseCommasAndLineBreaksAndStopAtTheirMaximumLengths)
 {
     Type("Sh,op", "10.0.0.5,x", "8,0");
+    QTest::keyClicks(Edit(IDC_ADDDVR_PASSWORD), "a,b");
     EXPECT_EQ(Edit(IDC_ADDDVR_NAME)->text(), "Shop");
     EXPECT_EQ(Edit(IDC_ADDDVR_ADDRESS)->text(), "10.0.0.5x");
     EXPECT_EQ(Edit(IDC_ADDDVR_PORT)->text(), "80");
+    EXPECT_EQ(Edit(IDC_ADDDVR_PASSWORD)->text(), "ab");
 
-    Edit(IDC_ADDDVR_NAME)->setText("Sh\nop");
-    ClickOk();
-    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kRequired})
-        << "a line break would split the file line";
-    EXPECT_FALSE(m_dlg->IsAccepted());
+    for (const unsigned id : {IDC_ADDDVR_NAME, IDC_ADDDVR_PASSWORD})
+    {
+        const QString before = Edit(id)->text();
+        Edit(id)->setText("a\rb");
+        m_seam.Clear();
+        ClickOk();
+        EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kRequired})
+            << id << ": a line break would split the file line";
+        EXPECT_FALSE(m_dlg->IsAccepted());
+        Edit(id)->setText(before);
+    }
 
     Edit(IDC_ADDDVR_NAME)->clear();
+    Edit(IDC_ADDDVR_PASSWORD)->clear();
     Edit(IDC_ADDDVR_PORT)->clear();
     QTest::keyClicks(Edit(IDC_ADDDVR_NAME), QString(60, 'n'));
     QTest::keyClicks(Edit(IDC_ADDDVR_PORT), "1234567");
@@ -215,6 +229,32 @@ TEST_F(AddDVRDlgTest, GrowingTallerBringsScrolledContentsBackIntoReach)
     EXPECT_EQ(m_dlg->ScrollOffset(), 0);
     EXPECT_FALSE(Bar()->isEnabled());
     EXPECT_EQ(NameEditTop(), top);
+}
+
+TEST_F(AddDVRDlgTest, TheContentsFollowTheBarHoweverItMoves)
+{
+    const int top = NameEditTop();
+    ResizeToHeight(m_fullHeight - 60);
+    const auto wheelDown = [](QWidget* target)
+    {
+        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    };
+    const auto contentsFollow = [&]
+    {
+        EXPECT_EQ(m_dlg->ScrollOffset(), Bar()->value());
+        EXPECT_EQ(NameEditTop(), top - Bar()->value());
+    };
+    wheelDown(Bar());
+    EXPECT_GT(Bar()->value(), 0);
+    contentsFollow();
+    const int afterOneNotch = Bar()->value();
+    wheelDown(m_dlg.get()); // beside the bar, where no control takes the wheel
+    EXPECT_GT(Bar()->value(), afterOneNotch);
+    contentsFollow();
+    Bar()->setValue(7); // as the bar's own "Scroll here" does
+    contentsFollow();
 }
 
 TEST_F(AddDVRDlgTest, TheUserNameRuleHoldsForTextTypedInTheMiddleToo)

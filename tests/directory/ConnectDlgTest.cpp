@@ -1,10 +1,10 @@
 #include "directory/ConnectDlg.h"
 
-#include "support/QtTestApplication.h"
 #include "TempFolder.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
+#include "support/QtTestApplication.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -34,6 +34,7 @@ struct NewDvr
     QString address;
     QString port;
     int channel;
+    QString password; // set whole, as a paste would bring it
 };
 
 class ConnectDlgTest : public ::testing::Test
@@ -63,6 +64,7 @@ protected:
         QTest::keyClicks(FindControl<QLineEdit>(add, IDC_ADDDVR_ADDRESS), m_newDvr.address);
         QTest::keyClicks(FindControl<QLineEdit>(add, IDC_ADDDVR_PORT), m_newDvr.port);
         FindControl<QComboBox>(add, IDC_ADDDVR_CHANNEL)->setCurrentIndex(m_newDvr.channel);
+        FindControl<QLineEdit>(add, IDC_ADDDVR_PASSWORD)->setText(m_newDvr.password);
         QTest::mouseClick(FindControl<QPushButton>(add, IDC_ADDDVR_OK), Qt::LeftButton);
         return add.result();
     }
@@ -76,17 +78,18 @@ protected:
         QTest::mouseClick(FindControl<QPushButton>(*m_dlg, id), Qt::LeftButton);
     }
 
-    void ClickRow(int row)
+    void ClickRow(int row, Qt::MouseButton button = Qt::LeftButton,
+                  Qt::KeyboardModifiers modifiers = {})
     {
         const QRect rect = List()->visualItemRect(List()->topLevelItem(row));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseClick(List()->viewport(), button, modifiers, rect.center());
     }
 
-    void ClickBelowTheRows()
+    void ClickBelowTheRows(Qt::MouseButton button = Qt::LeftButton)
     {
         const QPoint point(10, List()->viewport()->height() - 3);
         ASSERT_FALSE(List()->indexAt(point).isValid());
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseClick(List()->viewport(), button, {}, point);
     }
 
     int SelectedRow()
@@ -233,7 +236,7 @@ TEST_F(ConnectDlgTest, AClickBesideTheRowsKeepsThePreviousRow)
 TEST_F(ConnectDlgTest, AddingADuplicateShowsTheMessageAndSelectsTheLastRow)
 {
     Open(kThreeRows);
-    m_newDvr = {"Again", "10.0.0.6", "81", 0};
+    m_newDvr = {"Again", "10.0.0.6", "81", 0, ""};
     Click(IDC_CONNECT_ADD);
     EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kSame});
     EXPECT_EQ(List()->topLevelItemCount(), 3);
@@ -244,7 +247,7 @@ TEST_F(ConnectDlgTest, AddingADuplicateShowsTheMessageAndSelectsTheLastRow)
 TEST_F(ConnectDlgTest, AnAddedDvrBecomesTheLastRowAndIsSavedOnCancel)
 {
     Open(kThreeRows);
-    m_newDvr = {"Gate", "10.0.0.9", "8000", 4};
+    m_newDvr = {"Gate", "10.0.0.9", "8000", 4, ""};
     Click(IDC_CONNECT_ADD);
     EXPECT_TRUE(m_seam.ShownTexts().empty());
     ASSERT_EQ(List()->topLevelItemCount(), 4);
@@ -355,4 +358,43 @@ TEST_F(ConnectDlgTest, MovingThroughTheRowsByKeyboardPicksTheRowShown)
     Click(IDC_CONNECT_CONNECT);
     ASSERT_TRUE(m_dlg->IsConnectRequested());
     EXPECT_EQ(m_dlg->Result().Name, u"Barn");
+}
+
+TEST_F(ConnectDlgTest, TheRowShownIsTheCurrentRowWhateverTheButton)
+{
+    Open(kThreeRows);
+    ClickRow(1, Qt::RightButton);
+    EXPECT_EQ(m_dlg->CurrentRow(), 1);
+    m_seam.QueueAnswer(MessageBoxAnswer::Yes);
+    Click(IDC_CONNECT_DELETE);
+    ASSERT_EQ(List()->topLevelItemCount(), 2);
+    EXPECT_EQ(List()->topLevelItem(1)->text(0), "Barn") << "Home was the row shown";
+
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
+    {
+        ClickRow(0);
+        ClickRow(1, button);
+        ClickBelowTheRows(button);
+        EXPECT_EQ(m_dlg->CurrentRow(), 1) << button;
+        EXPECT_EQ(SelectedRow(), 1) << button;
+    }
+    ClickRow(1, Qt::LeftButton, Qt::ControlModifier); // would deselect the row
+    EXPECT_EQ(SelectedRow(), 1);
+    ClickRow(0);
+    ClickRow(1, Qt::RightButton);
+    QTest::keyClicks(PasswordBox(), "abc");
+    Click(IDC_CONNECT_CONNECT);
+    ASSERT_TRUE(m_dlg->IsConnectRequested());
+    EXPECT_EQ(m_dlg->Result().Name, u"Barn");
+}
+
+TEST_F(ConnectDlgTest, APasswordWithACommaIsRefusedAndTheFileStaysAsItWas)
+{
+    Open(kThreeRows);
+    m_newDvr = {"Gate", "10.0.0.9", "8000", 4, "a,b"};
+    Click(IDC_CONNECT_ADD);
+    EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kRequired});
+    EXPECT_EQ(List()->topLevelItemCount(), 3);
+    Click(IDC_CONNECT_CANCEL);
+    EXPECT_EQ(ReadBytes(File()), Utf16Le(kThreeRows));
 }
