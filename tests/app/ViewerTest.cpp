@@ -1,29 +1,12 @@
-#include "app/CMainFrame.h"
-#include "app/CZentrelApp.h"
-#include "app/CZentrelView.h"
-#include "DvrSimulator.h"
-#include "TempFolder.h"
-#include "directory/ConnectDlg.h"
-#include "directory/DVRInformation.h"
-#include "res/ResourceIds.h"
-#include "support/ModalDriver.h"
-#include "support/QtTestApplication.h"
+#include "ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
+#include "directory/DVRInformation.h"
 
-#include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QTest>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -32,118 +15,14 @@ namespace
 const QString kPasswordMiss = "Password Miss Error!!";
 const QString kCantConnect = "Can't connect the DVR.";
 
-bool IsLogout(const DvrRequestRecord& request)
-{
-    return request.method == "POST" && request.body.find("&OP=5") != std::string::npos;
-}
-
-bool IsLogin(const DvrRequestRecord& request)
-{
-    return request.method == "Get";
-}
-
-class ViewerTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        TestApplication();
-        DvrSimSettings settings;
-        settings.channelCount = 4;
-        settings.videoLossMask = 1u << 2; // CH-03
-        settings.framesPerSecond = 25;
-        m_dvr = std::make_unique<DvrSimulator>(settings);
-        ASSERT_TRUE(m_dvr->Start());
-    }
-
-    void TearDown() override { m_app.reset(); }
-
-    std::u16string Port() const { return FromNumber(m_dvr->GetPort()); }
-    static std::u16string FromNumber(unsigned n)
-    {
-        const std::string text = std::to_string(n);
-        return std::u16string(text.begin(), text.end());
-    }
-
-    void StartViewer(const std::u16string& directory, AppSettings settings = {})
-    {
-        WriteBytes(DirectoryFile(), Utf16Le(directory));
-        settings.directoryFile = DirectoryFile();
-        settings.timeouts = {5s, 5s};
-        m_app = std::make_unique<CZentrelApp>(settings);
-        ASSERT_TRUE(m_app->InitInstance());
-        Frame().resize(320, 260);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
-    }
-
-    std::filesystem::path DirectoryFile() const { return m_folder.Path() / "IPList.db"; }
-    CMainFrame& Frame() { return *m_app->GetMainFrame(); }
-    CZentrelView& View() { return *m_app->GetView(); }
-    QAction& Item(unsigned id) { return *Frame().FindAction(id); }
-    QAction& Channel(int channel) { return Item(ID_CHANNEL_FIRST + channel); }
-
-    // Menu > Connect, then a click on the row and on "Connect" in the real dialog.
-    void ConnectToRow(int row)
-    {
-        m_driver.Then(
-            [row](QWidget& modal)
-            {
-                auto* dialog = dynamic_cast<CConnectDlg*>(&modal);
-                if (dialog == nullptr)
-                {
-                    return false;
-                }
-                auto* list = FindControl<QTreeWidget>(*dialog, IDC_CONNECT_LIST);
-                const QRect rect = list->visualItemRect(list->topLevelItem(row));
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-                QTest::mouseClick(FindControl<QPushButton>(*dialog, IDC_CONNECT_CONNECT),
-                                  Qt::LeftButton);
-                return true;
-            });
-        Item(ID_CONNECT).trigger();
-        EXPECT_TRUE(m_driver.Idle());
-    }
-
-    // The view as the user sees it: how much of it is not the black background.
-    double PictureShare()
-    {
-        const QImage image = View().grab().toImage();
-        int lit = 0;
-        for (int y = 0; y < image.height(); y += 4)
-        {
-            for (int x = 0; x < image.width(); x += 4)
-            {
-                lit += qGray(image.pixel(x, y)) > 16 ? 1 : 0;
-            }
-        }
-        return double(lit) / ((image.height() / 4 + 1) * (image.width() / 4 + 1));
-    }
-
-    QSize CommittedPictureSize()
-    {
-        QSize size;
-        View().GetClient().GetPictureDisplay().PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            { size = QSize(picture.GetWidth(), picture.GetHeight()); });
-        return size;
-    }
-
-    size_t Count(bool (*match)(const DvrRequestRecord&))
-    {
-        const auto requests = m_dvr->GetRequests();
-        return std::count_if(requests.begin(), requests.end(), match);
-    }
-
-    TempFolder m_folder;
-    std::unique_ptr<DvrSimulator> m_dvr;
-    ModalDriver m_driver;
-    std::unique_ptr<CZentrelApp> m_app;
-};
+using ViewerTest = ViewerFixture;
 } // namespace
 
 TEST_F(ViewerTest, ConnectWatchSwitchAndDisconnect)
 {
-    StartViewer(u"Gate," u"127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    StartViewer(u"Gate,"
+                u"127.0.0.1," +
+                Port() + u",0,ADMIN,1234\n");
 
     // Before the first connection only Connect, About and Exit can be used.
     QTest::mouseClick(Frame().menuBar(), Qt::LeftButton, {},
@@ -175,9 +54,9 @@ TEST_F(ViewerTest, ConnectWatchSwitchAndDisconnect)
     Channel(2).trigger();
     EXPECT_TRUE(Channel(2).isChecked());
     EXPECT_FALSE(Channel(0).isChecked());
-    EXPECT_TRUE(m_dvr->WaitForRequest(
-        [](const DvrRequestRecord& r) { return r.body.find("&OP=3&CH=4") != std::string::npos; },
-        1s));
+    EXPECT_TRUE(m_dvr->WaitForRequest([](const DvrRequestRecord& r)
+                                      { return r.body.find("&OP=3&CH=4") != std::string::npos; },
+                                      1s));
     ASSERT_TRUE(ProcessEventsUntil([&] { return CommittedPictureSize() == QSize(144, 96); }));
 
     QString shownChannel;
