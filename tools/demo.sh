@@ -1,19 +1,33 @@
 #!/usr/bin/env bash
-# Starts the DVR simulator and the viewer aimed at it.
+# Starts the DVR simulator and the viewer connected to it; closing the viewer
+# stops the simulator. Without a display the same demo runs in a virtual one
+# and leaves a screenshot of the live window in demo.png.
 set -euo pipefail
 build=${1:-build}
 sim="$build/tools/dvrsim/quillon-dvrsim"
 viewer="$build/src/app/quillon"
 port=${QUILLON_DEMO_PORT:-8080}
+log="$build/dvrsim-demo.log"
 
-if [ ! -x "$viewer" ]; then
-    echo "demo: the viewer is not built yet. Starting the DVR simulator alone;"
-    echo "demo: watch its stream with:"
-    echo "  curl -s -X Get --http1.0 -A Palmeye 'http://127.0.0.1:$port/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=1' | head -c 400 | od -A d -t x1 | head"
-    exec "$sim" --port "$port" --channels 16 --size 2=704x480 --video-loss 4 --fps 10
-fi
-
-"$sim" --port "$port" --channels 16 --size 2=704x480 --video-loss 4 --fps 10 &
+# Four cameras: CH-02 at 704 x 480, CH-03 without video.
+"$sim" --port "$port" --channels 4 --size 2=704x480 --video-loss 3 --fps 10 >"$log" 2>&1 &
 sim_pid=$!
-trap 'kill $sim_pid 2>/dev/null; wait $sim_pid 2>/dev/null' EXIT
-"$viewer"
+trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
+
+for _ in $(seq 100); do
+    grep -q "serving" "$log" && break
+    kill -0 "$sim_pid" 2>/dev/null || { cat "$log" >&2; echo "demo: the DVR simulator did not start (try QUILLON_DEMO_PORT=another port)" >&2; exit 1; }
+    sleep 0.1
+done
+echo "demo: $(head -n 1 "$log")"
+
+# The directory entry goes in through the viewer itself, and only when missing.
+args=(--add-dvr "Demo DVR,127.0.0.1,$port,0,ADMIN,1234" --connect "Demo DVR")
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "demo: starting Quillon, connected to \"Demo DVR\"; close its window to end the demo"
+    "$viewer" "${args[@]}"
+else
+    echo "demo: no display here; running Quillon in a virtual display (xvfb-run)"
+    xvfb-run -a -s "-screen 0 1024x768x24" "$viewer" "${args[@]}" --size 320x240 --screenshot demo.png
+    echo "demo: the live window is in demo.png"
+fi

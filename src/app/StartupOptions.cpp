@@ -60,7 +60,9 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     const QCommandLineOption size(QStringLiteral("size"),
                                   QStringLiteral("The window's size, for example 240x320."),
                                   QStringLiteral("WxH"));
-    parser.addOptions({add, connect, screenshot, size});
+    const QCommandLineOption ptz(QStringLiteral("ptz"),
+                                 QStringLiteral("Show the PTZ panels once connected."));
+    parser.addOptions({add, connect, screenshot, size, ptz});
     if (!parser.parse(arguments))
     {
         error = parser.errorText();
@@ -82,6 +84,7 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     options.addEntryLine = parser.value(add);
     options.connectName = parser.value(connect);
     options.screenshotFile = parser.value(screenshot);
+    options.showPTZ = parser.isSet(ptz);
     if (parser.isSet(size))
     {
         const QStringList parts = parser.value(size).split(QLatin1Char('x'));

@@ -17,6 +17,7 @@ struct StartupOptions
     QString connectName;    // --connect: the directory entry to connect to at once
     QString screenshotFile; // --screenshot: save the window once pictures show, then quit
     QSize windowSize;       // --size WxH
+    bool showPTZ = false;   // --ptz: the PTZ panels come up with the first connection
 };
 
 // False with `error` set when the arguments cannot be used; --help and

@@ -2,6 +2,9 @@
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
 #include "app/StartupOptions.h"
+#include "res/ResourceIds.h"
+
+#include <QAction>
 
 #include <QApplication>
 #include <QTimer>
@@ -49,6 +52,21 @@ void TakeScreenshotWhenLive(CZentrelApp& app, const QString& file)
                      });
     poll->start(kPollMs);
 }
+// The PTZ Control command, as soon as the first connection allows it.
+void ShowPTZWhenConnected(CZentrelApp& app)
+{
+    auto* poll = new QTimer(app.GetMainFrame());
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [&app, poll]
+                     {
+                         if (app.GetView()->GetClient().IsLoggedIn())
+                         {
+                             poll->stop();
+                             app.GetMainFrame()->FindAction(ID_PTZ_CONTROL)->trigger();
+                         }
+                     });
+    poll->start(50);
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -93,6 +111,10 @@ int main(int argc, char* argv[])
         {
             Complain(error);
         }
+    }
+    if (options.showPTZ)
+    {
+        ShowPTZWhenConnected(app);
     }
     if (!options.screenshotFile.isEmpty())
     {
