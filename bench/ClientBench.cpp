@@ -44,13 +44,15 @@ public:
         return MessageBoxAnswer::Ok;
     }
     void DispatchPending() override {}
+    void Post(std::function<void()> task) override { task(); }
     void Begin() override {}
     void End() override {}
 
     bool WaitForFrames(uint64_t count)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_frames >= count; });
+        return m_changed.wait_for(lock, std::chrono::seconds(10),
+                                  [&] { return m_frames >= count; });
     }
 
     uint64_t Frames()
@@ -68,7 +70,8 @@ private:
 void BM_ClientFrameFromSimulator(benchmark::State& state)
 {
     DvrSimSettings settings;
-    settings.sizes[0] = {static_cast<unsigned>(state.range(0)), static_cast<unsigned>(state.range(1))};
+    settings.sizes[0] = {static_cast<unsigned>(state.range(0)),
+                         static_cast<unsigned>(state.range(1))};
     settings.framesPerSecond = 1000; // as fast as the simulator can make them
     DvrSimulator dvr(settings);
     if (!dvr.Start())
@@ -99,7 +102,8 @@ void BM_ClientFrameFromSimulator(benchmark::State& state)
 
 void BM_SimulatorMakesFrame(benchmark::State& state)
 {
-    const PictureSize size{static_cast<unsigned>(state.range(0)), static_cast<unsigned>(state.range(1))};
+    const PictureSize size{static_cast<unsigned>(state.range(0)),
+                           static_cast<unsigned>(state.range(1))};
     auto now = std::chrono::system_clock::now();
     for (auto _ : state)
     {

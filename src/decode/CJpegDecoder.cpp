@@ -90,7 +90,8 @@ CJpegDecoder::CJpegDecoder(IMessageBox& messageBox, std::mutex* commitLock)
 
 CJpegDecoder::~CJpegDecoder() = default;
 
-bool CJpegDecoder::Decode(const uint8_t* data, size_t length)
+bool CJpegDecoder::Decode(const uint8_t* data, size_t length,
+                          const std::function<bool()>& mayCommit)
 {
     JpegErrorHandler errorHandler;
     jpeg_decompress_struct cinfo{};
@@ -108,8 +109,7 @@ bool CJpegDecoder::Decode(const uint8_t* data, size_t length)
     {
         return false;
     }
-    Commit(decoded);
-    return true;
+    return Commit(decoded, mayCommit);
 }
 
 // Runs between the jump point and the library's calls: a fatal error may leave
@@ -180,12 +180,16 @@ bool CJpegDecoder::Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data
     return true;
 }
 
-void CJpegDecoder::Commit(const Decoded& decoded)
+bool CJpegDecoder::Commit(const Decoded& decoded, const std::function<bool()>& mayCommit)
 {
     std::unique_lock<std::mutex> lock;
     if (m_pCommitLock != nullptr)
     {
         lock = std::unique_lock<std::mutex>(*m_pCommitLock);
+    }
+    if (mayCommit && !mayCommit())
+    {
+        return false;
     }
     m_buffers.CommitPending();
     m_nWidth = decoded.width;
@@ -201,6 +205,7 @@ void CJpegDecoder::Commit(const Decoded& decoded)
     m_bmih.biSizeImage =
         static_cast<uint32_t>(decoded.width) * static_cast<uint32_t>(decoded.height) * 3;
     m_pBits = m_buffers.GetPadded();
+    return true;
 }
 
 bool CJpegDecoder::HasPicture() const

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 class IMessageBox;
@@ -28,8 +29,9 @@ public:
     CJpegDecoder& operator=(const CJpegDecoder&) = delete;
 
     // Only the decoding thread calls this. The bytes are read, never kept.
-    // A failed decode, at any step, leaves the previous picture as it was.
-    bool Decode(const uint8_t* data, size_t length);
+    // A failed decode, at any step, leaves the previous picture as it was, and
+    // so does one whose mayCommit, asked under the commit lock, says false.
+    bool Decode(const uint8_t* data, size_t length, const std::function<bool()>& mayCommit = {});
 
     // The current picture; read under the commit lock from other threads.
     bool HasPicture() const;
@@ -50,7 +52,7 @@ private:
 
     bool Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length,
                     Decoded& decoded);
-    void Commit(const Decoded& decoded);
+    bool Commit(const Decoded& decoded, const std::function<bool()>& mayCommit);
 
     IMessageBox& m_messageBox;
     std::mutex* m_pCommitLock;

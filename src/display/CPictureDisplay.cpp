@@ -25,7 +25,8 @@ CPictureDisplay::CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox
 
 CPictureDisplay::~CPictureDisplay() = default;
 
-void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length)
+void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
+                                    const std::function<bool()>& isCurrent)
 {
     CFrameHeader header;
     header.Read(payload, length);
@@ -36,7 +37,7 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length)
     const unsigned channel = header.GetChannel();
     if (channel < kVideoLossChannels && (header.GetVideoLossMask() >> channel) & 1u)
     {
-        DecodeAndShow(m_pLogo, m_nLogoLength);
+        DecodeAndShow(m_pLogo, m_nLogoLength, isCurrent);
         return;
     }
     if (header.GetDisplaySelector() != kPictureDisplaySelector)
@@ -46,16 +47,23 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length)
     const uint32_t offset = header.GetPictureOffset();
     if (offset < length)
     {
-        DecodeAndShow(payload + offset, length - offset);
+        DecodeAndShow(payload + offset, length - offset, isCurrent);
     }
 }
 
-// A failed decode still counts: the previous picture is painted again.
-void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length)
+// A failed decode still counts: the previous picture is painted again. Both
+// the commit and the mark are checked under the lock Clear takes, so a frame of
+// a receiver already superseded can never show after a Clear.
+void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
+                                    const std::function<bool()>& isCurrent)
 {
-    m_decoder.Decode(data, length);
+    m_decoder.Decode(data, length, isCurrent);
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (isCurrent && !isCurrent())
+        {
+            return;
+        }
         m_bHasPicture = true;
     }
     Paint();

@@ -28,8 +28,10 @@ public:
     CPictureDisplay(const CPictureDisplay&) = delete;
     CPictureDisplay& operator=(const CPictureDisplay&) = delete;
 
-    // Receiver thread: one frame packet's payload, 80-byte header first.
-    void OnFramePacket(const uint8_t* payload, uint32_t length);
+    // Receiver thread: one frame packet's payload, 80-byte header first. When
+    // isCurrent is given and false under the picture lock, the frame is dropped.
+    void OnFramePacket(const uint8_t* payload, uint32_t length,
+                       const std::function<bool()>& isCurrent = {});
     // Asks the window for a repaint when there is a picture to paint.
     void Paint();
     // The placement for the current window and picture, also kept as m_rcPlacement.
@@ -41,7 +43,7 @@ public:
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
 
 private:
-    void DecodeAndShow(const uint8_t* data, size_t length);
+    void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent);
     PictureRect ComputePlacementLocked();
 
     IPictureWindow& m_window;

@@ -1,5 +1,6 @@
 #include "net/CCGIRequest.h"
 
+#include "net/DispatchingWait.h"
 #include "net/HttpLayer.h"
 #include "net/Protocol.h"
 #include "platform/TextCodec.h"
@@ -39,15 +40,20 @@ std::u16string FormatBody(uint32_t clientId, uint8_t operationCode,
 {
     switch (operationCode)
     {
-    case OP_SELECT_CHANNEL: return FormatSelectChannelBody(clientId, channelValue);
-    case OP_LOGOUT: return FormatLogoutBody(clientId);
-    case OP_PTZ: return FormatCameraCommandBody(clientId, channelValue, commandText);
-    default: return {};
+    case OP_SELECT_CHANNEL:
+        return FormatSelectChannelBody(clientId, channelValue);
+    case OP_LOGOUT:
+        return FormatLogoutBody(clientId);
+    case OP_PTZ:
+        return FormatCameraCommandBody(clientId, channelValue, commandText);
+    default:
+        return {};
     }
 }
 } // namespace
 
-CCGIRequest::CCGIRequest(std::chrono::milliseconds wait) : m_wait(wait)
+CCGIRequest::CCGIRequest(std::chrono::milliseconds wait, IMessagePump* messagePump)
+    : m_wait(wait), m_pMessagePump(messagePump)
 {
 }
 
@@ -59,8 +65,7 @@ void CCGIRequest::Execute(const DvrCommand& command)
                                       ? ChannelIndexFromMask(command.connection.ChannelMask)
                                       : command.connection.ChannelMask;
     Send(FieldText(command.connection.Address), command.connection.Port, command.clientId,
-         static_cast<uint8_t>(command.operationCode), FieldText(command.commandText),
-         channelValue);
+         static_cast<uint8_t>(command.operationCode), FieldText(command.commandText), channelValue);
 }
 
 bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clientId,
@@ -73,7 +78,10 @@ bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clien
         return false;
     }
     auto transfer = std::make_shared<Transfer>();
-    transfer->url = BuildServerUrl(host, port);
+    if (!BuildRequestUrl(host, port, kCgiPath, "", transfer->url))
+    {
+        return false;
+    }
     transfer->body = ToUtf8(body);
     transfer->body.push_back('\0');
 
@@ -88,7 +96,9 @@ bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clien
     }
 
     std::unique_lock lock(transfer->mutex);
-    if (transfer->ended.wait_for(lock, m_wait, [&transfer] { return transfer->done; }))
+    if (WaitDispatching(m_pMessagePump, lock, transfer->ended,
+                        std::chrono::steady_clock::now() + m_wait,
+                        [&transfer] { return transfer->done; }))
     {
         lock.unlock();
         worker.join();
@@ -112,6 +122,8 @@ void CCGIRequest::PostWorker(std::shared_ptr<Transfer> transfer)
         curl_easy_setopt(curl, CURLOPT_URL, transfer->url.c_str());
         curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, kCommandObject);
         curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+        curl_easy_setopt(curl, CURLOPT_HTTP09_ALLOWED,
+                         0L); // only the login stream may lack headers
         curl_easy_setopt(curl, CURLOPT_USERAGENT, kCommandAgent);
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, transfer->body.data());

@@ -7,14 +7,18 @@
 #include <memory>
 #include <string>
 
+class IMessagePump;
+
 // One command POST to the DVR's CGI program, made on a worker thread while the
-// caller waits a bounded time. Nothing of the answer is read or reported.
+// caller waits a bounded time. Nothing of the answer is read or reported. Given
+// the GUI's message pump, the caller keeps dispatching while it waits.
 class CCGIRequest
 {
 public:
     static constexpr std::chrono::milliseconds kDefaultWait{60000};
 
-    explicit CCGIRequest(std::chrono::milliseconds wait = kDefaultWait);
+    explicit CCGIRequest(std::chrono::milliseconds wait = kDefaultWait,
+                         IMessagePump* messagePump = nullptr);
     ~CCGIRequest();
 
     CCGIRequest(const CCGIRequest&) = delete;
@@ -22,7 +26,8 @@ public:
 
     void Execute(const DvrCommand& command);
 
-    // False when the worker could not be started or did not end in time.
+    // False when nothing could be sent (the host is not a host address, the
+    // worker could not be started) or the worker did not end in time.
     bool Send(const std::u16string& host, uint16_t port, uint32_t clientId, uint8_t operationCode,
               const std::u16string& commandText, uint32_t channelValue);
 
@@ -34,4 +39,5 @@ private:
     static void PostWorker(std::shared_ptr<Transfer> transfer);
 
     std::chrono::milliseconds m_wait;
+    IMessagePump* m_pMessagePump;
 };

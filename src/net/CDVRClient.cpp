@@ -2,6 +2,7 @@
 
 #include "net/ByteOrder.h"
 #include "net/CCGIRequest.h"
+#include "net/DispatchingWait.h"
 #include "net/DvrCommand.h"
 #include "net/HttpLayer.h"
 #include "net/PacketParser.h"
@@ -14,6 +15,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -25,8 +27,6 @@ using Clock = std::chrono::steady_clock;
 
 // The receiver hands the deframer what one read of the original gave it at most.
 constexpr size_t kReadChunk = 512;
-// How often a GUI thread that waits for a receiver looks for events to dispatch.
-constexpr std::chrono::milliseconds kDispatchInterval{10};
 
 size_t NoteResponse(char*, size_t size, size_t count, void* gotResponse)
 {
@@ -35,10 +35,17 @@ size_t NoteResponse(char*, size_t size, size_t count, void* gotResponse)
 }
 } // namespace
 
-struct CDVRClient::Receiver
+struct CDVRClient::Sync
 {
-    explicit Receiver(CDVRClient& owner)
-        : client(owner), multi(curl_multi_init()), packet(CPacketParser::kOutputSize)
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+struct CDVRClient::Receiver : std::enable_shared_from_this<Receiver>
+{
+    Receiver(CDVRClient& owner, std::shared_ptr<Sync> sharedSync)
+        : client(owner), sync(std::move(sharedSync)), multi(curl_multi_init()),
+          packet(CPacketParser::kOutputSize)
     {
         parser.InitBuffers();
     }
@@ -51,14 +58,18 @@ struct CDVRClient::Receiver
         }
     }
 
+    // Used only while stop is clear: the client stops every receiver before it goes.
     CDVRClient& client;
+    const std::shared_ptr<Sync> sync;
     // Started by Start and joined by the GUI thread only.
     std::thread thread;
-    // Set by the GUI thread (stop, disconnect, superseding Start) or by the receiver itself.
+    // Set once, by AskToStop on the GUI thread, when the receiver stops being current.
     std::atomic<bool> stop{false};
-    // Written under the client's m_pauseMutex; the GUI thread waits for them.
+    // Written under sync->mutex; the GUI thread waits for them.
     std::atomic<bool> finished{false};
     bool held = false;
+    bool waiting = false;   // inside Notify, posted and not yet delivered
+    bool delivered = false; // the GUI thread is done with the posted notification
     // Created before the thread and freed after it is joined, so the GUI thread
     // may always wake the receiver through it.
     CURLM* multi;
@@ -68,15 +79,16 @@ struct CDVRClient::Receiver
     bool gotResponse = false;
     bool gotData = false;
     bool loggedIn = false;
+    bool ended = false; // an error packet or a lost connection ends the stream
     CPacketParser parser;
     std::vector<uint8_t> packet;
 };
 
 CDVRClient::CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow,
-                       IMessageBox& messageBox, IMessagePump& messagePump,
-                       IBusyCursor& busyCursor, Timeouts timeouts)
+                       IMessageBox& messageBox, IMessagePump& messagePump, IBusyCursor& busyCursor,
+                       Timeouts timeouts)
     : m_notifyWindow(notifyWindow), m_messagePump(messagePump), m_busyCursor(busyCursor),
-      m_timeouts(timeouts), m_display(pictureWindow, messageBox)
+      m_timeouts(timeouts), m_sync(std::make_shared<Sync>()), m_display(pictureWindow, messageBox)
 {
     std::memset(&m_connection, 0, sizeof m_connection);
     std::memset(&m_info, 0, sizeof m_info);
@@ -97,12 +109,18 @@ CDVRClient::~CDVRClient()
         AskToStop(*receiver);
         WaitUntilFinished(*receiver);
     }
+    EndConnectCursor();
 }
 
 void CDVRClient::Start(const DvrConnectInfo& info)
 {
-    m_busyCursor.Begin();
-    auto receiver = std::make_shared<Receiver>(*this);
+    // A connection still pending keeps its cursor for the one that replaces it.
+    if (!m_bConnectCursor)
+    {
+        m_busyCursor.Begin();
+        m_bConnectCursor = true;
+    }
+    auto receiver = std::make_shared<Receiver>(*this, m_sync);
     std::shared_ptr<Receiver> previous;
     {
         std::lock_guard lock(m_mutex);
@@ -110,14 +128,16 @@ void CDVRClient::Start(const DvrConnectInfo& info)
         previous = std::exchange(m_current, receiver);
         // Superseded receivers are told to stop but not waited for: one may be
         // inside a notification whose handler is this very call.
-        std::erase_if(m_retired, [](const std::shared_ptr<Receiver>& old) {
-            if (!old->finished)
-            {
-                return false;
-            }
-            old->thread.join();
-            return true;
-        });
+        std::erase_if(m_retired,
+                      [](const std::shared_ptr<Receiver>& old)
+                      {
+                          if (!old->finished)
+                          {
+                              return false;
+                          }
+                          old->thread.join();
+                          return true;
+                      });
         if (previous)
         {
             m_retired.push_back(previous);
@@ -138,6 +158,7 @@ void CDVRClient::Start(const DvrConnectInfo& info)
             std::lock_guard lock(m_mutex);
             m_current.reset();
         }
+        EndConnectCursor();
         m_notifyWindow.SendMessage(WM_DVR_CONNECT_FAILED, 0, 0);
     }
 }
@@ -149,17 +170,16 @@ void CDVRClient::Disconnect()
         return;
     }
     m_busyCursor.Begin();
-    {
-        // Marked before the logout goes out: the DVR ends the stream in answer,
-        // and that must not look like a lost connection.
-        std::lock_guard lock(m_mutex);
-        if (m_current)
-        {
-            m_current->stop = true;
-        }
-    }
+    // No longer current before the logout goes out: the DVR ends the stream in
+    // answer, and that must not reach the main frame as a lost connection.
+    const std::shared_ptr<Receiver> receiver = TakeCurrent();
     SendCommand(OP_LOGOUT, {});
-    StopReceiver();
+    if (receiver)
+    {
+        AskToStop(*receiver);
+        WaitUntilFinished(*receiver);
+    }
+    EndConnectCursor();
     m_display.Clear();
     m_busyCursor.End();
 }
@@ -193,7 +213,7 @@ void CDVRClient::SendCommand(uint32_t operationCode, const std::u16string& text)
     command.mode = kCommandMode;
     command.operationCode = operationCode;
     std::copy_n(text.begin(), std::min<size_t>(text.size(), 5), command.commandText);
-    CCGIRequest(m_timeouts.command).Execute(command);
+    CCGIRequest(m_timeouts.command, &m_messagePump).Execute(command);
 }
 
 void CDVRClient::PauseReceiver()
@@ -203,35 +223,29 @@ void CDVRClient::PauseReceiver()
         std::lock_guard lock(m_mutex);
         receiver = m_current;
     }
-    std::unique_lock lock(m_pauseMutex);
+    std::unique_lock lock(m_sync->mutex);
     ++m_nPauseCount;
     if (!receiver)
     {
         return;
     }
     curl_multi_wakeup(receiver->multi);
-    // The receiver may be sending us a notification: keep dispatching until it
-    // is held at its safe point or has ended.
-    while (!receiver->held && !receiver->finished)
-    {
-        lock.unlock();
-        m_messagePump.DispatchPending();
-        lock.lock();
-        m_pauseChanged.wait_for(lock, kDispatchInterval,
-                                [&] { return receiver->held || receiver->finished; });
-    }
+    // A receiver waiting on a notification is at a safe point too: it honours
+    // the pause as soon as the notification is done with.
+    WaitDispatching(&m_messagePump, lock, m_sync->changed, Clock::time_point::max(),
+                    [&] { return receiver->held || receiver->waiting || receiver->finished; });
 }
 
 void CDVRClient::ResumeReceiver()
 {
     {
-        std::lock_guard lock(m_pauseMutex);
+        std::lock_guard lock(m_sync->mutex);
         if (m_nPauseCount > 0)
         {
             --m_nPauseCount;
         }
     }
-    m_pauseChanged.notify_all();
+    m_sync->changed.notify_all();
 }
 
 bool CDVRClient::HasChannel(int channel) const
@@ -262,27 +276,30 @@ bool CDVRClient::IsCurrent(const Receiver& receiver) const
     return m_current.get() == &receiver;
 }
 
+std::shared_ptr<CDVRClient::Receiver> CDVRClient::TakeCurrent()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_current, nullptr);
+}
+
+// The one way a receiver is told to stop; it also releases a pending notification.
 void CDVRClient::AskToStop(Receiver& receiver)
 {
     {
-        std::lock_guard lock(m_pauseMutex);
+        std::lock_guard lock(m_sync->mutex);
         receiver.stop = true;
     }
-    m_pauseChanged.notify_all();
+    m_sync->changed.notify_all();
     curl_multi_wakeup(receiver.multi);
 }
 
 void CDVRClient::WaitUntilFinished(Receiver& receiver)
 {
-    std::unique_lock lock(m_pauseMutex);
-    while (!receiver.finished)
     {
-        lock.unlock();
-        m_messagePump.DispatchPending();
-        lock.lock();
-        m_pauseChanged.wait_for(lock, kDispatchInterval, [&] { return receiver.finished.load(); });
+        std::unique_lock lock(m_sync->mutex);
+        WaitDispatching(&m_messagePump, lock, m_sync->changed, Clock::time_point::max(),
+                        [&] { return receiver.finished.load(); });
     }
-    lock.unlock();
     if (receiver.thread.joinable())
     {
         receiver.thread.join();
@@ -291,35 +308,83 @@ void CDVRClient::WaitUntilFinished(Receiver& receiver)
 
 void CDVRClient::StopReceiver()
 {
-    std::shared_ptr<Receiver> receiver;
-    {
-        std::lock_guard lock(m_mutex);
-        receiver = std::exchange(m_current, nullptr);
-    }
-    if (receiver)
+    if (const std::shared_ptr<Receiver> receiver = TakeCurrent())
     {
         AskToStop(*receiver);
         WaitUntilFinished(*receiver);
     }
+    EndConnectCursor();
+}
+
+void CDVRClient::EndConnectCursor()
+{
+    if (std::exchange(m_bConnectCursor, false))
+    {
+        m_busyCursor.End();
+    }
+}
+
+void CDVRClient::Notify(Receiver& r, unsigned message, uintptr_t wParam)
+{
+    {
+        std::lock_guard lock(m_sync->mutex);
+        if (r.stop)
+        {
+            return;
+        }
+        r.waiting = true;
+        r.delivered = false;
+    }
+    m_sync->changed.notify_all(); // a PauseReceiver may wait for this safe point
+    m_messagePump.Post([weak = r.weak_from_this(), message, wParam]
+                       { Deliver(weak, message, wParam); });
+    {
+        std::unique_lock lock(m_sync->mutex);
+        m_sync->changed.wait(lock, [&] { return r.delivered || r.stop.load(); });
+        r.waiting = false;
+    }
+    WaitWhilePaused(r);
+}
+
+// GUI thread. Currency is decided here, where no Start or stop can interleave.
+void CDVRClient::Deliver(const std::weak_ptr<Receiver>& weak, unsigned message, uintptr_t wParam)
+{
+    const std::shared_ptr<Receiver> r = weak.lock();
+    if (!r)
+    {
+        return;
+    }
+    if (!r->stop && r->client.IsCurrent(*r))
+    {
+        CDVRClient& client = r->client;
+        client.EndConnectCursor();
+        client.m_notifyWindow.SendMessage(message, wParam, 0);
+    }
+    // The handler may have destroyed the client: only the receiver's share from here.
+    {
+        std::lock_guard lock(r->sync->mutex);
+        r->delivered = true;
+    }
+    r->sync->changed.notify_all();
 }
 
 void CDVRClient::WaitWhilePaused(Receiver& receiver)
 {
-    std::unique_lock lock(m_pauseMutex);
+    std::unique_lock lock(m_sync->mutex);
     if (m_nPauseCount == 0 || receiver.stop)
     {
         return;
     }
     receiver.held = true;
-    m_pauseChanged.notify_all();
-    m_pauseChanged.wait(lock, [&] { return m_nPauseCount == 0 || receiver.stop; });
+    m_sync->changed.notify_all();
+    m_sync->changed.wait(lock, [&] { return m_nPauseCount == 0 || receiver.stop; });
     receiver.held = false;
 }
 
 void CDVRClient::ReceiverMain(std::shared_ptr<Receiver> receiver)
 {
     Receiver& r = *receiver;
-    while (!r.stop)
+    while (!r.stop && !r.ended)
     {
         if (!OpenStream(r))
         {
@@ -328,7 +393,7 @@ void CDVRClient::ReceiverMain(std::shared_ptr<Receiver> receiver)
         }
         const StreamEnd end = ReadStream(r);
         CloseHandles(r);
-        if (end == StreamEnd::Stopped || r.stop)
+        if (end == StreamEnd::Stopped || r.stop || r.ended)
         {
             break;
         }
@@ -351,26 +416,29 @@ void CDVRClient::ReceiverMain(std::shared_ptr<Receiver> receiver)
         }
     }
     {
-        std::lock_guard lock(m_pauseMutex);
+        std::lock_guard lock(m_sync->mutex);
         r.finished = true;
     }
-    m_pauseChanged.notify_all();
+    m_sync->changed.notify_all();
 }
 
 bool CDVRClient::OpenStream(Receiver& r)
 {
     CloseHandles(r);
-    if (r.multi == nullptr || (r.easy = curl_easy_init()) == nullptr)
+    const DvrConnectInfo info = GetConnectInfo();
+    std::string url;
+    // An address that is not a host fails as an unreachable DVR does.
+    if (!BuildRequestUrl(FieldText(info.Address), info.Port, kCgiPath, nullptr, url) ||
+        r.multi == nullptr || (r.easy = curl_easy_init()) == nullptr)
     {
         return false;
     }
-    const DvrConnectInfo info = GetConnectInfo();
-    const std::string url = BuildServerUrl(FieldText(info.Address), info.Port);
     const std::string object = ToUtf8(BuildLoginObject(info));
     r.headers = curl_slist_append(nullptr, "Accept:");
     r.gotResponse = false;
     r.gotData = false;
     curl_easy_setopt(r.easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(r.easy, CURLOPT_HTTP09_ALLOWED, 1L);
     curl_easy_setopt(r.easy, CURLOPT_REQUEST_TARGET, object.c_str());
     curl_easy_setopt(r.easy, CURLOPT_CUSTOMREQUEST, "Get");
     curl_easy_setopt(r.easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
@@ -401,7 +469,7 @@ CDVRClient::StreamEnd CDVRClient::ReadStream(Receiver& r)
         const auto pausedAt = Clock::now();
         WaitWhilePaused(r);
         deadline += Clock::now() - pausedAt;
-        if (r.stop)
+        if (r.stop || r.ended)
         {
             return StreamEnd::Stopped;
         }
@@ -412,7 +480,7 @@ CDVRClient::StreamEnd CDVRClient::ReadStream(Receiver& r)
             r.gotData = false;
             deadline = Clock::now() + m_timeouts.watchdog;
         }
-        if (r.stop)
+        if (r.stop || r.ended)
         {
             return StreamEnd::Stopped;
         }
@@ -437,15 +505,17 @@ size_t CDVRClient::OnStreamData(char* data, size_t size, size_t count, void* rec
     for (size_t at = 0; at < total; at += kReadChunk)
     {
         r.client.WaitWhilePaused(r);
-        if (r.stop)
+        if (r.stop || r.ended)
         {
             return 0; // ends the transfer
         }
         const auto n = static_cast<uint32_t>(std::min(kReadChunk, total - at));
         r.client.ParseChunk(r, reinterpret_cast<const uint8_t*>(data) + at, n);
     }
+    // A DVR that sends no status line answers with its data alone.
+    r.gotResponse = true;
     r.gotData = true;
-    return r.stop ? 0 : total;
+    return r.stop || r.ended ? 0 : total;
 }
 
 void CDVRClient::CloseHandles(Receiver& r)
@@ -467,7 +537,7 @@ void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
 {
     const uint8_t* next = bytes;
     uint32_t n = count;
-    while (!r.stop && r.parser.Feed(r.packet.data(), next, n) == 1)
+    while (!r.stop && !r.ended && r.parser.Feed(r.packet.data(), next, n) == 1)
     {
         next = nullptr;
         n = 0;
@@ -478,12 +548,9 @@ void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
         {
         case PKT_ERROR:
         {
-            r.stop = true;
-            if (IsCurrent(r))
-            {
-                // An empty error packet has no code to tell: it reads as code 0.
-                m_notifyWindow.SendMessage(WM_DVR_ERROR, length > 0 ? payload[0] : 0, 0);
-            }
+            r.ended = true;
+            // An empty error packet has no code to tell: it reads as code 0.
+            Notify(r, WM_DVR_ERROR, length > 0 ? payload[0] : 0);
             return;
         }
         case PKT_LOGIN_REPLY:
@@ -502,16 +569,14 @@ void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
                 m_bLoggedIn = true;
                 r.loggedIn = true;
             }
-            m_notifyWindow.SendMessage(WM_DVR_CONNECTED, reinterpret_cast<uintptr_t>(&m_info), 0);
+            Notify(r, WM_DVR_CONNECTED, reinterpret_cast<uintptr_t>(&m_info));
             break;
         }
         case PKT_FRAME:
         {
+            // A receiver stops being current exactly when it is asked to stop.
             std::lock_guard lock(m_frameMutex);
-            if (!r.stop)
-            {
-                m_display.OnFramePacket(payload, length);
-            }
+            m_display.OnFramePacket(payload, length, [&r] { return !r.stop; });
             break;
         }
         default:
@@ -523,7 +588,7 @@ void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
 void CDVRClient::OnConnectionLost(Receiver& r)
 {
     CloseHandles(r);
-    r.stop = true;
+    r.ended = true;
     {
         std::lock_guard lock(m_mutex);
         if (m_current.get() != &r)
@@ -532,5 +597,5 @@ void CDVRClient::OnConnectionLost(Receiver& r)
         }
         m_bLoggedIn = false;
     }
-    m_notifyWindow.SendMessage(WM_DVR_CONNECT_FAILED, 0, 0);
+    Notify(r, WM_DVR_CONNECT_FAILED, 0);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "display/CPictureDisplay.h"
 #include "directory/DvrConnectInfo.h"
+#include "display/CPictureDisplay.h"
 #include "net/Protocol.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,14 +28,16 @@ struct DvrClientTimeouts
 // The viewer's one connection to a DVR: a receiver thread logs in, reads the
 // packet stream and acts on each packet; commands go out as separate POSTs from
 // the GUI thread. Every operation except the receiver's own is for the GUI thread.
+// A receiver's notification is posted to the GUI thread while the receiver waits;
+// it reaches the notify window only if that receiver is still the current one,
+// so any operation, the destructor included, may be called from a handler.
 class CDVRClient
 {
 public:
     using Timeouts = DvrClientTimeouts;
 
-    CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow,
-               IMessageBox& messageBox, IMessagePump& messagePump, IBusyCursor& busyCursor,
-               Timeouts timeouts = {});
+    CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow, IMessageBox& messageBox,
+               IMessagePump& messagePump, IBusyCursor& busyCursor, Timeouts timeouts = {});
     virtual ~CDVRClient();
 
     CDVRClient(const CDVRClient&) = delete;
@@ -57,15 +58,16 @@ public:
     DvrConnectInfo GetConnectInfo() const;
     CPictureDisplay& GetPictureDisplay() { return m_display; }
 
-    struct Receiver;
-
 private:
+    struct Receiver;
+    struct Sync;
+
     enum class StreamEnd
     {
-        Stopped,     // stop asked for, or an error packet
-        NoResponse,  // the login could not be sent or was never answered
-        Closed,      // the stream ended or a read failed
-        TimedOut,    // the watchdog ran out
+        Stopped,    // stop asked for, or an error packet
+        NoResponse, // the login could not be sent or was never answered
+        Closed,     // the stream ended or a read failed
+        TimedOut,   // the watchdog ran out
     };
 
     void ReceiverMain(std::shared_ptr<Receiver> receiver);
@@ -78,15 +80,23 @@ private:
 
     static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
     bool IsCurrent(const Receiver& receiver) const;
+    std::shared_ptr<Receiver> TakeCurrent();
     void WaitWhilePaused(Receiver& receiver);
     void AskToStop(Receiver& receiver);
     void WaitUntilFinished(Receiver& receiver);
     void SendCommand(uint32_t operationCode, const std::u16string& text);
+    // Receiver thread: the synchronous notification, over the GUI thread's queue.
+    void Notify(Receiver& receiver, unsigned message, uintptr_t wParam);
+    static void Deliver(const std::weak_ptr<Receiver>& receiver, unsigned message,
+                        uintptr_t wParam);
+    void EndConnectCursor();
 
     INotifyWindow& m_notifyWindow;
     IMessagePump& m_messagePump;
     IBusyCursor& m_busyCursor;
     const Timeouts m_timeouts;
+    // GUI thread only: Start's busy cursor, held until the connection first reports.
+    bool m_bConnectCursor = false;
 
     // Guards m_connection, m_info, m_current and m_retired, written by the GUI
     // thread (Start, SelectChannel) and by the receiver (login reply).
@@ -100,9 +110,9 @@ private:
     std::atomic<bool> m_bLoggedIn{false};
     std::atomic<uint32_t> m_nClientId{0};
 
-    // Guards the pause count and every receiver's held flag.
-    std::mutex m_pauseMutex;
-    std::condition_variable m_pauseChanged;
+    // Guards the pause count and every receiver's stop, finished, held, waiting
+    // and delivered flags; shared with the receivers and their queued deliveries.
+    const std::shared_ptr<Sync> m_sync;
     int m_nPauseCount = 0;
 
     // Held while a receiver hands a frame to the display, so that a superseded

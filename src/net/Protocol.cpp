@@ -5,6 +5,7 @@
 #include "platform/TextCodec.h"
 #include "res/ResourceIds.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -18,7 +19,9 @@ std::u16string Format(const char* format, auto... values)
 {
     char buffer[128];
     const int n = std::snprintf(buffer, sizeof buffer, format, values...);
-    return FromAscii(std::string_view(buffer, n > 0 ? static_cast<size_t>(n) : 0));
+    // snprintf tells the length it wanted, which may exceed what it wrote.
+    const size_t written = n > 0 ? std::min(static_cast<size_t>(n), sizeof buffer - 1) : 0;
+    return FromAscii(std::string_view(buffer, written));
 }
 } // namespace
 
@@ -100,15 +103,24 @@ unsigned ErrorStringId(uint8_t errorCode)
 {
     switch (errorCode)
     {
-    case 1: return IDS_ERROR_USER_UNKNOWN;
-    case 2: return IDS_ERROR_PASSWORD_MISS;
-    case 3: return IDS_ERROR_PROTOCOL_VERSION;
-    case 4: return IDS_ERROR_CLIENT_LIMIT;
-    case 5: return IDS_ERROR_SUPER_EXIST;
-    case 6: return IDS_ERROR_NO_VIDEO_DATA;
-    case 7: return IDS_ERROR_NO_VIDEO_CHANNEL;
-    case 14: return IDS_ERROR_CONNECTION_TIME_OUT;
-    default: return IDS_ERROR_ETC;
+    case 1:
+        return IDS_ERROR_USER_UNKNOWN;
+    case 2:
+        return IDS_ERROR_PASSWORD_MISS;
+    case 3:
+        return IDS_ERROR_PROTOCOL_VERSION;
+    case 4:
+        return IDS_ERROR_CLIENT_LIMIT;
+    case 5:
+        return IDS_ERROR_SUPER_EXIST;
+    case 6:
+        return IDS_ERROR_NO_VIDEO_DATA;
+    case 7:
+        return IDS_ERROR_NO_VIDEO_CHANNEL;
+    case 14:
+        return IDS_ERROR_CONNECTION_TIME_OUT;
+    default:
+        return IDS_ERROR_ETC;
     }
 }
 

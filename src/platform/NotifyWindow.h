@@ -3,8 +3,9 @@
 #include <cstdint>
 
 // The window that hears about the connection: WM_DVR_CONNECTED,
-// WM_DVR_CONNECT_FAILED and WM_DVR_ERROR. SendMessage is synchronous: it returns
-// only after the window's handler has run, whatever thread calls it.
+// WM_DVR_CONNECT_FAILED and WM_DVR_ERROR. SendMessage runs the window's handler
+// at once and is called on the GUI thread only; the client itself carries a
+// receiver's notification over to the GUI thread.
 class INotifyWindow
 {
 public:

@@ -17,12 +17,39 @@ TEST(CommandLineTest, DefaultsServeLoopbackWithOneAdminAccount)
 
 TEST(CommandLineTest, OptionsReachTheSettings)
 {
-    const auto result = CommandLine::Parse(
-        {"--port", "8080", "--bind", "0.0.0.0", "--channels", "16", "--account", "a:b:c",
-         "--account", "guest:", "--size", "16=704x480", "--video-loss", "3", "--video-loss", "16",
-         "--fps", "12.5", "--client-limit", "3", "--silent-after-login", "--close-after-login",
-         "--close-before-packets", "--write-sizes", "1,7,512", "--junk", "9", "--damaged-jpeg",
-         "--wrong-end-marker", "--oversize-length", "--refuse", "14"});
+    const auto result = CommandLine::Parse({"--port",
+                                            "8080",
+                                            "--bind",
+                                            "0.0.0.0",
+                                            "--channels",
+                                            "16",
+                                            "--account",
+                                            "a:b:c",
+                                            "--account",
+                                            "guest:",
+                                            "--size",
+                                            "16=704x480",
+                                            "--video-loss",
+                                            "3",
+                                            "--video-loss",
+                                            "16",
+                                            "--fps",
+                                            "12.5",
+                                            "--client-limit",
+                                            "3",
+                                            "--silent-after-login",
+                                            "--close-after-login",
+                                            "--close-before-packets",
+                                            "--write-sizes",
+                                            "1,7,512",
+                                            "--junk",
+                                            "9",
+                                            "--damaged-jpeg",
+                                            "--wrong-end-marker",
+                                            "--oversize-length",
+                                            "--refuse",
+                                            "14",
+                                            "--no-headers"});
     ASSERT_TRUE(result.error.empty()) << result.error;
     const DvrSimSettings& s = result.settings;
     EXPECT_EQ(s.port, 8080);
@@ -40,7 +67,7 @@ TEST(CommandLineTest, OptionsReachTheSettings)
     EXPECT_EQ(s.clientLimit, 3u);
     const DvrMisbehaviour& f = s.misbehaviour;
     EXPECT_TRUE(f.silentAfterLogin && f.closeAfterLogin && f.closeBeforePackets);
-    EXPECT_TRUE(f.damagedJpeg && f.wrongEndMarker && f.oversizeLength);
+    EXPECT_TRUE(f.damagedJpeg && f.wrongEndMarker && f.oversizeLength && f.noHeaders);
     EXPECT_EQ(f.writeSizes, (std::vector<size_t>{1, 7, 512}));
     EXPECT_EQ(f.junkBytes, 9u);
     EXPECT_EQ(f.refuseLoginCode, 14);
@@ -49,14 +76,25 @@ TEST(CommandLineTest, OptionsReachTheSettings)
 TEST(CommandLineTest, UnusableOptionsAreNamedInTheError)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {"--port", "65536"},      {"--port"},
-        {"--channels", "0"},      {"--channels", "17"},
-        {"--account", "nopass"},  {"--account", ":x"},
-        {"--size", "5=64x48"},    {"--size", "1=64"},      {"--size", "1=4x4"},
-        {"--video-loss", "0"},    {"--channels", "2", "--video-loss", "3"},
-        {"--fps", "0"},           {"--fps", "fast"},       {"--fps", "5x"},
-        {"--write-sizes", "1,,2"}, {"--write-sizes", "0"},
-        {"--refuse", "0"},        {"--refuse", "256"},     {"--bogus"},
+        {"--port", "65536"},
+        {"--port"},
+        {"--channels", "0"},
+        {"--channels", "17"},
+        {"--account", "nopass"},
+        {"--account", ":x"},
+        {"--size", "5=64x48"},
+        {"--size", "1=64"},
+        {"--size", "1=4x4"},
+        {"--video-loss", "0"},
+        {"--channels", "2", "--video-loss", "3"},
+        {"--fps", "0"},
+        {"--fps", "fast"},
+        {"--fps", "5x"},
+        {"--write-sizes", "1,,2"},
+        {"--write-sizes", "0"},
+        {"--refuse", "0"},
+        {"--refuse", "256"},
+        {"--bogus"},
         {"stray"},
     };
     for (const auto& args : cases)

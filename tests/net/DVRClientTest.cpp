@@ -2,11 +2,13 @@
 
 #include "DvrSimulator.h"
 #include "GuiThreadFake.h"
-#include "support/FakePictureWindow.h"
-#include "support/RecordingMessageBox.h"
+#include "net/CCGIRequest.h"
+#include "net/Protocol.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
+#include "support/FakePictureWindow.h"
+#include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 using namespace std::chrono_literals;
 
@@ -72,6 +76,40 @@ std::string Body(const std::string& text)
 {
     return text + std::string(1, '\0');
 }
+
+// A call that deadlocks never returns, so the test program is ended instead of hanging.
+class HangGuard
+{
+public:
+    explicit HangGuard(const char* what)
+        : m_watch(
+              [this, what]
+              {
+                  std::unique_lock lock(m_mutex);
+                  if (!m_done.wait_for(lock, kBound, [this] { return m_disarmed; }))
+                  {
+                      std::fprintf(stderr, "hung: %s\n", what);
+                      std::abort();
+                  }
+              })
+    {
+    }
+    ~HangGuard()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_disarmed = true;
+        }
+        m_done.notify_all();
+        m_watch.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_disarmed = false;
+    std::thread m_watch;
+};
 
 class FakeBusyCursor : public IBusyCursor
 {
@@ -132,7 +170,7 @@ TEST_F(DVRClientTest, LogsInShowsFramesAndLogsOutWithExactRequests)
     client->Disconnect();
     EXPECT_FALSE(client->IsLoggedIn());
     EXPECT_FALSE(client->GetPictureDisplay().PaintCommitted([](const auto&, const auto&) {}));
-    EXPECT_EQ(cursor.depth, 1); // Start's busy cursor is the main frame's to end
+    EXPECT_EQ(cursor.depth, 0);
     EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
     EXPECT_TRUE(boxes.Boxes().empty());
 
@@ -184,7 +222,8 @@ TEST_F(DVRClientTest, StreamThatEndsBeforeTheLoginReplyIsAnsweredByANewLoginAtOn
     client->SelectChannel(5);
     client->SendPTZRequest(u"5S2");
     const size_t before = RequestsWith(dvr, "Get").size();
-    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return RequestsWith(dvr, "Get").size() > before + 1; }, kBound));
+    ASSERT_TRUE(gui.WaitFor(
+        [&](const auto&) { return RequestsWith(dvr, "Get").size() > before + 1; }, kBound));
     client.reset();
 
     const auto posts = RequestsWith(dvr, "POST");
@@ -279,8 +318,10 @@ TEST_F(DVRClientTest, DisconnectWhileTheReceiverWaitsOnANotificationDoesNotDeadl
     ASSERT_TRUE(gui.WaitForPendingSend(kBound));
     ASSERT_TRUE(client->IsLoggedIn());
     client->Disconnect();
+    gui.DispatchPending();
     EXPECT_FALSE(client->IsLoggedIn());
-    EXPECT_EQ(gui.Count(WM_DVR_CONNECTED), 1u);
+    // The pending notification belongs to a connection that is gone: dropped.
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECTED), 0u);
     EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
     EXPECT_EQ(RequestsWith(dvr, "POST").size(), 1u);
     EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
@@ -305,7 +346,8 @@ TEST_F(DVRClientTest, StartFromInsideTheFailureNotificationSupersedesTheOldRecei
     ASSERT_TRUE(broken.Start());
     auto client = MakeClient();
     int restarts = 0;
-    gui.onMessage = [&](const GuiThreadFake::Message& message) {
+    gui.onMessage = [&](const GuiThreadFake::Message& message)
+    {
         // What the main frame's automatic retry does, but aimed at a good DVR.
         if (message.message == WM_DVR_CONNECT_FAILED && restarts++ == 0)
         {
@@ -370,4 +412,151 @@ TEST_F(DVRClientTest, PauseHoldsFramesUntilResumed)
     client->ResumeReceiver();
     EXPECT_TRUE(WaitForRepaints(held + 2));
     client->Disconnect();
+}
+
+TEST_F(DVRClientTest, EachHandlerMayStopOrDestroyTheClientFromInside)
+{
+    const struct
+    {
+        unsigned message;
+        DvrMisbehaviour faults;
+        const char16_t* password;
+        size_t logouts;
+    } cases[] = {
+        {WM_DVR_CONNECTED, {}, u"1234", 1},
+        {WM_DVR_ERROR, {}, u"9999", 0},
+        {WM_DVR_CONNECT_FAILED, With(&DvrMisbehaviour::closeAfterLogin), u"1234", 0},
+    };
+    for (const auto& c : cases)
+    {
+        dvr.SetMisbehaviour(c.faults);
+        const size_t postsBefore = RequestsWith(dvr, "POST").size();
+        auto client = MakeClient();
+        bool done = false;
+        gui.onMessage = [&](const GuiThreadFake::Message& message)
+        {
+            if (message.message == c.message)
+            {
+                HangGuard guard("stopping the client from its handler");
+                client->Disconnect();
+                client->PauseReceiver();
+                client->ResumeReceiver();
+                client.reset();
+                done = true;
+            }
+        };
+        client->Start(Info(0, c.password));
+        ASSERT_TRUE(gui.WaitFor([&](const auto&) { return done; }, kBound)) << c.message;
+        gui.DispatchPending();
+        EXPECT_EQ(gui.Handled().back().message, c.message);
+        EXPECT_EQ(RequestsWith(dvr, "POST").size() - postsBefore, c.logouts) << c.message;
+    }
+    gui.onMessage = nullptr;
+    EXPECT_EQ(cursor.depth, 0);
+    EXPECT_FALSE(gui.offThreadSends);
+}
+
+TEST_F(DVRClientTest, ClientDestroyedUnderAnOpenErrorBoxReturns)
+{
+    auto client = MakeClient();
+    bool boxClosed = false;
+    gui.onMessage = [&](const GuiThreadFake::Message&)
+    {
+        // The box's own event loop; the program closes meanwhile.
+        gui.Post(
+            [&]
+            {
+                HangGuard guard("destroying the client under a box");
+                client.reset();
+                boxClosed = true;
+            });
+        gui.WaitFor([&](const auto&) { return boxClosed; }, kBound);
+    };
+    client->Start(Info(0, u"9999"));
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return boxClosed; }, kBound));
+    EXPECT_EQ(gui.Handled().size(), 1u);
+    EXPECT_EQ(cursor.depth, 0);
+}
+
+TEST_F(DVRClientTest, SupersededReceiversNeverReportTheirLogin)
+{
+    DvrSimSettings slow = SmallPictures();
+    slow.framesPerSecond = 1;
+    slow.clientLimit = 255;
+    DvrSimulator slowDvr(slow);
+    ASSERT_TRUE(slowDvr.Start());
+    auto info = Info(0);
+    info.Port = slowDvr.GetPort();
+    auto client = MakeClient();
+    for (int i = 0; i < 200; ++i)
+    {
+        client->Start(info);
+        if (i % 20 == 0)
+        {
+            // This receiver has its login reply and waits for the GUI; the next Start supersedes
+            // it.
+            ASSERT_TRUE(gui.WaitForPendingSend(kBound));
+        }
+    }
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    EXPECT_TRUE(client->IsLoggedIn());
+    client.reset();
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECTED), 1u);
+    EXPECT_EQ(cursor.depth, 0);
+}
+
+TEST_F(DVRClientTest, BusyCursorEndsWhateverTheOutcomeOfARepeatedConnect)
+{
+    const struct
+    {
+        DvrMisbehaviour faults;
+        const char16_t* password;
+        unsigned outcome; // 0: never reports, the client is destroyed while connecting
+    } cases[] = {
+        {{}, u"1234", WM_DVR_CONNECTED},
+        {{}, u"9999", WM_DVR_ERROR},
+        {With(&DvrMisbehaviour::closeAfterLogin), u"1234", WM_DVR_CONNECT_FAILED},
+        {With(&DvrMisbehaviour::closeBeforePackets), u"1234", 0},
+    };
+    for (const auto& c : cases)
+    {
+        dvr.SetMisbehaviour(c.faults);
+        auto client = MakeClient();
+        client->Start(Info(0, c.password));
+        client->Start(Info(0, c.password));
+        if (c.outcome != 0)
+        {
+            ASSERT_TRUE(gui.WaitForCount(c.outcome, gui.Count(c.outcome) + 1, kBound));
+            EXPECT_EQ(cursor.depth, 0) << c.outcome;
+        }
+        client.reset();
+        EXPECT_EQ(cursor.depth, 0) << c.outcome;
+    }
+}
+
+TEST_F(DVRClientTest, AddressThatIsNotAHostNeverReachesTheDvr)
+{
+    for (const char16_t* address : {u"u@127.0.0.1", u"127.0.0.1/x", u"127.0.0.1?y"})
+    {
+        auto info = MakeConnectInfo(u"Sim", address, u"0", 0, u"ADMIN", u"1234");
+        info.Port = dvr.GetPort();
+        auto client = MakeClient();
+        const size_t failures = gui.Count(WM_DVR_CONNECT_FAILED);
+        client->Start(info);
+        ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, failures + 1, kBound));
+        client.reset();
+        EXPECT_FALSE(CCGIRequest(5s).Send(address, dvr.GetPort(), 1, OP_LOGOUT, u"", 0));
+    }
+    EXPECT_TRUE(dvr.GetRequests().empty());
+}
+
+TEST_F(DVRClientTest, StreamWithoutHttpHeadersLogsInAndShowsFrames)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::noHeaders));
+    auto client = MakeClient();
+    client->Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    ASSERT_TRUE(WaitForRepaints(3));
+    client->Disconnect();
+    EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
 }

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-// Stands in for the GUI thread the way Qt does it: a message sent from another
-// thread waits until the GUI thread dispatches it; one sent on the GUI thread is
-// handled at once. The test's own thread is the GUI thread.
+// Stands in for the GUI thread the way Qt does it: posted tasks wait until the
+// GUI thread dispatches them; a message is handled at once on the GUI thread.
+// The test's own thread is the GUI thread.
 class GuiThreadFake : public INotifyWindow, public IMessagePump
 {
 public:
@@ -27,31 +27,31 @@ public:
 
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t) override
     {
-        if (std::this_thread::get_id() == m_guiThread)
+        if (std::this_thread::get_id() != m_guiThread)
         {
-            Handle({message, wParam});
-            return 0;
+            offThreadSends = true;
         }
-        Pending pending{{message, wParam}};
-        std::unique_lock lock(m_mutex);
-        m_pending.push_back(&pending);
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return pending.done; });
+        Handle({message, wParam});
         return 0;
+    }
+
+    void Post(std::function<void()> task) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_posted.push_back(std::move(task));
+        m_changed.notify_all();
     }
 
     void DispatchPending() override
     {
         std::unique_lock lock(m_mutex);
-        while (!m_pending.empty())
+        while (!m_posted.empty())
         {
-            Pending* pending = m_pending.front();
-            m_pending.pop_front();
+            auto task = std::move(m_posted.front());
+            m_posted.pop_front();
             lock.unlock();
-            Handle(pending->message);
+            task();
             lock.lock();
-            pending->done = true;
-            m_changed.notify_all();
         }
     }
 
@@ -71,7 +71,7 @@ public:
                 }
                 const unsigned pokes = m_pokes;
                 if (!m_changed.wait_until(lock, deadline,
-                                          [&] { return !m_pending.empty() || m_pokes != pokes; }))
+                                          [&] { return !m_posted.empty() || m_pokes != pokes; }))
                 {
                     return condition(m_handled);
                 }
@@ -87,17 +87,18 @@ public:
         m_changed.notify_all();
     }
 
-    // Waits, without dispatching, until another thread is blocked sending a message.
+    // Waits, without dispatching, until a task is posted (a receiver's notification).
     bool WaitForPendingSend(std::chrono::milliseconds bound = std::chrono::seconds(20))
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, bound, [&] { return !m_pending.empty(); });
+        return m_changed.wait_for(lock, bound, [&] { return !m_posted.empty(); });
     }
 
     bool WaitForCount(unsigned message, size_t count,
                       std::chrono::milliseconds bound = std::chrono::seconds(20))
     {
-        return WaitFor([&](const std::vector<Message>& handled) { return Count(handled, message) >= count; },
+        return WaitFor([&](const std::vector<Message>& handled)
+                       { return Count(handled, message) >= count; },
                        bound);
     }
 
@@ -115,14 +116,10 @@ public:
 
     // Runs on the GUI thread for every message, after it is recorded.
     std::function<void(const Message&)> onMessage;
+    // A handler was run off the GUI thread.
+    std::atomic<bool> offThreadSends{false};
 
 private:
-    struct Pending
-    {
-        Message message;
-        bool done = false;
-    };
-
     static size_t Count(const std::vector<Message>& handled, unsigned message)
     {
         size_t n = 0;
@@ -148,7 +145,7 @@ private:
     const std::thread::id m_guiThread = std::this_thread::get_id();
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Pending*> m_pending;
+    std::deque<std::function<void()>> m_posted;
     std::vector<Message> m_handled;
     unsigned m_pokes = 0;
 };

@@ -77,14 +77,16 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
     for (size_t i = 0; i < args.size(); ++i)
     {
         const std::string& option = args[i];
-        auto value = [&]() -> std::optional<std::string> {
+        auto value = [&]() -> std::optional<std::string>
+        {
             if (i + 1 >= args.size())
             {
                 return std::nullopt;
             }
             return args[++i];
         };
-        auto fail = [&](const std::string& why) {
+        auto fail = [&](const std::string& why)
+        {
             result.error = option + ": " + why;
             return result;
         };
@@ -96,7 +98,8 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
         }
         const bool flag = option == "--silent-after-login" || option == "--close-after-login" ||
                           option == "--close-before-packets" || option == "--damaged-jpeg" ||
-                          option == "--wrong-end-marker" || option == "--oversize-length";
+                          option == "--wrong-end-marker" || option == "--oversize-length" ||
+                          option == "--no-headers";
         if (flag)
         {
             faults.silentAfterLogin |= option == "--silent-after-login";
@@ -105,6 +108,7 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
             faults.damagedJpeg |= option == "--damaged-jpeg";
             faults.wrongEndMarker |= option == "--wrong-end-marker";
             faults.oversizeLength |= option == "--oversize-length";
+            faults.noHeaders |= option == "--no-headers";
             continue;
         }
         const std::optional<std::string> text = value();
@@ -211,9 +215,10 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
     for (const std::string& option : sizeOptions)
     {
         const size_t equals = option.find('=');
-        const auto channel = ParseChannel(std::string_view(option).substr(0, equals), s.channelCount);
-        const auto size = equals == std::string::npos ? std::nullopt
-                                                      : ParseSize(option.substr(equals + 1));
+        const auto channel =
+            ParseChannel(std::string_view(option).substr(0, equals), s.channelCount);
+        const auto size =
+            equals == std::string::npos ? std::nullopt : ParseSize(option.substr(equals + 1));
         if (!channel || !size)
         {
             result.error = "--size " + option + ": expected CH=WIDTHxHEIGHT, CH 1 to " +
@@ -261,6 +266,7 @@ Faults on purpose, for testing clients:
   --damaged-jpeg        frames carry a JPEG no decoder accepts
   --wrong-end-marker    frame packets end with a wrong end marker
   --oversize-length     frame packets declare a length over the limit
+  --no-headers          answer the login with the packet stream only, no HTTP headers
   --refuse CODE         answer every login with error packet CODE
   --help                show this text
 )";

@@ -20,19 +20,22 @@ struct PictureSize
 };
 
 // Faults the simulator commits on purpose, so that clients can be tested against them.
-// The first four are taken when a login is admitted; the frame faults (junk, JPEG, end
-// marker, length) apply from the next frame of every stream; the refusal to the next login.
+// The first four and noHeaders are taken when a login is admitted; the frame faults (junk, JPEG,
+// end marker, length) apply from the next frame of every stream; the refusal to the next login.
 struct DvrMisbehaviour
 {
-    bool silentAfterLogin = false;   // login reply, then nothing until logout, stop or the client leaves
+    bool silentAfterLogin =
+        false; // login reply, then nothing until logout, stop or the client leaves
     bool closeAfterLogin = false;    // login reply, then the connection is closed
     bool closeBeforePackets = false; // response headers, then the connection is closed
-    std::vector<size_t> writeSizes;  // body written in pieces of these sizes, repeated; empty: whole packets
-    size_t junkBytes = 0;            // junk bytes before every frame packet
-    bool damagedJpeg = false;        // frames carry a JPEG that every decoder rejects
-    bool wrongEndMarker = false;     // frame packets end with 0xFB 0xFB 0xFB 0xFE
-    bool oversizeLength = false;     // frame packets declare a payload length over the limit
-    uint8_t refuseLoginCode = 0;     // not 0: every login is answered with this error code
+    std::vector<size_t>
+        writeSizes;       // body written in pieces of these sizes, repeated; empty: whole packets
+    size_t junkBytes = 0; // junk bytes before every frame packet
+    bool damagedJpeg = false;    // frames carry a JPEG that every decoder rejects
+    bool wrongEndMarker = false; // frame packets end with 0xFB 0xFB 0xFB 0xFE
+    bool oversizeLength = false; // frame packets declare a payload length over the limit
+    uint8_t refuseLoginCode = 0; // not 0: every login is answered with this error code
+    bool noHeaders = false; // the login is answered with the bare packet stream, no status line
 };
 
 struct DvrSimSettings
@@ -65,9 +68,9 @@ struct DvrRequestRecord
 // Position of one channel's camera.
 struct CameraState
 {
-    int pan = 0;   // degrees, 0 to 359
-    int tilt = 0;  // degrees, -60 to 60
-    int zoom = 10; // tenths of magnification, 10 to 100
+    int pan = 0;    // degrees, 0 to 359
+    int tilt = 0;   // degrees, -60 to 60
+    int zoom = 10;  // tenths of magnification, 10 to 100
     int focus = 50; // 0 (near) to 99 (far)
 
     bool operator==(const CameraState&) const = default;

@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
+#include <memory>
 #include <mutex>
 
 namespace
@@ -62,6 +64,44 @@ ssize_t ReadStream(void* cls, uint64_t, char* buffer, size_t max)
     return result;
 }
 
+// libmicrohttpd always writes a status line, so a DVR that sends none is played
+// on the bare socket; MHD_NO afterwards makes the server close the connection.
+MHD_Result StreamWithoutHeaders(MHD_Connection* connection, DvrStream& stream)
+{
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info == nullptr)
+    {
+        return MHD_NO;
+    }
+    const int fd = info->connect_fd;
+    std::vector<uint8_t> block(kStreamBlockSize);
+    for (;;)
+    {
+        const long count = stream.Read(block.data(), block.size());
+        if (count < 0)
+        {
+            return MHD_NO;
+        }
+        for (size_t sent = 0; sent < static_cast<size_t>(count);)
+        {
+            const ssize_t n = send(fd, block.data() + sent, count - sent, MSG_NOSIGNAL);
+            if (n > 0)
+            {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            {
+                pollfd writable{fd, POLLOUT, 0};
+                poll(&writable, 1, 100);
+                continue;
+            }
+            return MHD_NO;
+        }
+    }
+}
+
 void FreeStream(void* cls)
 {
     delete static_cast<DvrStream*>(cls);
@@ -85,10 +125,10 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
 MHD_Result QueueBytes(MHD_Connection* connection, unsigned status, const void* data, size_t size,
                       const char* contentType)
 {
-    return Queue(connection, status,
-                 MHD_create_response_from_buffer(size, const_cast<void*>(data),
-                                                 MHD_RESPMEM_MUST_COPY),
-                 contentType);
+    return Queue(
+        connection, status,
+        MHD_create_response_from_buffer(size, const_cast<void*>(data), MHD_RESPMEM_MUST_COPY),
+        contentType);
 }
 
 MHD_Result QueueText(MHD_Connection* connection, unsigned status, const std::string& text)
@@ -226,8 +266,7 @@ public:
         const auto fields = FormFields::Parse(query);
         if (!fields || fields->GetDecimal("MODE", UINT32_MAX) != static_cast<uint32_t>(kLoginMode))
         {
-            return Refuse(connection, std::move(record), MHD_HTTP_BAD_REQUEST,
-                          "bad login query");
+            return Refuse(connection, std::move(record), MHD_HTTP_BAD_REQUEST, "bad login query");
         }
         const SimulatorState::Admission admission = m_state.Admit(*fields);
         if (admission.clientId == 0)
@@ -240,7 +279,14 @@ public:
         }
         record.outcome = "login client " + std::to_string(admission.clientId) + " channel " +
                          std::to_string(admission.channel);
+        const bool noHeaders = m_state.Settings().misbehaviour.noHeaders;
         m_state.Log(std::move(record));
+        if (noHeaders)
+        {
+            DvrStream stream(m_state, admission.clientId,
+                             [connection] { return PeerClosed(connection); });
+            return StreamWithoutHeaders(connection, stream);
+        }
         auto* stream = new DvrStream(m_state, admission.clientId,
                                      [connection] { return PeerClosed(connection); });
         MHD_Response* response = MHD_create_response_from_callback(
@@ -261,8 +307,8 @@ public:
         {
             body.remove_suffix(1);
         }
-        const auto fields = body.find('\0') == std::string_view::npos ? FormFields::Parse(body)
-                                                                        : std::nullopt;
+        const auto fields =
+            body.find('\0') == std::string_view::npos ? FormFields::Parse(body) : std::nullopt;
         if (!fields)
         {
             return Refuse(connection, std::move(record), MHD_HTTP_BAD_REQUEST,
@@ -309,11 +355,9 @@ bool DvrSimulator::Start()
     }
     m_server->m_daemon = MHD_start_daemon(
         MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL,
-        settings.port, nullptr, nullptr, &Server::OnRequest, m_server.get(),
-        MHD_OPTION_SOCK_ADDR, &address,
-        MHD_OPTION_URI_LOG_CALLBACK, &Server::OnUri, m_server.get(),
-        MHD_OPTION_NOTIFY_COMPLETED, &Server::OnCompleted, m_server.get(),
-        MHD_OPTION_END);
+        settings.port, nullptr, nullptr, &Server::OnRequest, m_server.get(), MHD_OPTION_SOCK_ADDR,
+        &address, MHD_OPTION_URI_LOG_CALLBACK, &Server::OnUri, m_server.get(),
+        MHD_OPTION_NOTIFY_COMPLETED, &Server::OnCompleted, m_server.get(), MHD_OPTION_END);
     if (m_server->m_daemon == nullptr)
     {
         m_server->m_lastError = "cannot serve on " + settings.bindAddress + ":" +
@@ -374,10 +418,12 @@ void DvrSimulator::SetVideoLoss(unsigned channel, bool lost)
         return;
     }
     const auto bit = static_cast<uint16_t>(1u << channel);
-    m_server->m_state.UpdateSettings([&](DvrSimSettings& s) {
-        s.videoLossMask = static_cast<uint16_t>(lost ? s.videoLossMask | bit
-                                                     : s.videoLossMask & ~bit);
-    });
+    m_server->m_state.UpdateSettings(
+        [&](DvrSimSettings& s)
+        {
+            s.videoLossMask =
+                static_cast<uint16_t>(lost ? s.videoLossMask | bit : s.videoLossMask & ~bit);
+        });
 }
 
 void DvrSimulator::SetFramesPerSecond(double framesPerSecond)
@@ -386,7 +432,8 @@ void DvrSimulator::SetFramesPerSecond(double framesPerSecond)
     {
         return;
     }
-    m_server->m_state.UpdateSettings([&](DvrSimSettings& s) { s.framesPerSecond = framesPerSecond; });
+    m_server->m_state.UpdateSettings([&](DvrSimSettings& s)
+                                     { s.framesPerSecond = framesPerSecond; });
 }
 
 CameraState DvrSimulator::GetCameraState(unsigned channel) const
@@ -414,9 +461,9 @@ bool DvrSimulator::WaitForRequests(size_t count, std::chrono::milliseconds timeo
     return m_server->m_state.WaitForRequests(count, timeout);
 }
 
-std::optional<DvrRequestRecord> DvrSimulator::WaitForRequest(
-    const std::function<bool(const DvrRequestRecord&)>& match,
-    std::chrono::milliseconds timeout) const
+std::optional<DvrRequestRecord>
+DvrSimulator::WaitForRequest(const std::function<bool(const DvrRequestRecord&)>& match,
+                             std::chrono::milliseconds timeout) const
 {
     return m_server->m_state.WaitForRequest(match, timeout);
 }
