@@ -11,5 +11,5 @@ class QtMessagePump final : public IMessagePump
 {
 public:
     void DispatchPending() override;
-    void Post(std::function<void()> task);
+    void Post(std::function<void()> task) override;
 };

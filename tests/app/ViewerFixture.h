@@ -76,8 +76,9 @@ protected:
     QAction& Item(unsigned id) { return *Frame().FindAction(id); }
     QAction& Channel(int channel) { return Item(ID_CHANNEL_FIRST + channel); }
 
-    // Menu > Connect, then a click on the row and on "Connect" in the real dialog.
-    void ConnectToRow(int row)
+    // Menu > Connect, then a click on the row and on "Connect" in the real dialog;
+    // `then` acts on what opens next.
+    void ConnectToRow(int row, ModalDriver::Step then = {})
     {
         m_driver.Then(
             [row](QWidget& modal)
@@ -94,8 +95,11 @@ protected:
                                   Qt::LeftButton);
                 return true;
             });
+        if (then)
+        {
+            m_driver.Then(std::move(then));
+        }
         Item(ID_CONNECT).trigger();
-        EXPECT_TRUE(m_driver.Idle());
     }
 
     // The view as the user sees it: how much of it is not the black background.
