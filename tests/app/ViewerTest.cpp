@@ -96,6 +96,9 @@ TEST_F(ViewerTest, ConnectWatchSwitchAndDisconnect)
     }
     EXPECT_FALSE(Channel(0).isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    Item(ID_EXIT).trigger();
+    EXPECT_FALSE(Frame().isVisible());
 }
 
 TEST_F(ViewerTest, AWrongPasswordIsToldOnceAndClosingUnderItsBoxEndsTheProgram)
