@@ -15,7 +15,8 @@ uint8_t* JpegImageBuffers::PreparePending(size_t size)
     }
     m_pPending.reset();
     m_nPendingSize = 0;
-    m_pPending.reset(new (std::nothrow) uint8_t[size]);
+    // Zero-filled once: the decode never writes the row padding, so it stays zero.
+    m_pPending.reset(new (std::nothrow) uint8_t[size]());
     if (!m_pPending)
     {
         return nullptr;
