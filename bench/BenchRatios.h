@@ -45,10 +45,13 @@ public:
         RealTime, // wall-clock time per iteration
     };
 
-    // Prints label = reference time / measured time: 1.0 is as fast as the reference.
-    void AddSpeedRatio(std::string label, std::string measured, std::string reference, Basis basis)
+    // Prints label = reference time / measured time per item: 1.0 is as fast as
+    // the reference. An iteration of the measured one may handle several items.
+    void AddSpeedRatio(std::string label, std::string measured, std::string reference, Basis basis,
+                       int measuredItemsPerIteration = 1)
     {
-        m_ratios.push_back({std::move(label), std::move(measured), std::move(reference), basis});
+        m_ratios.push_back({std::move(label), std::move(measured), std::move(reference), basis,
+                            measuredItemsPerIteration});
     }
 
     void ReportRuns(const std::vector<Run>& runs) override
@@ -94,7 +97,8 @@ public:
                 continue;
             }
             const bool cpu = ratio.basis == Basis::CpuTime;
-            const double ours = cpu ? measured->cpuSeconds : measured->realSeconds;
+            const double ours = (cpu ? measured->cpuSeconds : measured->realSeconds) /
+                                ratio.measuredItemsPerIteration;
             const double theirs = cpu ? reference->cpuSeconds : reference->realSeconds;
             if (ours > 0)
             {
@@ -111,6 +115,7 @@ private:
         std::string measured;
         std::string reference;
         Basis basis;
+        int measuredItemsPerIteration;
     };
 
     std::map<std::string, Measured> m_measured;

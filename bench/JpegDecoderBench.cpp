@@ -1,11 +1,10 @@
 // CJpegDecoder::Decode against the best bare decode of the same frames:
 // TurboJPEG with one handle reused, straight into bottom-up blue-green-red rows
 // padded as the decoder pads them. The decoder also de-interlaces from 704 x 480.
+#include "BareDecode.h"
 #include "BenchFrames.h"
 #include "decode/CJpegDecoder.h"
 #include "platform/MessageBox.h"
-
-#include <turbojpeg.h>
 
 #include <vector>
 
@@ -23,38 +22,31 @@ public:
     }
 };
 
-int PaddedStride(int width)
-{
-    return (width * 3 + 3) / 4 * 4;
-}
-
-// outputs 1: the same buffer every time, the reference. 2: two buffers in
+// outputs 1: the same buffer every time, the reference. 2: two buffers in
 // turn, as any decoder must use that keeps the last picture whole for a painter.
 void BareDecode(benchmark::State& state, FrameSize size, int outputs)
 {
     const std::vector<uint8_t>& jpeg = bench::SceneFrame(size);
-    const int stride = PaddedStride(size.width);
+    const size_t bytes = static_cast<size_t>(bench::BareDecoder::Stride(size.width)) * size.height;
     std::vector<uint8_t> buffers[2];
     for (int i = 0; i < outputs; ++i)
     {
-        buffers[i].resize(static_cast<size_t>(stride) * size.height);
+        buffers[i].resize(bytes);
     }
-    tjhandle handle = tjInitDecompress();
+    bench::BareDecoder bare;
     int turn = 0;
     for (auto _ : state)
     {
-        std::vector<uint8_t>& bits = buffers[turn];
+        uint8_t* bits = buffers[turn].data();
         turn = (turn + 1) % outputs;
-        if (tjDecompress2(handle, jpeg.data(), jpeg.size(), bits.data(), size.width, stride,
-                          size.height, TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
+        if (!bare.Decode(jpeg, size.width, size.height, bits))
         {
-            state.SkipWithError(tjGetErrorStr2(handle));
+            state.SkipWithError("TurboJPEG refused the frame");
             break;
         }
-        benchmark::DoNotOptimize(bits.data());
+        benchmark::DoNotOptimize(bits);
         benchmark::ClobberMemory();
     }
-    tjDestroy(handle);
     state.SetItemsProcessed(state.iterations());
 }
 

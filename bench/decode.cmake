@@ -1,5 +1,4 @@
 # The decoder against TurboJPEG's bare decode of the simulator's own frames.
-pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 quillon_add_bench(decode
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/JpegDecoderBench.cpp
     LIBS quillon_decode quillon_dvrsim_lib quillon_jpeg_encoder PkgConfig::TURBOJPEG)
