@@ -102,7 +102,7 @@ public:
             const double theirs = cpu ? reference->cpuSeconds : reference->realSeconds;
             if (ours > 0)
             {
-                std::printf("%-32s %6.3f   (%.1f us against %.1f us, %s)\n", ratio.label.c_str(),
+                std::printf("%-40s %6.3f   (%.1f us against %.1f us, %s)\n", ratio.label.c_str(),
                             theirs / ours, ours * 1e6, theirs * 1e6, cpu ? "CPU" : "real");
             }
         }

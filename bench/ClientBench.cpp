@@ -290,7 +290,7 @@ int main(int argc, char** argv)
         if (client != nullptr)
         {
             const double receiverUs = client->counters.at("receiver_cpu_us_per_frame");
-            std::printf("%-32s %6.3f   (%.1f us of the receiver thread, %.1f us of the whole "
+            std::printf("%-40s %6.3f   (%.1f us of the receiver thread, %.1f us of the whole "
                         "process with the simulator, against %.1f us)\n",
                         ("client cpu/bare " + name).c_str(), receiverUs / decodeUs, receiverUs,
                         client->counters.at("process_cpu_us_per_frame"), decodeUs);
@@ -298,7 +298,7 @@ int main(int argc, char** argv)
         if (latency != nullptr && latency->counters.count("latency_median_us") != 0)
         {
             const double median = latency->counters.at("latency_median_us");
-            std::printf("%-32s median %.2f ms, p99 %.2f ms, median beyond one decode %.2f ms\n",
+            std::printf("%-40s median %.2f ms, p99 %.2f ms, median beyond one decode %.2f ms\n",
                         ("latency " + name).c_str(), median / 1000,
                         latency->counters.at("latency_p99_us") / 1000, (median - decodeUs) / 1000);
         }
