@@ -60,7 +60,7 @@ void Deframe(benchmark::State& state, FrameSize size)
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    if (packets != state.iterations() * (kFramesPerStream + 1))
+    if (packets != static_cast<size_t>(state.iterations()) * (kFramesPerStream + 1))
     {
         state.SkipWithError("the parser lost packets");
     }
