@@ -1,52 +1,45 @@
-// Deframing cost against the floor of touching the same bytes once: a realistic
-// stream of 704 x 480 JPEG-sized frame packets fed in 512-byte reads.
+// Deframing against the floor of touching the same bytes once: a stream of
+// frame packets carrying the simulator's JPEGs, fed in 512-byte reads as the
+// client's receiver feeds it, against memcpy of the same reads.
+#include "BenchFrames.h"
 #include "net/FrameHeader.h"
 #include "net/PacketParser.h"
 #include "net/Protocol.h"
 
-#include <benchmark/benchmark.h>
-
+#include <algorithm>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace
 {
-constexpr size_t kChunk = 512;
+using bench::FrameSize;
 
-std::vector<uint8_t> MakeStream()
+constexpr size_t kChunk = 512;
+constexpr int kFramesPerStream = 32;
+
+std::vector<uint8_t> MakeStream(const FrameSize& size)
 {
-    std::mt19937 random(7);
+    const std::vector<uint8_t>& jpeg = bench::SceneFrame(size);
     std::vector<uint8_t> stream;
     std::vector<uint8_t> login(DvrInfoBlock::kSize, 0);
     login[0] = 16;
     auto packet = BuildPacket(1, PKT_LOGIN_REPLY, login.data(), login.size());
     stream.insert(stream.end(), packet.begin(), packet.end());
-    // A 704 x 480 JPEG at common quality settings runs from about 30 to 60 KB.
-    for (int frame = 0; frame < 64; ++frame)
+    std::vector<uint8_t> payload(CFrameHeader::kSize + jpeg.size());
+    const auto jpegSize = static_cast<uint32_t>(jpeg.size());
+    WriteFrameHeader(payload.data(), {.dataLength = jpegSize, .imageLength = jpegSize});
+    std::copy(jpeg.begin(), jpeg.end(), payload.begin() + CFrameHeader::kSize);
+    packet = BuildPacket(1, PKT_FRAME, payload.data(), static_cast<uint32_t>(payload.size()));
+    for (int frame = 0; frame < kFramesPerStream; ++frame)
     {
-        const uint32_t jpegSize = 30000 + random() % 30000;
-        std::vector<uint8_t> payload(CFrameHeader::kSize + jpegSize);
-        WriteFrameHeader(payload.data(), {.dataLength = jpegSize, .imageLength = jpegSize});
-        for (size_t i = CFrameHeader::kSize; i < payload.size(); ++i)
-        {
-            payload[i] = static_cast<uint8_t>(random());
-        }
-        packet = BuildPacket(1, PKT_FRAME, payload.data(), static_cast<uint32_t>(payload.size()));
         stream.insert(stream.end(), packet.begin(), packet.end());
     }
     return stream;
 }
 
-const std::vector<uint8_t>& Stream()
+void Deframe(benchmark::State& state, FrameSize size)
 {
-    static const std::vector<uint8_t> stream = MakeStream();
-    return stream;
-}
-
-void BM_PacketParserFeed(benchmark::State& state)
-{
-    const auto& stream = Stream();
+    const std::vector<uint8_t> stream = MakeStream(size);
     std::vector<uint8_t> out(CPacketParser::kOutputSize);
     CPacketParser parser;
     parser.InitBuffers();
@@ -55,9 +48,8 @@ void BM_PacketParserFeed(benchmark::State& state)
     {
         for (size_t at = 0; at < stream.size(); at += kChunk)
         {
-            const auto n = static_cast<uint32_t>(std::min(kChunk, stream.size() - at));
             const uint8_t* bytes = stream.data() + at;
-            uint32_t count = n;
+            auto count = static_cast<uint32_t>(std::min(kChunk, stream.size() - at));
             while (parser.Feed(out.data(), bytes, count) == 1)
             {
                 ++packets;
@@ -66,15 +58,18 @@ void BM_PacketParserFeed(benchmark::State& state)
             }
         }
         benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    if (packets != static_cast<size_t>(state.iterations()) * (kFramesPerStream + 1))
+    {
+        state.SkipWithError("the parser lost packets");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
-    state.counters["packets"] = benchmark::Counter(static_cast<double>(packets),
-                                                   benchmark::Counter::kAvgIterations);
 }
 
-void BM_MemcpySameBytes(benchmark::State& state)
+void Memcpy(benchmark::State& state, FrameSize size)
 {
-    const auto& stream = Stream();
+    const std::vector<uint8_t> stream = MakeStream(size);
     std::vector<uint8_t> out(stream.size());
     for (auto _ : state)
     {
@@ -89,6 +84,22 @@ void BM_MemcpySameBytes(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK(BM_MemcpySameBytes);
-BENCHMARK(BM_PacketParserFeed);
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    bench::RatioReporter reporter;
+    for (const FrameSize& size : bench::kFrameSizes)
+    {
+        const std::string name = bench::SizeName(size);
+        benchmark::RegisterBenchmark(("Memcpy/" + name).c_str(), Memcpy, size)
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(bench::kRepetitions)
+            ->DisplayAggregatesOnly();
+        benchmark::RegisterBenchmark(("CPacketParser/" + name).c_str(), Deframe, size)
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(bench::kRepetitions)
+            ->DisplayAggregatesOnly();
+        reporter.AddSpeedRatio("deframe/memcpy " + name, "CPacketParser/" + name, "Memcpy/" + name,
+                               bench::RatioReporter::Basis::CpuTime);
+    }
+    return bench::RunAndPrint(argc, argv, reporter);
+}

@@ -1,2 +1,2 @@
 quillon_add_bench(client SOURCES ${CMAKE_CURRENT_LIST_DIR}/ClientBench.cpp
-    LIBS quillon_client quillon_dvrsim_lib quillon_jpeg_encoder)
+    LIBS quillon_client quillon_dvrsim_lib quillon_jpeg_encoder PkgConfig::TURBOJPEG)

@@ -4,6 +4,12 @@
 #include "decode/JpegMemorySource.h"
 
 #include <cstring>
+#include <new>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -15,21 +21,22 @@ uint32_t StrideOf(int32_t width)
     return ((static_cast<uint32_t>(width) * 24 + 31) / 32) * 4;
 }
 
-// Floor of the mean of each byte pair, eight bytes at a time: the low bit of
-// each byte's difference is dropped before the shift, so no carry crosses bytes.
+// Floor of the mean of each byte pair: the rounded-up mean less the low bit of
+// the pair's difference, sixteen bytes at a time where SSE2 is there.
 void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, size_t count)
 {
-    constexpr uint64_t kHighSevenBits = 0xFEFEFEFEFEFEFEFEull;
     size_t i = 0;
-    for (; i + 8 <= count; i += 8)
+#if defined(__SSE2__)
+    const __m128i ones = _mm_set1_epi8(1);
+    for (; i + 16 <= count; i += 16)
     {
-        uint64_t a;
-        uint64_t b;
-        std::memcpy(&a, below + i, 8);
-        std::memcpy(&b, above + i, 8);
-        const uint64_t mean = (a & b) + (((a ^ b) & kHighSevenBits) >> 1);
-        std::memcpy(middle + i, &mean, 8);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(below + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + i));
+        const __m128i odd = _mm_and_si128(_mm_xor_si128(a, b), ones);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(middle + i),
+                         _mm_sub_epi8(_mm_avg_epu8(a, b), odd));
     }
+#endif
     for (; i < count; ++i)
     {
         middle[i] = static_cast<uint8_t>((below[i] + above[i]) / 2);
@@ -39,8 +46,9 @@ void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, si
 // Pictures of at least 704 x 480 are de-interlaced. Rows in memory order (row
 // 0 the bottom one): every odd row below the last full pair becomes the
 // rounded-down average of its neighbours, and the row after the last pair a
-// copy of the row before it. Rows arrive from the top of memory down, so each
-// even row completes its odd neighbour while both are still in cache.
+// copy of the row before it. That replaces every odd row, so the library
+// writes those into a scratch row; each even row completes its odd neighbour
+// as it arrives (from the top of memory down), while both are still in cache.
 class RowDeinterlacer
 {
 public:
@@ -49,6 +57,10 @@ public:
           m_lastPairRow(2 * (height / 2 - 1)), m_active(width >= 704 && height >= 480)
     {
     }
+
+    bool IsActive() const { return m_active; }
+
+    static bool IsReplaced(int32_t row) { return row % 2 != 0; }
 
     void OnRowArrived(int32_t row) const
     {
@@ -83,28 +95,69 @@ bool FitsSizeLimit(const jpeg_decompress_struct& cinfo)
 }
 } // namespace
 
+// The library's decompressor with its managers, and the row table and scratch
+// row of the last picture; all of it lives from the first decode to the last.
+struct CJpegDecoder::Decompressor
+{
+    jpeg_decompress_struct cinfo{};
+    JpegErrorHandler errorHandler{};
+    bool created = false;
+    std::vector<JSAMPROW> rows;
+    std::vector<JSAMPLE> scratch;
+};
+
 CJpegDecoder::CJpegDecoder(IMessageBox& messageBox, std::mutex* commitLock)
     : m_messageBox(messageBox), m_pCommitLock(commitLock)
 {
 }
 
-CJpegDecoder::~CJpegDecoder() = default;
+CJpegDecoder::~CJpegDecoder()
+{
+    if (m_pDecompressor && m_pDecompressor->created)
+    {
+        jpeg_destroy_decompress(&m_pDecompressor->cinfo);
+    }
+}
 
 bool CJpegDecoder::Decode(const uint8_t* data, size_t length,
                           const std::function<bool()>& mayCommit)
 {
-    JpegErrorHandler errorHandler;
-    jpeg_decompress_struct cinfo{};
-    cinfo.err = InitJpegErrorHandler(errorHandler, m_messageBox);
-    if (setjmp(errorHandler.jump) != 0)
+    if (!m_pDecompressor)
     {
-        jpeg_destroy_decompress(&cinfo);
+        m_pDecompressor.reset(new (std::nothrow) Decompressor);
+        if (!m_pDecompressor)
+        {
+            return false;
+        }
+        m_pDecompressor->cinfo.err =
+            InitJpegErrorHandler(m_pDecompressor->errorHandler, m_messageBox);
+    }
+    Decompressor& d = *m_pDecompressor;
+    jpeg_decompress_struct* cinfo = &d.cinfo;
+    if (setjmp(d.errorHandler.jump) != 0)
+    {
+        if (d.created)
+        {
+            // Back to the state before a header, keeping the managers and pools.
+            jpeg_abort_decompress(cinfo);
+        }
+        else
+        {
+            jpeg_destroy_decompress(cinfo);
+        }
         return false;
     }
-    jpeg_create_decompress(&cinfo);
+    if (!d.created)
+    {
+        jpeg_create_decompress(cinfo);
+        d.created = true;
+    }
+    // The library shows the first warning of each picture, as with a new decompressor.
+    d.errorHandler.pub.num_warnings = 0;
     Decoded decoded{};
-    const bool ok = Decompress(&cinfo, data, length, decoded);
-    jpeg_destroy_decompress(&cinfo);
+    const bool ok = Decompress(d, data, length, decoded);
+    // Whatever state the decode stopped in, the next one starts afresh.
+    jpeg_abort_decompress(cinfo);
     if (!ok)
     {
         return false;
@@ -114,9 +167,9 @@ bool CJpegDecoder::Decode(const uint8_t* data, size_t length,
 
 // Runs between the jump point and the library's calls: a fatal error may leave
 // it at any library call, so it holds nothing that needs destroying.
-bool CJpegDecoder::Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length,
-                              Decoded& decoded)
+bool CJpegDecoder::Decompress(Decompressor& d, const uint8_t* data, size_t length, Decoded& decoded)
 {
+    jpeg_decompress_struct* cinfo = &d.cinfo;
     SetJpegMemorySource(cinfo, data, length);
     // A header cut short leaves the decompressor in a state that start refuses
     // with the library's own error; only a complete header is measured here.
@@ -147,33 +200,56 @@ bool CJpegDecoder::Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data
     {
         return false;
     }
-
     const bool converted = cinfo->output_components == 3;
-    JSAMPARRAY scratch = nullptr;
-    if (!converted)
-    {
-        scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                              cinfo->output_width * cinfo->output_components, 1);
-    }
     const RowDeinterlacer deinterlacer(bits, decoded.width, decoded.height, decoded.stride);
+    const bool skipReplaced = converted && deinterlacer.IsActive();
+    const size_t scratchBytes =
+        static_cast<size_t>(cinfo->output_width) * static_cast<size_t>(cinfo->output_components);
+    const auto height = static_cast<size_t>(decoded.height);
+    try
+    {
+        d.rows.resize(height);
+        if (!converted || skipReplaced)
+        {
+            d.scratch.resize(scratchBytes);
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+
+    // Bottom-up: scan line s lands in memory row height - 1 - s. Rows the
+    // picture does not keep as decoded go to the scratch row.
+    for (size_t s = 0; s < height; ++s)
+    {
+        const auto rowIndex = static_cast<int32_t>(height - 1 - s);
+        const bool kept = converted && !(skipReplaced && RowDeinterlacer::IsReplaced(rowIndex));
+        d.rows[s] = kept ? bits + static_cast<size_t>(rowIndex) * decoded.stride : d.scratch.data();
+    }
     while (cinfo->output_scanline < cinfo->output_height)
     {
-        // Bottom-up: the picture's top row goes last in memory.
-        const auto rowIndex =
-            static_cast<int32_t>(decoded.height - 1 - static_cast<int32_t>(cinfo->output_scanline));
-        uint8_t* row = bits + static_cast<size_t>(rowIndex) * decoded.stride;
-        JSAMPROW target = row;
-        if (jpeg_read_scanlines(cinfo, converted ? &target : scratch, 1) != 1)
+        const JDIMENSION first = cinfo->output_scanline;
+        const JDIMENSION got =
+            jpeg_read_scanlines(cinfo, d.rows.data() + first, cinfo->output_height - first);
+        if (got == 0)
         {
             // The data ended inside the picture: no row may be made up.
             return false;
         }
-        if (!converted)
+        for (JDIMENSION s = first; s < first + got; ++s)
         {
-            std::memset(row, kUnconvertedFill, rowBytes);
+            const auto rowIndex = static_cast<int32_t>(height - 1 - s);
+            if (converted)
+            {
+                deinterlacer.OnRowArrived(rowIndex);
+            }
+            else
+            {
+                std::memset(bits + static_cast<size_t>(rowIndex) * decoded.stride, kUnconvertedFill,
+                            rowBytes);
+            }
         }
-        std::memset(row + rowBytes, 0, decoded.stride - rowBytes);
-        deinterlacer.OnRowArrived(rowIndex);
     }
     // Every row has arrived: only the library's own check of the data after them remains.
     jpeg_finish_decompress(cinfo);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class IMessageBox;
@@ -13,7 +14,8 @@ struct jpeg_decompress_struct;
 
 // Turns one JPEG held in memory into a 24-bit picture: blue-green-red pixels,
 // rows bottom-up, each row padded to 4 bytes; pictures of at least 704 x 480
-// are de-interlaced. Fatal library errors are shown as message boxes.
+// are de-interlaced. Fatal library errors are shown as message boxes. One
+// decompressor serves every frame, so a steady stream allocates nothing of ours.
 class CJpegDecoder
 {
 public:
@@ -49,12 +51,15 @@ private:
         int32_t height;
         uint32_t stride;
     };
+    struct Decompressor;
 
-    bool Decompress(jpeg_decompress_struct* cinfo, const uint8_t* data, size_t length,
+    bool Decompress(Decompressor& decompressor, const uint8_t* data, size_t length,
                     Decoded& decoded);
     bool Commit(const Decoded& decoded, const std::function<bool()>& mayCommit);
 
     IMessageBox& m_messageBox;
+    // Made by the first decode and kept, with its error and source managers.
+    std::unique_ptr<Decompressor> m_pDecompressor;
     std::mutex* m_pCommitLock;
     int32_t m_nHeight = 0;
     int32_t m_nWidth = 0;

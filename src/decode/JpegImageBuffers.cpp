@@ -14,7 +14,8 @@ uint8_t* JpegImageBuffers::PreparePending(size_t size)
         return m_pending.bytes.get();
     }
     m_pending = Buffer{};
-    m_pending.bytes.reset(new (std::nothrow) uint8_t[size]);
+    // Zero-filled once: the decode never writes the row padding, so it stays zero.
+    m_pending.bytes.reset(new (std::nothrow) uint8_t[size]());
     if (!m_pending.bytes)
     {
         return nullptr;

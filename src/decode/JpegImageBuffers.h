@@ -17,7 +17,8 @@ public:
     JpegImageBuffers& operator=(const JpegImageBuffers&) = delete;
 
     // A buffer of exactly size bytes for the next picture, or null when memory
-    // runs out. The same size as the last time reuses the buffer.
+    // runs out. The same size as the last time reuses the buffer; a new buffer
+    // starts zero-filled.
     uint8_t* PreparePending(size_t size);
     // The pending buffer becomes the committed picture; the old one is kept
     // for the next decode.

@@ -1,9 +1,9 @@
 #include "decode/CJpegDecoder.h"
 
 #include "DjpegReference.h"
-#include "support/RecordingMessageBox.h"
 #include "TestJpegEncoder.h"
 #include "platform/TextCodec.h"
+#include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -306,4 +306,78 @@ TEST_F(JpegDecoderTest, FourComponentPicturesGetAFixedFill)
     const std::vector<uint8_t> first = decodeCmyk(0);
     EXPECT_EQ(first, std::vector<uint8_t>(first.size(), first[0]));
     EXPECT_EQ(decodeCmyk(50), first);
+}
+
+// The decompressor is kept from frame to frame: whatever state a failure left
+// it in, the next picture decodes exactly as a fresh decoder would, at any size.
+TEST_F(JpegDecoderTest, EveryFailureLeavesTheDecoderReadyForTheNextPicture)
+{
+    std::vector<uint8_t> badMarker = m_original;
+    badMarker[3] = 0x02;
+    const std::vector<uint8_t> cmyk = EncodeTestJpeg({9, 5, 4, false, 90}, PatternSample);
+    const std::vector<uint8_t> tooWide = EncodeTestJpeg({7681, 8, 1, false, 50}, PatternSample);
+    struct Failure
+    {
+        const char* what;
+        const std::vector<uint8_t>* jpeg;
+        size_t length;
+    };
+    const Failure failures[] = {
+        {"fatal error in the header", &badMarker, badMarker.size()},
+        {"data ending inside the picture", &m_original, m_original.size() / 2},
+        {"header cut short", &m_original, 20},
+        {"over the size limit", &tooWide, tooWide.size()},
+    };
+    struct Size
+    {
+        int width;
+        int height;
+    };
+    const Size sizes[] = {{704, 480}, {37, 21}, {705, 481}};
+    size_t next = 0;
+    for (const Failure& failure : failures)
+    {
+        for (const Size& size : sizes)
+        {
+            SCOPED_TRACE(std::string(failure.what) + ", then " + std::to_string(size.width) + "x" +
+                         std::to_string(size.height));
+            const std::vector<uint8_t> jpeg =
+                EncodeTestJpeg({size.width, size.height, 3, (next++ % 2) == 1, 90}, PatternSample);
+            const std::string path = WriteTempFile(jpeg);
+            ReferencePicture reference;
+            ASSERT_TRUE(DecodeWithDjpeg(path, reference));
+            std::remove(path.c_str());
+            if (size.width >= 704)
+            {
+                ReferenceDeinterlace(reference);
+            }
+            EXPECT_FALSE(m_decoder.Decode(failure.jpeg->data(), failure.length));
+            ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+            EXPECT_TRUE(SamePixels(m_decoder, reference));
+            // A picture of another kind in between changes the rows the library is handed.
+            ASSERT_TRUE(m_decoder.Decode(cmyk.data(), cmyk.size()));
+            ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+            EXPECT_TRUE(SamePixels(m_decoder, reference));
+        }
+    }
+}
+
+TEST_F(JpegDecoderTest, RowPaddingIsZeroAfterEverySize)
+{
+    for (const auto& [width, height] : {std::pair{705, 481}, std::pair{3, 2}, std::pair{705, 481}})
+    {
+        const std::vector<uint8_t> jpeg =
+            EncodeTestJpeg({width, height, 3, false, 90}, PatternSample);
+        ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+        const size_t rowBytes = static_cast<size_t>(width) * 3;
+        for (int32_t y = 0; y < height; ++y)
+        {
+            const uint8_t* row =
+                m_decoder.GetBits() + static_cast<size_t>(y) * m_decoder.GetStride();
+            for (size_t i = rowBytes; i < m_decoder.GetStride(); ++i)
+            {
+                ASSERT_EQ(row[i], 0) << width << "x" << height << " row " << y;
+            }
+        }
+    }
 }

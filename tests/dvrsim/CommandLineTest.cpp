@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 namespace
 {
 TEST(CommandLineTest, DefaultsServeLoopbackWithOneAdminAccount)
@@ -108,3 +111,32 @@ TEST(CommandLineTest, UnusableOptionsAreNamedInTheError)
     EXPECT_TRUE(CommandLine::Parse({"--help"}).showHelp);
 }
 } // namespace
+
+TEST(CommandLineTest, FrameSourceOptionsReachTheSettings)
+{
+    const std::string path = testing::TempDir() + "replay-frame.jpg";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "\xFF\xD8 a picture";
+    }
+    const auto result =
+        CommandLine::Parse({"--pre-encoded", "--fps", "max", "--replay", path, "--replay", path});
+    std::remove(path.c_str());
+    ASSERT_TRUE(result.error.empty()) << result.error;
+    const DvrFrameSource& source = result.settings.frameSource;
+    EXPECT_TRUE(source.preEncoded);
+    EXPECT_TRUE(source.unthrottled);
+    const std::vector<uint8_t> bytes = {0xFF, 0xD8, ' ', 'a', ' ', 'p',
+                                        'i',  'c',  't', 'u', 'r', 'e'};
+    ASSERT_TRUE(source.replay);
+    EXPECT_EQ(*source.replay, (std::vector<std::vector<uint8_t>>{bytes, bytes}));
+
+    const auto defaults = CommandLine::Parse({});
+    EXPECT_FALSE(defaults.settings.frameSource.preEncoded ||
+                 defaults.settings.frameSource.unthrottled);
+    EXPECT_FALSE(defaults.settings.frameSource.replay);
+
+    const auto missing = CommandLine::Parse({"--replay", path});
+    EXPECT_NE(missing.error.find("--replay: cannot read " + path), std::string::npos)
+        << missing.error;
+}

@@ -80,7 +80,13 @@ TEST_F(DvrSimulatorTest, StartFailsClearlyOnABusyPortOrBadSettings)
     noChannels.channelCount = 0;
     DvrSimSettings noRate = SmallFastSettings();
     noRate.framesPerSecond = 0;
-    for (const DvrSimSettings& settings : {badAddress, noChannels, noRate})
+    DvrSimSettings emptyReplay = SmallFastSettings();
+    emptyReplay.frameSource.replay =
+        std::make_shared<const std::vector<std::vector<uint8_t>>>(1, std::vector<uint8_t>{});
+    DvrSimSettings hugeReplay = SmallFastSettings();
+    hugeReplay.frameSource.replay = std::make_shared<const std::vector<std::vector<uint8_t>>>(
+        1, std::vector<uint8_t>(kMaxPayloadLength));
+    for (const DvrSimSettings& settings : {badAddress, noChannels, noRate, emptyReplay, hugeReplay})
     {
         DvrSimulator dvr(settings);
         EXPECT_FALSE(dvr.Start());

@@ -2,11 +2,13 @@
 #include "FormFields.h"
 #include "SimulatorState.h"
 
+#include "net/ByteOrder.h"
 #include "net/FrameHeader.h"
 #include "net/Protocol.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 namespace
@@ -137,3 +139,111 @@ TEST_F(DvrStreamTest, FramesFollowTheLoginReplyAndTheStreamReleasesItsClient)
     EXPECT_EQ(m_state.ActiveClients(), 0u);
 }
 } // namespace
+
+namespace
+{
+struct SentFrame
+{
+    uint32_t number;
+    std::vector<uint8_t> jpeg;
+};
+
+// Whole frame packets in a body that starts with the login reply, in order.
+std::vector<SentFrame> FramesIn(const std::vector<uint8_t>& body)
+{
+    std::vector<SentFrame> frames;
+    size_t at = kLoginPacketSize;
+    while (at + kPacketHeaderSize <= body.size())
+    {
+        const uint32_t length = ReadBigEndian32(&body[at + 6]);
+        if (at + kPacketOverhead + length > body.size())
+        {
+            break;
+        }
+        const uint8_t* data = &body[at + kPacketHeaderSize + CFrameHeader::kSize];
+        const size_t jpegLength = length - CFrameHeader::kSize - DvrStream::kDataPrefix;
+        frames.push_back(
+            {ReadBigEndian32(data),
+             {data + DvrStream::kDataPrefix, data + DvrStream::kDataPrefix + jpegLength}});
+        at += kPacketOverhead + length;
+    }
+    return frames;
+}
+} // namespace
+
+TEST_F(DvrStreamTest, PreEncodedFramesRepeatTheChannelsPictureUntilItsSizeChanges)
+{
+    m_state.UpdateSettings([](DvrSimSettings& s) { s.frameSource.preEncoded = true; });
+    auto stream = Admit();
+    std::vector<uint8_t> body = ReadBytes(*stream, kLoginPacketSize + 3000);
+    std::vector<SentFrame> frames;
+    while ((frames = FramesIn(body)).size() < 3)
+    {
+        const auto more = ReadBytes(*stream, 1000);
+        body.insert(body.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(frames[0].number, 1u);
+    EXPECT_EQ(frames[2].number, 3u);
+    EXPECT_EQ(frames[1].jpeg, frames[0].jpeg);
+    EXPECT_EQ(frames[2].jpeg, frames[0].jpeg);
+
+    m_state.UpdateSettings([](DvrSimSettings& s) { s.sizes.fill(PictureSize{40, 24}); });
+    const size_t before = frames.size();
+    while ((frames = FramesIn(body)).size() < before + 2)
+    {
+        const auto more = ReadBytes(*stream, 1000);
+        body.insert(body.end(), more.begin(), more.end());
+    }
+    // The frame in flight at the change may still be the old one; the next is new.
+    EXPECT_NE(frames.back().jpeg, frames[0].jpeg);
+}
+
+TEST_F(DvrStreamTest, ReplayedJpegsGoOutInTurnAsFastAsTheyAreRead)
+{
+    const std::vector<std::vector<uint8_t>> jpegs = {{0xFF, 0xD8, 1}, {0xFF, 0xD8, 2, 2}};
+    auto stream = Admit();
+    m_state.UpdateSettings(
+        [&](DvrSimSettings& s)
+        {
+            s.frameSource.replay = std::make_shared<const std::vector<std::vector<uint8_t>>>(jpegs);
+            s.frameSource.unthrottled = true;
+            s.framesPerSecond = 0.01; // one frame in 100 s, were the rate obeyed
+        });
+    std::vector<uint8_t> body;
+    std::vector<SentFrame> frames;
+    while ((frames = FramesIn(body)).size() < 5)
+    {
+        const auto more = ReadBytes(*stream, 100);
+        body.insert(body.end(), more.begin(), more.end());
+    }
+    for (size_t i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ(frames[i].jpeg, jpegs[i % 2]) << i;
+        EXPECT_EQ(frames[i].number, i + 1);
+    }
+}
+
+TEST_F(DvrStreamTest, EachFrameIsNotedOnceWhenItsLastByteIsRead)
+{
+    std::vector<uint32_t> noted;
+    m_state.SetFrameSentObserver(
+        [&](uint8_t, uint32_t number, std::chrono::steady_clock::time_point)
+        { noted.push_back(number); });
+    DvrMisbehaviour faults;
+    faults.writeSizes = {97};
+    auto stream = Admit(faults);
+    std::vector<uint8_t> body;
+    uint8_t buffer[4096];
+    while (FramesIn(body).size() < 3)
+    {
+        const long n = stream->Read(buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        body.insert(body.end(), buffer, buffer + n);
+        const auto frames = FramesIn(body);
+        ASSERT_EQ(noted.size(), frames.size()) << "after " << body.size() << " bytes";
+        for (size_t i = 0; i < frames.size(); ++i)
+        {
+            EXPECT_EQ(noted[i], frames[i].number);
+        }
+    }
+}

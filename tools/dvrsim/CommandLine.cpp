@@ -3,6 +3,8 @@
 #include "FormFields.h"
 
 #include <charconv>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -62,6 +64,22 @@ std::optional<double> ParseRate(std::string_view text)
     }
     return value;
 }
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+    {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+    if (in.bad())
+    {
+        return std::nullopt;
+    }
+    return bytes;
+}
 } // namespace
 
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
@@ -73,12 +91,17 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
     // Channel options are checked once the channel count is known.
     std::vector<std::string> sizeOptions;
     std::vector<std::string> lossOptions;
+    std::vector<std::vector<uint8_t>> replay;
 
     for (size_t i = 0; i < args.size(); ++i)
     {
         const std::string& option = args[i];
-        auto value = [&]() -> std::optional<std::string>
+        if (option == "--pre-encoded")
         {
+            s.frameSource.preEncoded = true;
+            continue;
+        }
+        auto value = [&]() -> std::optional<std::string> {
             if (i + 1 >= args.size())
             {
                 return std::nullopt;
@@ -161,6 +184,10 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
         {
             lossOptions.push_back(*text);
         }
+        else if (option == "--fps" && *text == "max")
+        {
+            s.frameSource.unthrottled = true;
+        }
         else if (option == "--fps")
         {
             const auto rate = ParseRate(*text);
@@ -197,6 +224,15 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
             }
             faults.junkBytes = *count;
         }
+        else if (option == "--replay")
+        {
+            std::optional<std::vector<uint8_t>> jpeg = ReadWholeFile(*text);
+            if (!jpeg || jpeg->empty())
+            {
+                return fail("cannot read " + *text);
+            }
+            replay.push_back(std::move(*jpeg));
+        }
         else if (option == "--refuse")
         {
             const auto code = ParseDecimal(*text, 255);
@@ -212,6 +248,11 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
         }
     }
 
+    if (!replay.empty())
+    {
+        s.frameSource.replay =
+            std::make_shared<const std::vector<std::vector<uint8_t>>>(std::move(replay));
+    }
     for (const std::string& option : sizeOptions)
     {
         const size_t equals = option.find('=');
@@ -256,6 +297,9 @@ Serves a simulated DVR: the login stream and the command forms of
   --video-loss CH       channel CH has no video (repeatable)
   --fps RATE            frames per second of every stream (default 5)
   --client-limit N      streams at once before error 4 (default 16)
+  --fps max             frames as fast as each client takes them
+  --pre-encoded         encode each channel's picture once and send it again
+  --replay FILE.jpg     send this JPEG on every channel; repeat for more, in turn
 
 Faults on purpose, for testing clients:
   --silent-after-login  send the login reply, then nothing

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +39,17 @@ struct DvrMisbehaviour
     bool noHeaders = false; // the login is answered with the bare packet stream, no status line
 };
 
+// Where frames come from. Pre-encoded frames and replays cost the simulator next
+// to nothing, so that an unthrottled stream measures the client, not the encoder.
+struct DvrFrameSource
+{
+    bool preEncoded = false;  // each channel's picture encoded once, then sent again
+    bool unthrottled = false; // frames as fast as the client takes them; the rate is ignored
+    // Not null and not empty: these JPEGs in turn, on every channel. Shared, so
+    // that copying the settings stays cheap.
+    std::shared_ptr<const std::vector<std::vector<uint8_t>>> replay;
+};
+
 struct DvrSimSettings
 {
     static constexpr unsigned kMaxChannels = 16;
@@ -52,6 +64,7 @@ struct DvrSimSettings
     unsigned clientLimit = 16; // logins beyond this many streams get error 4
     std::string modelName = "QUILLON DVR SIMULATOR";
     DvrMisbehaviour misbehaviour;
+    DvrFrameSource frameSource;
 };
 
 // One request as it arrived, for tests to compare byte for byte.

@@ -4,6 +4,7 @@
 #include "FormFields.h"
 #include "SimulatorState.h"
 
+#include "net/FrameHeader.h"
 #include "net/Protocol.h"
 
 #include <arpa/inet.h>
@@ -21,6 +22,8 @@ namespace
 constexpr size_t kMaxBody = 64 * 1024;
 constexpr size_t kStreamBlockSize = 64 * 1024;
 constexpr unsigned kMaxPictureSide = 4096;
+// What a frame packet's payload holds besides the JPEG.
+constexpr size_t kFrameDataPrefix = CFrameHeader::kSize + DvrStream::kDataPrefix;
 
 // One request from its first line to its completion; MHD keeps it in *con_cls.
 struct PendingRequest
@@ -158,6 +161,17 @@ std::string CheckSettings(const DvrSimSettings& settings)
     if (settings.accounts.empty())
     {
         return "at least one account is needed";
+    }
+    if (settings.frameSource.replay)
+    {
+        for (const std::vector<uint8_t>& jpeg : *settings.frameSource.replay)
+        {
+            if (jpeg.empty() || jpeg.size() > kMaxPayloadLength - kFrameDataPrefix)
+            {
+                return "a replayed JPEG must hold 1 to " +
+                       std::to_string(kMaxPayloadLength - kFrameDataPrefix) + " bytes";
+            }
+        }
     }
     return {};
 }
@@ -471,4 +485,10 @@ DvrSimulator::WaitForRequest(const std::function<bool(const DvrRequestRecord&)>&
 void DvrSimulator::SetRequestObserver(std::function<void(const DvrRequestRecord&)> observer)
 {
     m_server->m_state.SetObserver(std::move(observer));
+}
+
+void DvrSimulator::SetFrameSentObserver(
+    std::function<void(uint8_t, uint32_t, std::chrono::steady_clock::time_point)> observer)
+{
+    m_server->m_state.SetFrameSentObserver(std::move(observer));
 }

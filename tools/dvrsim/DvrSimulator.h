@@ -61,6 +61,11 @@ public:
         std::chrono::milliseconds timeout) const;
     // Called on the server thread with every request as it is logged.
     void SetRequestObserver(std::function<void(const DvrRequestRecord&)> observer);
+    // Called on a stream's server thread as each frame's last byte goes out,
+    // with the frame number the frame data carries (big-endian, first 4 bytes).
+    void SetFrameSentObserver(std::function<void(uint8_t clientId, uint32_t frameNumber,
+                                                 std::chrono::steady_clock::time_point sentAt)>
+                                  observer);
 
 private:
     class Server;

@@ -16,7 +16,7 @@ namespace
 constexpr int kJpegQuality = 75;
 // Bytes of frame data before the JPEG, so that the picture does not start right
 // after the header and readers must honour the data and image lengths.
-constexpr size_t kDataPrefix = 8;
+constexpr size_t kDataPrefix = DvrStream::kDataPrefix;
 // Near misses of the start marker: a sound deframer skips them without losing a packet.
 constexpr uint8_t kJunk[] = {0xFB, 0xFB, 0xFB, 'J', 'U', 'N', 'K', 0x00};
 
@@ -76,6 +76,12 @@ long DvrStream::Read(uint8_t* out, size_t max)
         std::memcpy(out + copied, m_pending.data() + m_sent, count);
         m_sent += count;
         copied += count;
+        if (m_sent == m_pending.size() && m_pendingFrame != 0)
+        {
+            // The server writes what Read returns at once: this is when the frame leaves.
+            m_state.NoteFrameSent(m_clientId, m_pendingFrame);
+            m_pendingFrame = 0;
+        }
     }
     return static_cast<long>(copied);
 }
@@ -107,6 +113,10 @@ long DvrStream::Refill()
         m_phase = Phase::Frames;
         m_due = Clock::now();
     }
+    if (m_state.Settings().frameSource.unthrottled)
+    {
+        m_due = Clock::now();
+    }
     const auto turn = m_state.WaitForTurn(m_clientId, m_due, m_clientGone);
     if (!turn.go)
     {
@@ -130,15 +140,37 @@ void DvrStream::QueueLoginReply(const DvrSimSettings& settings)
     m_pending = BuildPacket(m_clientId, PKT_LOGIN_REPLY, info.bytes, DvrInfoBlock::kSize);
 }
 
-void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
+std::vector<uint8_t> DvrStream::FrameJpeg(const DvrSimSettings& settings, unsigned channel)
 {
+    const DvrFrameSource& source = settings.frameSource;
+    if (source.replay && !source.replay->empty())
+    {
+        return (*source.replay)[m_replayed++ % source.replay->size()];
+    }
     const auto now = std::chrono::system_clock::now();
     const PictureSize size = settings.sizes[channel];
     const bool lost = (settings.videoLossMask & (1u << channel)) != 0;
+    Encoded& encoded = m_encoded[channel];
+    const bool same = !encoded.jpeg.empty() && encoded.size.width == size.width &&
+                      encoded.size.height == size.height && encoded.lost == lost;
+    if (source.preEncoded && same)
+    {
+        return encoded.jpeg;
+    }
     std::vector<uint8_t> jpeg = JpegEncoder::Encode(
         lost ? TestScene::RenderNoVideo(channel, size, now)
              : TestScene::Render(channel, m_state.Camera(channel), size, now),
         kJpegQuality);
+    if (source.preEncoded)
+    {
+        encoded = {jpeg, size, lost};
+    }
+    return jpeg;
+}
+
+void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
+{
+    std::vector<uint8_t> jpeg = FrameJpeg(settings, channel);
     const DvrMisbehaviour& faults = settings.misbehaviour;
     if (faults.damagedJpeg)
     {
@@ -170,4 +202,5 @@ void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
         m_pending.push_back(kJunk[i % sizeof kJunk]);
     }
     m_pending.insert(m_pending.end(), packet.begin(), packet.end());
+    m_pendingFrame = m_frameNumber;
 }

@@ -2,6 +2,7 @@
 
 #include "DvrSimSettings.h"
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,8 @@ class DvrStream
 public:
     static constexpr long kEndOfStream = -1; // the stream is over: logout, stop, client gone
     static constexpr long kAbort = -2;       // close the connection at once
+    // Frame data before the JPEG: the frame number (big-endian), then zeros.
+    static constexpr size_t kDataPrefix = 8;
 
     DvrStream(SimulatorState& state, uint8_t clientId, std::function<bool()> clientGone);
     ~DvrStream();
@@ -42,6 +45,7 @@ private:
     long Refill();
     void QueueLoginReply(const DvrSimSettings& settings);
     void QueueFrame(const DvrSimSettings& settings, unsigned channel);
+    std::vector<uint8_t> FrameJpeg(const DvrSimSettings& settings, unsigned channel);
 
     SimulatorState& m_state;
     const uint8_t m_clientId;
@@ -53,5 +57,16 @@ private:
     size_t m_sent = 0;
     size_t m_pieces = 0;
     uint32_t m_frameNumber = 0;
+    // The frame whose packet is pending, 0 for none: its last byte written is noted.
+    uint32_t m_pendingFrame = 0;
+    // Pre-encoded pictures, each with the size and video state it was made for.
+    struct Encoded
+    {
+        std::vector<uint8_t> jpeg;
+        PictureSize size;
+        bool lost = false;
+    };
+    std::array<Encoded, DvrSimSettings::kMaxChannels> m_encoded;
+    size_t m_replayed = 0;
     std::chrono::steady_clock::time_point m_due;
 };

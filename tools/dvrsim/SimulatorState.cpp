@@ -201,6 +201,28 @@ void SimulatorState::SetObserver(std::function<void(const DvrRequestRecord&)> ob
     m_observer = std::move(observer);
 }
 
+void SimulatorState::SetFrameSentObserver(FrameSentObserver observer)
+{
+    auto shared =
+        observer ? std::make_shared<const FrameSentObserver>(std::move(observer)) : nullptr;
+    std::lock_guard lock(m_mutex);
+    m_frameSentObserver = std::move(shared);
+}
+
+void SimulatorState::NoteFrameSent(uint8_t clientId, uint32_t frameNumber)
+{
+    const auto sentAt = std::chrono::steady_clock::now();
+    std::shared_ptr<const FrameSentObserver> observer;
+    {
+        std::lock_guard lock(m_mutex);
+        observer = m_frameSentObserver;
+    }
+    if (observer)
+    {
+        (*observer)(clientId, frameNumber, sentAt);
+    }
+}
+
 void SimulatorState::Log(DvrRequestRecord record)
 {
     std::function<void(const DvrRequestRecord&)> observer;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -55,6 +56,12 @@ public:
                            const std::function<bool()>& clientGone);
 
     void SetObserver(std::function<void(const DvrRequestRecord&)> observer);
+    // Frame numbers count from 1 in each stream; the time is when the frame's
+    // last byte was handed to the server to write.
+    using FrameSentObserver = std::function<void(uint8_t clientId, uint32_t frameNumber,
+                                                 std::chrono::steady_clock::time_point sentAt)>;
+    void SetFrameSentObserver(FrameSentObserver observer);
+    void NoteFrameSent(uint8_t clientId, uint32_t frameNumber);
     void Log(DvrRequestRecord record);
     std::vector<DvrRequestRecord> Requests() const;
     bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const;
@@ -83,4 +90,6 @@ private:
     bool m_stopping = false;
     std::vector<DvrRequestRecord> m_log;
     std::function<void(const DvrRequestRecord&)> m_observer;
+    // Swapped whole under m_mutex and called outside it.
+    std::shared_ptr<const FrameSentObserver> m_frameSentObserver;
 };
