@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build test demo bench asan tsan fuzz format clean
+.PHONY: all configure build test demo bench asan tsan fuzz format package clean
 
 all: build
 
@@ -18,6 +18,11 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --no-tests=error --output-on-failure -j $(JOBS)
+
+# quillon_<version>_<arch>.deb in $(BUILD), for `apt install ./quillon_*.deb`.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quillon quillon-dvrsim
+	cd $(BUILD) && cpack -G DEB
 
 demo: build
 	./tools/demo.sh $(BUILD)

@@ -3,7 +3,7 @@
 # Debian's packages, then hand over to the Makefile.
 #   ./run.sh test    build and run every test
 #   ./run.sh demo    build, start the DVR simulator and the viewer aimed at it
-#   ./run.sh TARGET  any other Makefile target (bench, asan, tsan, fuzz, format)
+#   ./run.sh TARGET  any other Makefile target (bench, asan, tsan, fuzz, format, package)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,6 +13,7 @@ packages=(make cmake ninja-build g++ pkg-config
           libjpeg-turbo-progs xvfb)
 case "${1:-}" in
   fuzz|format) packages+=(clang libclang-rt-14-dev clang-format) ;;
+  package) packages+=(dpkg-dev file) ;; # dpkg-shlibdeps declares the dependencies
 esac
 
 missing=()

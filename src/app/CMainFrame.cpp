@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include "app/CViewerExtras.h"
 #include "app/CZentrelView.h"
 #include "net/Protocol.h"
 #include "platform/MessageBox.h"
@@ -32,6 +33,7 @@ CMainFrame::CMainFrame(IMessageBox& messageBox, QWidget* parent)
 {
     setObjectName(QStringLiteral("mainframe"));
     setWindowTitle(Text(IDS_APP_TITLE));
+    m_pExtras = new CViewerExtras(*this, m_messageBox);
     OnCreate();
 }
 
@@ -40,6 +42,7 @@ CMainFrame::~CMainFrame()
     KillAutoCloseTimer();
     // The view and its client go first, while the frame that hears the
     // client's notifications is still whole.
+    m_pExtras->SetView(nullptr);
     delete m_pView;
     m_pView = nullptr;
 }
@@ -48,6 +51,7 @@ void CMainFrame::SetView(CZentrelView* view)
 {
     m_pView = view;
     setCentralWidget(view);
+    m_pExtras->SetView(view);
     UpdateCommandUI();
 }
 
@@ -84,6 +88,12 @@ void CMainFrame::AddMenuItems(QMenu& menu, std::span<const MenuItemTemplate> ite
         const unsigned id = item.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         m_actions[id] = action;
+        if (item.shortcut != nullptr)
+        {
+            action->setShortcut(QKeySequence(QString::fromStdU16String(item.shortcut)));
+            // The frame holds it too, so the key works while the menu bar is hidden.
+            addAction(action);
+        }
     }
 }
 
@@ -118,6 +128,7 @@ void CMainFrame::OnCommand(unsigned id)
             m_pView->OnPTZControl();
             break;
         default:
+            m_pExtras->OnCommand(id);
             break;
         }
     }
@@ -138,6 +149,7 @@ void CMainFrame::UpdateCommandUI()
     {
         OnUpdateChannel(*FindAction(id), static_cast<int>(id - ID_CHANNEL_FIRST));
     }
+    m_pExtras->UpdateCommandUI();
 }
 
 void CMainFrame::OnChannel(int channel)

@@ -9,6 +9,7 @@
 #include <map>
 #include <span>
 
+class CViewerExtras;
 class CZentrelView;
 class IMessageBox;
 class QAction;
@@ -35,6 +36,9 @@ public:
     QAction* FindAction(unsigned id) const;
     // Runs every update handler, as when a menu opens or the connection changes.
     void UpdateCommandUI();
+
+    // Save Picture, Full Screen, statistics and the camera keys.
+    CViewerExtras& Extras() { return *m_pExtras; }
 
     int GetCheckedChannel() const { return m_nChannel; }
     bool IsAutoCloseTimerRunning() const { return m_nTimerID != 0; }
@@ -64,4 +68,5 @@ private:
     int m_nChannel = -1;
     int m_nTimerID = 0;
     std::chrono::milliseconds m_autoCloseDelay = kAutoCloseDelay;
+    CViewerExtras* m_pExtras = nullptr; // a child QObject
 };

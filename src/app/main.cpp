@@ -67,14 +67,45 @@ void ShowPTZWhenConnected(CZentrelApp& app)
                      });
     poll->start(50);
 }
+
+void SetIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("quillon"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.6"));
+}
+
+// --help and --version answer without a display: from a terminal, a script or a package check.
+int AnswerWithoutDisplay(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+            arg == "-v")
+        {
+            QCoreApplication core(argc, argv);
+            SetIdentity();
+            StartupOptions options;
+            QString error;
+            // Prints and exits, unless another argument is wrong.
+            ParseStartupOptions(QCoreApplication::arguments(), options, error);
+            Complain(error);
+            return 2;
+        }
+    }
+    return -1;
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (const int answered = AnswerWithoutDisplay(argc, argv); answered >= 0)
+    {
+        return answered;
+    }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quillon"));
+    SetIdentity();
     QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
-    QApplication::setApplicationVersion(QStringLiteral("1.6"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
 
     StartupOptions options;

@@ -37,7 +37,7 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
     const unsigned channel = header.GetChannel();
     if (channel < kVideoLossChannels && (header.GetVideoLossMask() >> channel) & 1u)
     {
-        DecodeAndShow(m_pLogo, m_nLogoLength, isCurrent);
+        DecodeAndShow(m_pLogo, m_nLogoLength, isCurrent, length);
         return;
     }
     if (header.GetDisplaySelector() != kPictureDisplaySelector)
@@ -47,7 +47,7 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
     const uint32_t offset = header.GetPictureOffset();
     if (offset < length)
     {
-        DecodeAndShow(payload + offset, length - offset, isCurrent);
+        DecodeAndShow(payload + offset, length - offset, isCurrent, length);
     }
 }
 
@@ -55,7 +55,7 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
 // the commit and the mark are checked under the lock Clear takes, so a frame of
 // a receiver already superseded can never show after a Clear.
 void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
-                                    const std::function<bool()>& isCurrent)
+                                    const std::function<bool()>& isCurrent, uint32_t packetLength)
 {
     m_decoder.Decode(data, length, isCurrent);
     {
@@ -66,6 +66,7 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
         }
         m_bHasPicture = true;
     }
+    m_statistics.OnFrame(packetLength);
     Paint();
 }
 
@@ -94,6 +95,7 @@ void CPictureDisplay::Clear()
 {
     std::lock_guard<std::mutex> lock(m_pictureLock);
     m_bHasPicture = false;
+    m_statistics.Reset();
 }
 
 bool CPictureDisplay::PaintCommitted(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decode/CJpegDecoder.h"
+#include "display/FrameStatistics.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,9 +42,12 @@ public:
     // Window's thread: runs draw with the committed picture and its placement
     // under the one lock the receiver commits under; false if nothing to paint.
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
+    // Frames committed and their packets' bytes, for the live statistics.
+    const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
 private:
-    void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent);
+    void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
+                       uint32_t packetLength = 0);
     PictureRect ComputePlacementLocked();
 
     IPictureWindow& m_window;
@@ -55,4 +59,5 @@ private:
     CJpegDecoder m_decoder;
     PictureRect m_rcPlacement;
     bool m_bHasPicture = false;
+    CFrameStatistics m_statistics;
 };

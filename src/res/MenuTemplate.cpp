@@ -10,19 +10,24 @@ constexpr MenuItemTemplate kConnectPopup[] = {
 };
 
 constexpr MenuItemTemplate kChannelPopup[] = {
-    {u"CH-01", ID_CHANNEL_FIRST + 0, {}},  {u"CH-02", ID_CHANNEL_FIRST + 1, {}},
-    {u"CH-03", ID_CHANNEL_FIRST + 2, {}},  {u"CH-04", ID_CHANNEL_FIRST + 3, {}},
-    {u"CH-05", ID_CHANNEL_FIRST + 4, {}},  {u"CH-06", ID_CHANNEL_FIRST + 5, {}},
-    {u"CH-07", ID_CHANNEL_FIRST + 6, {}},  {u"CH-08", ID_CHANNEL_FIRST + 7, {}},
-    {u"CH-09", ID_CHANNEL_FIRST + 8, {}},  {u"CH-10", ID_CHANNEL_FIRST + 9, {}},
-    {u"CH-11", ID_CHANNEL_FIRST + 10, {}}, {u"CH-12", ID_CHANNEL_FIRST + 11, {}},
-    {u"CH-13", ID_CHANNEL_FIRST + 12, {}}, {u"CH-14", ID_CHANNEL_FIRST + 13, {}},
-    {u"CH-15", ID_CHANNEL_FIRST + 14, {}}, {u"CH-16", ID_CHANNEL_FIRST + 15, {}},
+    {u"CH-01", ID_CHANNEL_FIRST + 0, {}, u"1"}, {u"CH-02", ID_CHANNEL_FIRST + 1, {}, u"2"},
+    {u"CH-03", ID_CHANNEL_FIRST + 2, {}, u"3"}, {u"CH-04", ID_CHANNEL_FIRST + 3, {}, u"4"},
+    {u"CH-05", ID_CHANNEL_FIRST + 4, {}, u"5"}, {u"CH-06", ID_CHANNEL_FIRST + 5, {}, u"6"},
+    {u"CH-07", ID_CHANNEL_FIRST + 6, {}, u"7"}, {u"CH-08", ID_CHANNEL_FIRST + 7, {}, u"8"},
+    {u"CH-09", ID_CHANNEL_FIRST + 8, {}, u"9"}, {u"CH-10", ID_CHANNEL_FIRST + 9, {}, u"0"},
+    {u"CH-11", ID_CHANNEL_FIRST + 10, {}},      {u"CH-12", ID_CHANNEL_FIRST + 11, {}},
+    {u"CH-13", ID_CHANNEL_FIRST + 12, {}},      {u"CH-14", ID_CHANNEL_FIRST + 13, {}},
+    {u"CH-15", ID_CHANNEL_FIRST + 14, {}},      {u"CH-16", ID_CHANNEL_FIRST + 15, {}},
 };
 
 constexpr MenuItemTemplate kMainPopup[] = {
-    {u"Connect", 0, kConnectPopup},          {u"Channel", 0, kChannelPopup},
-    {kPtzControlText, ID_PTZ_CONTROL, {}},   {u"DVR Information", ID_DVR_INFORMATION, {}},
+    {u"Connect", 0, kConnectPopup},
+    {u"Channel", 0, kChannelPopup},
+    {kPtzControlText, ID_PTZ_CONTROL, {}},
+    {u"DVR Information", ID_DVR_INFORMATION, {}},
+    {u"Save Picture...", ID_SAVE_PICTURE, {}, u"Ctrl+S"},
+    {u"Full Screen", ID_FULL_SCREEN, {}, u"F11"},
+    {u"Statistics", ID_STATISTICS, {}, u"I"},
     {u"About Quillon...", ID_APP_ABOUT, {}},
 };
 

@@ -3,12 +3,13 @@
 #include <span>
 
 // Menu 128 as data: the "Menu" soft key's pop-up. An item with a pop-up opens it;
-// any other item carries its command id.
+// any other item carries its command id, and may have a key (QKeySequence text).
 struct MenuItemTemplate
 {
     const char16_t* text;
     unsigned id;
     std::span<const MenuItemTemplate> popup;
+    const char16_t* shortcut = nullptr;
 };
 
 std::span<const MenuItemTemplate> MainMenuPopup();

@@ -23,6 +23,7 @@ constexpr unsigned IDS_ERROR_ETC = 61215;
 constexpr unsigned IDS_NO_DVR_CONNECTION = 61216;
 constexpr unsigned IDS_USER_NAME_CHARACTERS = 61217;
 constexpr unsigned IDS_ERROR_CONNECTION_TIME_OUT = 61218;
+constexpr unsigned IDS_SAVE_PICTURE_FAILED = 61219;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
@@ -34,6 +35,9 @@ constexpr unsigned ID_CHANNEL_FIRST = 32776;
 constexpr unsigned ID_CHANNEL_LAST = 32791;
 constexpr unsigned ID_DVR_INFORMATION = 32792;
 constexpr unsigned ID_PTZ_CONTROL = 32793;
+constexpr unsigned ID_SAVE_PICTURE = 32794;
+constexpr unsigned ID_FULL_SCREEN = 32795;
+constexpr unsigned ID_STATISTICS = 32796;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

@@ -36,6 +36,7 @@ constexpr StringEntry kStrings[] = {
     {IDS_NO_DVR_CONNECTION, u"There is not a dvr connection."},
     {IDS_USER_NAME_CHARACTERS, u"Only alphabet, number and '_' can be entered"},
     {IDS_ERROR_CONNECTION_TIME_OUT, u"Connection Time Out!!"},
+    {IDS_SAVE_PICTURE_FAILED, u"The picture could not be saved."},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 

@@ -1,0 +1,55 @@
+#include "app/CStatisticsOverlay.h"
+
+#include "display/CPictureDisplay.h"
+
+#include <QWidget>
+
+CStatisticsOverlay::CStatisticsOverlay(CPictureDisplay& display, QWidget& view)
+    : QLabel(&view), m_display(display)
+{
+    setObjectName(QStringLiteral("statistics"));
+    setStyleSheet(QStringLiteral("QLabel { background: rgba(0, 0, 0, 160); color: white; "
+                                 "padding: 2px 4px; font-family: monospace; }"));
+    // Clicks and double clicks go through to the view under it.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    move(4, 4);
+    hide();
+    connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(); });
+}
+
+void CStatisticsOverlay::SetShown(bool shown)
+{
+    if (shown)
+    {
+        Refresh();
+        show();
+        raise();
+        m_timer.start(kRefreshMs);
+    }
+    else
+    {
+        m_timer.stop();
+        hide();
+    }
+}
+
+void CStatisticsOverlay::Refresh()
+{
+    m_rates = m_display.GetStatistics().Read();
+    QSize size;
+    m_display.PaintCommitted([&](const CJpegDecoder& picture, const PictureRect&)
+                             { size = QSize(picture.GetWidth(), picture.GetHeight()); });
+    const QString picture = size.isValid()
+                                ? QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())
+                                : QStringLiteral("no picture");
+    const QString last =
+        m_rates.sinceLastFrame
+            ? QStringLiteral("%1 s ago")
+                  .arg(std::chrono::duration<double>(*m_rates.sinceLastFrame).count(), 0, 'f', 2)
+            : QStringLiteral("no frame yet");
+    setText(QStringLiteral("%1 fps  %2 kbit/s\n%3  last %4")
+                .arg(m_rates.framesPerSecond, 0, 'f', 1)
+                .arg(m_rates.kilobitsPerSecond, 0, 'f', 0)
+                .arg(picture, last));
+    adjustSize();
+}

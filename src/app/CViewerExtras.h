@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/CStatisticsOverlay.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class CMainFrame;
+class CZentrelView;
+class IMessageBox;
+class QAction;
+class QShortcut;
+
+// The main frame's commands beyond the handset's: Save Picture, Full Screen,
+// the statistics overlay, and the camera keys (arrows, + and -) that act as
+// the PTZ buttons while the panels are shown.
+class CViewerExtras : public QObject
+{
+public:
+    // Asks where to save; an empty answer cancels. Tests put their own in.
+    using PathChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+
+    CViewerExtras(CMainFrame& frame, IMessageBox& messageBox);
+    ~CViewerExtras() override;
+
+    void SetView(CZentrelView* view);
+    // True when the command is one of these.
+    bool OnCommand(unsigned id);
+    void UpdateCommandUI();
+
+    void SetPathChooser(PathChooser chooser) { m_chooser = std::move(chooser); }
+    CStatisticsOverlay* GetStatisticsOverlay() const { return m_pOverlay; }
+    // Whether the view paints a picture now: what Save Picture needs.
+    bool HasPictureOnScreen() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnSavePicture();
+    void OnFullScreen();
+    void OnStatistics();
+    void AddCameraKey(const QKeySequence& key, unsigned message);
+
+    CMainFrame& m_frame;
+    IMessageBox& m_messageBox;
+    CZentrelView* m_pView = nullptr;
+    QPointer<CStatisticsOverlay> m_pOverlay;
+    QShortcut* m_pEscape = nullptr;
+    std::vector<QShortcut*> m_cameraKeys; // children of the frame
+    PathChooser m_chooser;
+};

@@ -1,0 +1,305 @@
+#include "ViewerFixture.h"
+
+#include "app/CStatisticsOverlay.h"
+#include "app/CViewerExtras.h"
+#include "display/FrameStatistics.h"
+#include "ptz/CPTZPanels.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+bool IsCamera(const DvrRequestRecord& request)
+{
+    return request.method == "POST" && request.body.find("&OP=7&") != std::string::npos;
+}
+
+bool IsSwitch(const DvrRequestRecord& request)
+{
+    return request.method == "POST" && request.body.find("&OP=3&") != std::string::npos;
+}
+
+class ViewerExtrasTest : public ViewerFixture
+{
+protected:
+    void ConnectAndWatch(const std::u16string& name)
+    {
+        StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+        ConnectToRow(0);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+        Frame().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    }
+
+    void Key(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(&View(), static_cast<Qt::Key>(key), modifiers);
+    }
+
+    // The REQ texts of the camera requests the DVR received since `before`.
+    std::vector<std::string> CameraTextsSince(size_t before)
+    {
+        std::vector<std::string> texts;
+        size_t seen = 0;
+        for (const auto& request : m_dvr->GetRequests())
+        {
+            if (IsCamera(request) && seen++ >= before)
+            {
+                const size_t at = request.body.find("&REQ=") + 5;
+                texts.push_back(request.body.substr(at, request.body.find('\0') - at));
+            }
+        }
+        return texts;
+    }
+
+    // The committed rows read straight from the decoder, top row first, as RGB.
+    QImage CommittedRowsTopDown()
+    {
+        QImage top;
+        View().GetClient().GetPictureDisplay().PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect&)
+            {
+                top = QImage(picture.GetWidth(), picture.GetHeight(), QImage::Format_RGB888);
+                for (int y = 0; y < picture.GetHeight(); ++y)
+                {
+                    const uint8_t* row = picture.GetBits() +
+                                         size_t(picture.GetHeight() - 1 - y) * picture.GetStride();
+                    for (int x = 0; x < picture.GetWidth(); ++x)
+                    {
+                        top.setPixel(x, y, qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+                    }
+                }
+            });
+        return top;
+    }
+};
+} // namespace
+
+TEST_F(ViewerExtrasTest, SavePictureKeepsThePixelsAndChannelKeysFollowTheMenu)
+{
+    StartViewer(u"Gate/North,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    QStringList suggested;
+    QString answer;
+    Frame().Extras().SetPathChooser(
+        [&](QWidget*, const QString& path)
+        {
+            suggested << path;
+            return answer;
+        });
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+
+    // Greyed before the first picture: neither the item nor its key does anything.
+    Frame().UpdateCommandUI();
+    EXPECT_FALSE(Item(ID_SAVE_PICTURE).isEnabled());
+    EXPECT_EQ(Item(ID_SAVE_PICTURE).shortcut(), QKeySequence("Ctrl+S"));
+    Key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(suggested.isEmpty());
+
+    ConnectToRow(0);
+    // The paint that shows the first picture enables it, with no menu opened.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Item(ID_SAVE_PICTURE).isEnabled(); }));
+    Frame().activateWindow(); // back from the Connect dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+
+    answer = QString::fromStdString((m_folder.Path() / "shot.png").string());
+    View().GetClient().PauseReceiver(); // the picture stays as it is until compared
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    Key(Qt::Key_S, Qt::ControlModifier);
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    const QImage committed = CommittedRowsTopDown();
+    View().GetClient().ResumeReceiver();
+
+    ASSERT_EQ(suggested.size(), 1);
+    const QFileInfo name(suggested[0]);
+    EXPECT_EQ(
+        name.absolutePath(),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).absolutePath());
+    const auto match =
+        QRegularExpression(R"(^Gate_North_CH-01_(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)\.png$)")
+            .match(name.fileName());
+    ASSERT_TRUE(match.hasMatch()) << name.fileName().toStdString();
+    const QDateTime stamp = QDateTime::fromString(match.captured(1), "yyyy-MM-dd_HH-mm-ss");
+    EXPECT_TRUE(stamp >= before && stamp <= after) << match.captured(1).toStdString();
+
+    const QImage saved = QImage(answer).convertToFormat(QImage::Format_RGB888);
+    ASSERT_FALSE(committed.isNull());
+    ASSERT_EQ(saved.size(), committed.size());
+    EXPECT_EQ(saved, committed);
+
+    // JPEG by its name; a folder that does not exist is told and leaves nothing.
+    answer = QString::fromStdString((m_folder.Path() / "shot.jpg").string());
+    Item(ID_SAVE_PICTURE).trigger();
+    EXPECT_EQ(QImageReader(answer).format(), "jpeg");
+    EXPECT_EQ(QImage(answer).size(), committed.size());
+    answer = QString::fromStdString((m_folder.Path() / "missing" / "shot.png").string());
+    Item(ID_SAVE_PICTURE).trigger();
+    ASSERT_EQ(m_driver.BoxTexts().size(), 1);
+    EXPECT_TRUE(m_driver.BoxTexts()[0].startsWith("The picture could not be saved.\n"));
+    EXPECT_FALSE(QFileInfo::exists(answer));
+    Frame().activateWindow(); // back from the box
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+
+    // Keys pick the channels the menu offers, and show in it.
+    EXPECT_EQ(Channel(2).shortcut(), QKeySequence("3"));
+    EXPECT_EQ(Channel(9).shortcut(), QKeySequence("0"));
+    Key(Qt::Key_3);
+    EXPECT_TRUE(Channel(2).isChecked());
+    EXPECT_TRUE(m_dvr->WaitForRequest([](const DvrRequestRecord& r)
+                                      { return r.body.find("&OP=3&CH=4") != std::string::npos; },
+                                      1s));
+    EXPECT_EQ(Count(IsSwitch), 1u);
+    Key(Qt::Key_5); // a 4-channel DVR has no CH-05
+    EXPECT_TRUE(Channel(2).isChecked());
+    EXPECT_FALSE(Channel(4).isChecked());
+    EXPECT_EQ(Count(IsSwitch), 1u);
+
+    // Disconnected, the item greys again.
+    Item(ID_DISCONNECT).trigger();
+    Frame().UpdateCommandUI();
+    EXPECT_FALSE(Item(ID_SAVE_PICTURE).isEnabled());
+}
+
+TEST_F(ViewerExtrasTest, CameraKeysAreTheButtonsAndFullScreenKeepsThePlacement)
+{
+    ConnectAndWatch(u"Dome");
+    // Without the panels the keys send nothing.
+    Key(Qt::Key_Left);
+    EXPECT_TRUE(CameraTextsSince(0).empty());
+
+    Item(ID_PTZ_CONTROL).trigger();
+    CPTZPanels& panels = *View().GetPTZPanels();
+    ASSERT_TRUE(panels.IsShown());
+    QTest::mouseClick(FindControl<QPushButton>(*panels.Left(), IDC_PTZ_LEFT), Qt::LeftButton);
+    const auto button = CameraTextsSince(0);
+    EXPECT_EQ(button, (std::vector<std::string>{"5S2", "8"}));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(CameraTextsSince(2), button);
+    const auto requests = m_dvr->GetRequests();
+    std::vector<std::string> bodies;
+    for (const auto& request : requests)
+    {
+        if (IsCamera(request))
+        {
+            bodies.push_back(request.body);
+        }
+    }
+    ASSERT_EQ(bodies.size(), 4u);
+    EXPECT_EQ(bodies[2], bodies[0]);
+    EXPECT_EQ(bodies[3], bodies[1]);
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Plus);
+    Key(Qt::Key_Minus);
+    EXPECT_EQ(CameraTextsSince(4), (std::vector<std::string>{"6S2", "8", "0S2", "8", "1S2", "8"}));
+
+    // F11: the whole screen, no menu bar, the picture and the panels laid out anew.
+    const QSize normal = View().size();
+    EXPECT_EQ(Item(ID_FULL_SCREEN).shortcut(), QKeySequence("F11"));
+    Key(Qt::Key_F11);
+    EXPECT_TRUE(Frame().isFullScreen());
+    const QSize screen = Frame().screen()->geometry().size();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().size() == screen; }));
+    EXPECT_FALSE(Frame().menuBar()->isVisible());
+    const PictureRect full = View().GetClient().GetPictureRect();
+    EXPECT_EQ(QRect(full.left, full.top, full.right - full.left, full.bottom - full.top),
+              QRect(QPoint(0, 0), screen)); // landscape: the whole view
+    EXPECT_EQ(panels.Bar()->geometry().bottom(), screen.height() - 1);
+    EXPECT_EQ(panels.Bar()->width(), screen.width());
+    EXPECT_EQ(panels.Right()->geometry().right(), screen.width() - 1);
+    EXPECT_TRUE(Item(ID_FULL_SCREEN).isChecked());
+
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(Frame().isFullScreen());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().size() == normal; }));
+    EXPECT_TRUE(Frame().menuBar()->isVisible());
+    EXPECT_EQ(panels.Right()->geometry().right(), normal.width() - 1);
+    EXPECT_EQ(panels.Bar()->geometry().bottom(), normal.height() - 1);
+
+    // A double click on the picture goes there and back.
+    QTest::mouseDClick(&View(), Qt::LeftButton, {}, QPoint(normal.width() / 2, 60));
+    EXPECT_TRUE(Frame().isFullScreen());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().size() == screen; }));
+    QTest::mouseDClick(&View(), Qt::LeftButton, {}, QPoint(screen.width() / 2, 60));
+    EXPECT_FALSE(Frame().isFullScreen());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().size() == normal; }));
+}
+
+TEST_F(ViewerExtrasTest, StatisticsOverlayMeasuresTheStream)
+{
+    DvrSimSettings settings;
+    settings.channelCount = 4;
+    settings.framesPerSecond = 20;
+    StartDvr(settings);
+    ConnectAndWatch(u"Gate");
+    CStatisticsOverlay& overlay = *Frame().Extras().GetStatisticsOverlay();
+    EXPECT_FALSE(overlay.isVisible());
+    Key(Qt::Key_I);
+    ASSERT_TRUE(overlay.isVisible());
+    EXPECT_TRUE(Item(ID_STATISTICS).isChecked());
+
+    // Readings over three seconds, once the stream is older than the window; the
+    // median rides out a reading taken while this busy machine held the receiver back.
+    const QRegularExpression line(
+        R"(^([\d.]+) fps  (\d+) kbit/s\n(\d+ x \d+)  last ([\d.]+) s ago$)");
+    QElapsedTimer clock;
+    clock.start();
+    ProcessEventsUntil([] { return false; }, 1200);
+    std::vector<double> rates;
+    QString text;
+    while (clock.elapsed() < 4200)
+    {
+        const QString now = overlay.text();
+        if (now != text)
+        {
+            text = now;
+            const auto match = line.match(text);
+            ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+            rates.push_back(match.captured(1).toDouble());
+            EXPECT_GT(match.captured(2).toInt(), 0);
+            const QSize size = CommittedPictureSize();
+            EXPECT_EQ(match.captured(3), QString("%1 x %2").arg(size.width()).arg(size.height()));
+            EXPECT_LT(match.captured(4).toDouble(), 1.0);
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ASSERT_GE(rates.size(), 8u);
+    std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
+    EXPECT_NEAR(rates[rates.size() / 2], 20.0, 2.0);
+
+    Key(Qt::Key_I);
+    EXPECT_FALSE(overlay.isVisible());
+}
+
+TEST(FrameStatisticsTest, RatesOverTheLastSecond)
+{
+    using Clock = CFrameStatistics::Clock;
+    CFrameStatistics statistics;
+    const Clock::time_point t0{};
+    EXPECT_FALSE(statistics.Read(t0).sinceLastFrame);
+    for (int i = 0; i < 30; ++i) // 30 frames of 1000 bytes, 50 ms apart
+    {
+        statistics.OnFrame(1000, t0 + i * 50ms);
+    }
+    const auto rates = statistics.Read(t0 + 1500ms);
+    EXPECT_DOUBLE_EQ(rates.framesPerSecond, 19); // 500 < t <= 1450
+    EXPECT_DOUBLE_EQ(rates.kilobitsPerSecond, 152);
+    EXPECT_EQ(*rates.sinceLastFrame, 50ms);
+    EXPECT_EQ(statistics.Read(t0 + 5s).framesPerSecond, 0); // a stalled stream reads 0
+
+    // More frames in a second than the ring holds: the rate is over what it holds.
+    for (size_t i = 0; i < 2 * CFrameStatistics::kCapacity; ++i)
+    {
+        statistics.OnFrame(0, t0 + 10s + i * 1ms);
+    }
+    EXPECT_NEAR(statistics.Read(t0 + 10s + 1024ms).framesPerSecond, 1000, 5);
+    statistics.Reset();
+    EXPECT_FALSE(statistics.Read(t0 + 11s).sinceLastFrame);
+}
