@@ -120,7 +120,8 @@ std::map<std::string, double> ThreadCpuSeconds()
 void RunEventsFor(double seconds)
 {
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
     loop.exec();
 }
 
