@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 
 namespace
 {
@@ -45,7 +46,14 @@ TEST_F(ViewPaintTest, ThePictureIsPaintedAsAPainterDrawsItUprightInEveryWindowSh
         QImage viewed(View().size(), QImage::Format_RGB32);
         viewed.fill(Qt::white);
         View().render(&viewed);
-        EXPECT_TRUE(viewed == Expected()) << View().width() << "x" << View().height();
+        const QImage expected = Expected();
+        EXPECT_TRUE(viewed == expected) << View().width() << "x" << View().height();
+        // And on screen, painted through the window's backing store below the menu bar.
+        View().repaint();
+        const QRect inFrame(View().mapTo(&Frame(), QPoint(0, 0)), View().size());
+        const QImage shown = View().screen()->grabWindow(Frame().winId()).toImage();
+        EXPECT_TRUE(shown.copy(inFrame).convertToFormat(QImage::Format_RGB32) == expected)
+            << "at " << inFrame.x() << "," << inFrame.y();
     }
     View().GetClient().ResumeReceiver();
 }
