@@ -2,16 +2,67 @@
 
 #include "directory/ConnectDlg.h"
 #include "directory/DVRInformation.h"
+#include "display/PictureScaler.h"
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
 
 #include <QAction>
 #include <QImage>
+#include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <cmath>
+
 CZentrelView* g_pView = nullptr;
+
+namespace
+{
+// Scales the decoder's rows straight into the window's 32-bit raster, when the
+// painter draws into one untransformed: no converted copy of the picture, and
+// not the painter's general path for a flipped 24-bit image, which converts it
+// all on every paint.
+bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
+                     const PictureRect& placement)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
+    if (device == nullptr || device->devType() != QInternal::Image)
+    {
+        return false;
+    }
+    auto& raster = *static_cast<QImage*>(device);
+    const QImage::Format format = raster.format();
+    const QTransform& transform = painter.deviceTransform();
+    // A shared image would be detached by writing; the painter would not see the copy.
+    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied) ||
+        !raster.isDetached() || raster.devicePixelRatio() != 1.0 ||
+        transform.type() > QTransform::TxTranslate ||
+        transform.dx() != std::floor(transform.dx()) ||
+        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 ||
+        painter.hasClipping())
+    {
+        return false;
+    }
+    const auto dx = static_cast<int32_t>(transform.dx());
+    const auto dy = static_cast<int32_t>(transform.dy());
+    const PictureRect target{placement.left + dx, placement.top + dy, placement.right + dx,
+                             placement.bottom + dy};
+    const XrgbRaster pixels{reinterpret_cast<uint32_t*>(raster.bits()), raster.width(),
+                            raster.height(), static_cast<size_t>(raster.bytesPerLine())};
+    for (const QRect& rect : region)
+    {
+        const QRect clip = rect.translated(dx, dy);
+        ScalePictureNearest(
+            rows, pixels, target,
+            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1});
+    }
+    return true;
+}
+} // namespace
 
 CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     : QWidget(parent), m_messageBox(services.messageBox), m_directoryFile(services.directoryFile),
@@ -24,6 +75,8 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     background.setColor(QPalette::Window, Qt::black);
     setPalette(background);
     setAutoFillBackground(true);
+    // paintEvent fills what the picture leaves, so the picture's pixels are not filled first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_nClientWidth = width();
     m_nClientHeight = height();
     m_pPTZPanels = std::make_unique<CPTZPanels>(*this, *this);
@@ -184,26 +237,37 @@ void CZentrelView::resizeEvent(QResizeEvent* event)
     }
 }
 
-void CZentrelView::paintEvent(QPaintEvent*)
+void CZentrelView::paintEvent(QPaintEvent* event)
 {
-    if (!m_client.IsLoggedIn())
-    {
-        return;
-    }
     QPainter painter(this);
-    const bool painted = m_client.GetPictureDisplay().PaintCommitted(
-        [&](const CJpegDecoder& picture, const PictureRect& placement)
-        {
-            // A view over the decoder's rows: no converted copy per frame. Row 0
-            // is the bottom of the picture, so the painter turns it upside down.
-            const QImage rows(picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
-                              static_cast<qsizetype>(picture.GetStride()), QImage::Format_BGR888);
-            painter.translate(0, placement.top + placement.bottom);
-            painter.scale(1, -1);
-            painter.drawImage(QRect(placement.left, placement.top, placement.right - placement.left,
-                                    placement.bottom - placement.top),
-                              rows);
-        });
+    QRegion uncovered = event->region();
+    const bool painted =
+        m_client.IsLoggedIn() &&
+        m_client.GetPictureDisplay().PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect& placement)
+            {
+                const QRect target(placement.left, placement.top, placement.right - placement.left,
+                                   placement.bottom - placement.top);
+                const BottomUpBgr rows{picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
+                                       picture.GetStride()};
+                if (!PaintIntoRaster(painter, event->region(), rows, placement))
+                {
+                    // A view over the decoder's rows, turned upside down by the painter.
+                    const QImage image(rows.bits, rows.width, rows.height,
+                                       static_cast<qsizetype>(rows.stride), QImage::Format_BGR888);
+                    painter.save();
+                    painter.translate(0, placement.top + placement.bottom);
+                    painter.scale(1, -1);
+                    painter.drawImage(target, image);
+                    painter.restore();
+                }
+                uncovered -= target;
+            });
+    // The view paints every pixel itself: what the picture leaves is the dark background.
+    for (const QRect& rect : uncovered)
+    {
+        painter.fillRect(rect, palette().color(QPalette::Window));
+    }
     if (painted)
     {
         ++m_nPaintedPictures;

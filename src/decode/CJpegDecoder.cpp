@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -23,7 +26,7 @@ uint32_t StrideOf(int32_t width)
 
 // Floor of the mean of each byte pair: the rounded-up mean less the low bit of
 // the pair's difference, sixteen bytes at a time where SSE2 is there.
-void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, size_t count)
+void AverageRowsSse2(const uint8_t* below, const uint8_t* above, uint8_t* middle, size_t count)
 {
     size_t i = 0;
 #if defined(__SSE2__)
@@ -43,12 +46,73 @@ void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, si
     }
 }
 
+#if defined(__x86_64__)
+// The same a whole cache line or half of one at a time: the averaged rows are
+// written to memory that is not in the cache, and wider stores keep more of
+// those writes in flight.
+__attribute__((target("avx2"))) void AverageRowsAvx2(const uint8_t* below, const uint8_t* above,
+                                                     uint8_t* middle, size_t count)
+{
+    size_t i = 0;
+    const __m256i ones = _mm256_set1_epi8(1);
+    for (; i + 32 <= count; i += 32)
+    {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(below + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(above + i));
+        const __m256i odd = _mm256_and_si256(_mm256_xor_si256(a, b), ones);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(middle + i),
+                            _mm256_sub_epi8(_mm256_avg_epu8(a, b), odd));
+    }
+    AverageRowsSse2(below + i, above + i, middle + i, count - i);
+}
+
+__attribute__((target("avx512bw"))) void
+AverageRowsAvx512(const uint8_t* below, const uint8_t* above, uint8_t* middle, size_t count)
+{
+    size_t i = 0;
+    const __m512i ones = _mm512_set1_epi8(1);
+    for (; i + 64 <= count; i += 64)
+    {
+        const __m512i a = _mm512_loadu_si512(below + i);
+        const __m512i b = _mm512_loadu_si512(above + i);
+        const __m512i odd = _mm512_and_si512(_mm512_xor_si512(a, b), ones);
+        _mm512_storeu_si512(middle + i, _mm512_sub_epi8(_mm512_avg_epu8(a, b), odd));
+    }
+    AverageRowsSse2(below + i, above + i, middle + i, count - i);
+}
+#endif
+
+using AverageRowsFunction = void (*)(const uint8_t*, const uint8_t*, uint8_t*, size_t);
+
+// The widest the processor has, chosen once.
+AverageRowsFunction ChooseAverageRows()
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw"))
+    {
+        return AverageRowsAvx512;
+    }
+    if (__builtin_cpu_supports("avx2"))
+    {
+        return AverageRowsAvx2;
+    }
+#endif
+    return AverageRowsSse2;
+}
+
+void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, size_t count)
+{
+    static const AverageRowsFunction average = ChooseAverageRows();
+    average(below, above, middle, count);
+}
+
 // Pictures of at least 704 x 480 are de-interlaced. Rows in memory order (row
 // 0 the bottom one): every odd row below the last full pair becomes the
 // rounded-down average of its neighbours, and the row after the last pair a
-// copy of the row before it. That replaces every odd row, so the library
-// writes those into a scratch row; each even row completes its odd neighbour
-// as it arrives (from the top of memory down), while both are still in cache.
+// copy of the row before it. That replaces every odd row, so the library aims
+// those at a scratch row and does not convert their colours; each even row
+// completes its odd neighbour as it arrives (from the top of memory down),
+// while both are still in cache.
 class RowDeinterlacer
 {
 public:
@@ -88,6 +152,44 @@ private:
     bool m_active;
 };
 
+// The library's colour deconverter begins with these two methods, as it has
+// since 6b; the second is wrapped so that rows about to be replaced are skipped.
+struct ColorDeconverterMethods
+{
+    void (*startPass)(j_decompress_ptr);
+    void (*colorConvert)(j_decompress_ptr, JSAMPIMAGE, JDIMENSION, JSAMPARRAY, int);
+};
+
+struct SkippedRows
+{
+    void (*convert)(j_decompress_ptr, JSAMPIMAGE, JDIMENSION, JSAMPARRAY, int) = nullptr;
+    const JSAMPLE* scratch = nullptr;
+};
+
+// Converts only the rows the picture keeps: a row aimed at the scratch row is
+// replaced by the de-interlacing, so its colours are never looked at.
+void ConvertKeptRows(j_decompress_ptr cinfo, JSAMPIMAGE input, JDIMENSION inputRow,
+                     JSAMPARRAY output, int rows)
+{
+    const auto& skipped = *static_cast<const SkippedRows*>(cinfo->client_data);
+    int i = 0;
+    while (i < rows)
+    {
+        if (output[i] == skipped.scratch)
+        {
+            ++i;
+            continue;
+        }
+        int end = i + 1;
+        while (end < rows && output[end] != skipped.scratch)
+        {
+            ++end;
+        }
+        skipped.convert(cinfo, input, inputRow + static_cast<JDIMENSION>(i), output + i, end - i);
+        i = end;
+    }
+}
+
 bool FitsSizeLimit(const jpeg_decompress_struct& cinfo)
 {
     return cinfo.image_width <= static_cast<JDIMENSION>(CJpegDecoder::kMaxWidth) &&
@@ -104,6 +206,7 @@ struct CJpegDecoder::Decompressor
     bool created = false;
     std::vector<JSAMPROW> rows;
     std::vector<JSAMPLE> scratch;
+    SkippedRows skipped;
 };
 
 CJpegDecoder::CJpegDecoder(IMessageBox& messageBox, std::mutex* commitLock)
@@ -217,6 +320,19 @@ bool CJpegDecoder::Decompress(Decompressor& d, const uint8_t* data, size_t lengt
     catch (const std::bad_alloc&)
     {
         return false;
+    }
+
+    // The deconverter is made anew by each start, so it is wrapped for each picture.
+    if (skipReplaced && cinfo->cconvert != nullptr)
+    {
+        auto* methods = reinterpret_cast<ColorDeconverterMethods*>(cinfo->cconvert);
+        if (methods->colorConvert != ConvertKeptRows)
+        {
+            d.skipped.convert = methods->colorConvert;
+            methods->colorConvert = ConvertKeptRows;
+        }
+        d.skipped.scratch = d.scratch.data();
+        cinfo->client_data = &d.skipped;
     }
 
     // Bottom-up: scan line s lands in memory row height - 1 - s. Rows the

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "display/CPictureDisplay.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// A committed picture as the decoder leaves it: blue-green-red, row 0 at the bottom.
+struct BottomUpBgr
+{
+    const uint8_t* bits;
+    int32_t width;
+    int32_t height;
+    uint32_t stride;
+};
+
+// A 32-bit 0xAARRGGBB raster, row 0 at the top: what a window's backing store holds.
+struct XrgbRaster
+{
+    uint32_t* pixels;
+    int32_t width;
+    int32_t height;
+    size_t stride; // bytes
+};
+
+// Scales the picture into target (raster coordinates), upright and opaque,
+// by nearest neighbour, writing only the pixels inside clip. Samples are
+// picked at pixel centres in 16.16 fixed point, as raster painters commonly do,
+// so a bare painter drawing the converted picture gives the same pixels.
+void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
+                         const PictureRect& target, const PictureRect& clip);

@@ -1,0 +1,80 @@
+#include "display/PictureScaler.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+constexpr uint32_t kUntouched = 0x12345678;
+
+// A 3 x 2 picture, stride padded to 12 bytes, every pixel's bytes distinct.
+struct SmallPicture
+{
+    SmallPicture()
+    {
+        for (size_t i = 0; i < bytes.size(); ++i)
+        {
+            bytes[i] = static_cast<uint8_t>(0x10 + i);
+        }
+    }
+    // The expected 0xFFRRGGBB of column x, row y counted from the top.
+    uint32_t At(int x, int y) const
+    {
+        const uint8_t* bgr = bytes.data() + (1 - y) * 12 + x * 3;
+        return 0xFF000000u | (uint32_t{bgr[2]} << 16) | (uint32_t{bgr[1]} << 8) | bgr[0];
+    }
+    BottomUpBgr View() const { return {bytes.data(), 3, 2, 12}; }
+
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(24);
+};
+
+struct Raster
+{
+    Raster(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h, kUntouched) {}
+    XrgbRaster View() { return {pixels.data(), width, height, static_cast<size_t>(width) * 4}; }
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+
+    int width;
+    int height;
+    std::vector<uint32_t> pixels;
+};
+} // namespace
+
+TEST(PictureScaler, DoubledPictureIsUprightOpaqueAndStaysInItsPlace)
+{
+    const SmallPicture picture;
+    Raster raster(8, 6);
+    ScalePictureNearest(picture.View(), raster.View(), {1, 1, 7, 5}, {0, 0, 8, 6});
+    for (int y = 0; y < 6; ++y)
+    {
+        for (int x = 0; x < 8; ++x)
+        {
+            const bool inside = x >= 1 && x < 7 && y >= 1 && y < 5;
+            EXPECT_EQ(raster.At(x, y), inside ? picture.At((x - 1) / 2, (y - 1) / 2) : kUntouched)
+                << "at " << x << "," << y;
+        }
+    }
+}
+
+TEST(PictureScaler, WritesOnlyInsideTheClipAndTheRaster)
+{
+    const SmallPicture picture;
+    Raster whole(6, 4);
+    ScalePictureNearest(picture.View(), whole.View(), {0, 0, 6, 4}, {0, 0, 6, 4});
+    Raster clipped(6, 4);
+    // The target reaches past the raster: nothing may be written outside it.
+    ScalePictureNearest(picture.View(), clipped.View(), {0, 0, 6, 8}, {2, 1, 5, 40});
+    Raster shifted(6, 4);
+    ScalePictureNearest(picture.View(), shifted.View(), {0, 0, 6, 4}, {2, 1, 5, 3});
+    for (int y = 0; y < 4; ++y)
+    {
+        for (int x = 0; x < 6; ++x)
+        {
+            const bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
+            EXPECT_EQ(shifted.At(x, y), inside ? whole.At(x, y) : kUntouched)
+                << "at " << x << "," << y;
+            EXPECT_EQ(clipped.At(x, y) != kUntouched, x >= 2 && x < 5 && y >= 1);
+        }
+    }
+}
