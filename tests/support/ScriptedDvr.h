@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -55,9 +56,9 @@ public:
                 ::shutdown(fd, SHUT_RDWR); // wakes a script waiting on its client
             }
         }
-        for (std::thread& connection : m_connectionThreads)
+        for (Connection& connection : m_connectionThreads)
         {
-            connection.join();
+            connection.thread.join();
         }
         ::close(m_listener);
     }
@@ -106,22 +107,41 @@ private:
             }
             ++m_connections;
             std::lock_guard lock(m_mutex);
+            // Ended connections are joined as new ones come, so a long run
+            // (a fuzzer's) does not pile up finished threads.
+            std::erase_if(m_connectionThreads,
+                          [](Connection& c)
+                          {
+                              if (!*c.done)
+                              {
+                                  return false;
+                              }
+                              c.thread.join();
+                              return true;
+                          });
             m_open.insert(fd);
-            m_connectionThreads.emplace_back(
-                [this, fd]
-                {
-                    m_script(fd, ReadRequest(fd));
-                    std::lock_guard lock(m_mutex);
-                    m_open.erase(fd);
-                    linger how{};
-                    socklen_t size = sizeof how;
-                    ::getsockopt(fd, SOL_SOCKET, SO_LINGER, &how, &size);
-                    if (!(how.l_onoff != 0 && how.l_linger == 0))
-                    {
-                        ::shutdown(fd, SHUT_WR); // an orderly end, unless a reset was asked for
-                    }
-                    ::close(fd);
-                });
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            m_connectionThreads.push_back(
+                {std::thread(
+                     [this, fd, done]
+                     {
+                         m_script(fd, ReadRequest(fd));
+                         {
+                             std::lock_guard lock(m_mutex);
+                             m_open.erase(fd);
+                         }
+                         linger how{};
+                         socklen_t size = sizeof how;
+                         ::getsockopt(fd, SOL_SOCKET, SO_LINGER, &how, &size);
+                         if (!(how.l_onoff != 0 && how.l_linger == 0))
+                         {
+                             ::shutdown(fd,
+                                        SHUT_WR); // an orderly end, unless a reset was asked for
+                         }
+                         ::close(fd);
+                         *done = true;
+                     }),
+                 done});
             if (m_onConnection)
             {
                 m_onConnection();
@@ -152,7 +172,12 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<unsigned> m_connections{0};
     std::mutex m_mutex;
-    std::set<int> m_open;                         // guarded by m_mutex
-    std::vector<std::thread> m_connectionThreads; // accepting thread, then the destructor
+    std::set<int> m_open; // guarded by m_mutex
+    struct Connection
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Connection> m_connectionThreads; // accepting thread, then the destructor
     std::thread m_thread;
 };
