@@ -1,5 +1,7 @@
 #include "app/CZentrelView.h"
 
+#include "platform/HandOver.h"
+
 #include "directory/ConnectDlg.h"
 #include "directory/DVRInformation.h"
 #include "display/PictureScaler.h"
@@ -214,10 +216,12 @@ void CZentrelView::RepaintNow()
 {
     if (!m_bRepaintPending.exchange(true))
     {
+        HandOver(this);
         QMetaObject::invokeMethod(
             this,
             [this]
             {
+                TakeOver(this);
                 m_bRepaintPending = false;
                 update();
             },

@@ -3,6 +3,8 @@
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
 
+#include <jerror.h>
+
 namespace
 {
 constexpr char16_t kFatalErrorCaption[] = u"JPEG Fatal Error";
@@ -19,7 +21,12 @@ void ShowFatalError(j_common_ptr cinfo, IMessageBox& messageBox)
 void ErrorExit(j_common_ptr cinfo)
 {
     auto* handler = reinterpret_cast<JpegErrorHandler*>(cinfo->err);
-    ShowFatalError(cinfo, *handler->messageBox);
+    // A size past the library's own limit is dropped silently like any picture
+    // over ours; a DVR sending such frames must not open a box per frame.
+    if (cinfo->err->msg_code != JERR_IMAGE_TOO_BIG)
+    {
+        ShowFatalError(cinfo, *handler->messageBox);
+    }
     std::longjmp(handler->jump, 1);
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <fstream>
@@ -118,8 +119,18 @@ std::optional<DvrEntry> ParseEntryLine(std::u16string_view line)
 
 int RowChannel(const DvrRow& row)
 {
-    return static_cast<int>(
-        std::max<int64_t>(int64_t{ParseDecimal(row.Columns[kColumnChannel])} - 1, INT_MIN));
+    // The column holds Channel + 1, which for the largest channel is one past
+    // what an int holds; read it wide so the row saves back unchanged.
+    const std::u16string& text = row.Columns[kColumnChannel];
+    const std::string digits(text.begin(), text.end());
+    int64_t shown = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), shown);
+    if (error != std::errc() || end != digits.data() + digits.size() ||
+        shown > int64_t{INT_MAX} + 1)
+    {
+        shown = ParseDecimal(text);
+    }
+    return static_cast<int>(std::max<int64_t>(shown - 1, INT_MIN));
 }
 
 bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
@@ -151,7 +162,8 @@ bool AddEntry(DvrRowList& rows, const DvrEntry& entry, IMessageBox& messages)
 std::u16string FormatEntryLine(const DvrRow& row)
 {
     std::u16string line = row.Columns[kColumnName] + u',' + row.Columns[kColumnAddress] + u',' +
-                          row.Columns[kColumnPort] + u',' + FromAscii(std::to_string(RowChannel(row)));
+                          row.Columns[kColumnPort] + u',' +
+                          FromAscii(std::to_string(RowChannel(row)));
     if (!row.Columns[kColumnUser].empty())
     {
         line += u',' + row.Columns[kColumnUser] + u',' + row.Password;

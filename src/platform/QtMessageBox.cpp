@@ -1,5 +1,7 @@
 #include "platform/QtMessageBox.h"
 
+#include "platform/HandOver.h"
+
 #include "platform/MessageBoxSeam.h"
 
 #include <QApplication>
@@ -68,7 +70,16 @@ MessageBoxAnswer QtMessageBox::Show(const std::u16string& text, const std::u16st
     {
         return ShowOnGuiThread(request);
     }
+    HandOver(&answer);
     QMetaObject::invokeMethod(
-        app, [&] { answer = ShowOnGuiThread(request); }, Qt::BlockingQueuedConnection);
+        app,
+        [&]
+        {
+            TakeOver(&answer);
+            answer = ShowOnGuiThread(request);
+            HandOver(&answer);
+        },
+        Qt::BlockingQueuedConnection);
+    TakeOver(&answer);
     return answer;
 }

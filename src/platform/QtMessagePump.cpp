@@ -1,8 +1,12 @@
 #include "platform/QtMessagePump.h"
 
+#include "platform/HandOver.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+
+#include <memory>
 
 void QtMessagePump::DispatchPending()
 {
@@ -13,6 +17,15 @@ void QtMessagePump::Post(std::function<void()> task)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
     {
-        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+        auto handed = std::make_shared<std::function<void()>>(std::move(task));
+        HandOver(handed.get());
+        QMetaObject::invokeMethod(
+            app,
+            [handed]
+            {
+                TakeOver(handed.get());
+                (*handed)();
+            },
+            Qt::QueuedConnection);
     }
 }

@@ -108,6 +108,13 @@ public:
         return Count(m_handled, message);
     }
 
+    // Forgets the messages handled so far, so a test can count afresh.
+    void Clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_handled.clear();
+    }
+
     std::vector<Message> Handled()
     {
         std::lock_guard lock(m_mutex);

@@ -28,6 +28,7 @@ public:
     bool Idle() const { return m_steps.empty(); }
     QStringList BoxTexts() const { return m_boxTexts; }
     int BoxCount(const QString& text) const { return static_cast<int>(m_boxTexts.count(text)); }
+    void ClearBoxTexts() { m_boxTexts.clear(); }
 
     bool answerBoxes = true;
 

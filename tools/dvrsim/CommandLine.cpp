@@ -122,7 +122,7 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
         const bool flag = option == "--silent-after-login" || option == "--close-after-login" ||
                           option == "--close-before-packets" || option == "--damaged-jpeg" ||
                           option == "--wrong-end-marker" || option == "--oversize-length" ||
-                          option == "--no-headers";
+                          option == "--no-headers" || option == "--huge-jpeg";
         if (flag)
         {
             faults.silentAfterLogin |= option == "--silent-after-login";
@@ -132,6 +132,7 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
             faults.wrongEndMarker |= option == "--wrong-end-marker";
             faults.oversizeLength |= option == "--oversize-length";
             faults.noHeaders |= option == "--no-headers";
+            faults.hugeJpeg |= option == "--huge-jpeg";
             continue;
         }
         const std::optional<std::string> text = value();
@@ -214,6 +215,24 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
                 return fail("expected sizes like 1,7,512");
             }
             faults.writeSizes = *sizes;
+        }
+        else if (option == "--close-after-bytes")
+        {
+            const auto count = ParseDecimal(*text, 1u << 30);
+            if (!count || *count == 0)
+            {
+                return fail("expected a byte count over 0");
+            }
+            faults.closeAfterBytes = *count;
+        }
+        else if (option == "--declared-length")
+        {
+            const auto length = ParseDecimal(*text, UINT32_MAX);
+            if (!length || *length == 0)
+            {
+                return fail("expected a length over 0");
+            }
+            faults.declaredLength = static_cast<uint32_t>(*length);
         }
         else if (option == "--junk")
         {
@@ -310,6 +329,9 @@ Faults on purpose, for testing clients:
   --damaged-jpeg        frames carry a JPEG no decoder accepts
   --wrong-end-marker    frame packets end with a wrong end marker
   --oversize-length     frame packets declare a length over the limit
+  --close-after-bytes N cut the connection after N bytes of the body
+  --declared-length N   frame packets declare a payload length of N
+  --huge-jpeg           frames carry a JPEG that declares 65535 x 65535
   --no-headers          answer the login with the packet stream only, no HTTP headers
   --refuse CODE         answer every login with error packet CODE
   --help                show this text

@@ -36,7 +36,10 @@ struct DvrMisbehaviour
     bool wrongEndMarker = false; // frame packets end with 0xFB 0xFB 0xFB 0xFE
     bool oversizeLength = false; // frame packets declare a payload length over the limit
     uint8_t refuseLoginCode = 0; // not 0: every login is answered with this error code
-    bool noHeaders = false; // the login is answered with the bare packet stream, no status line
+    bool noHeaders = false;     // the login is answered with the bare packet stream, no status line
+    size_t closeAfterBytes = 0; // not 0: the connection is cut after this many body bytes
+    uint32_t declaredLength = 0; // not 0: frame packets declare this payload length
+    bool hugeJpeg = false;       // frames carry a JPEG that declares 65535 x 65535 pixels
 };
 
 // Where frames come from. Pre-encoded frames and replays cost the simulator next

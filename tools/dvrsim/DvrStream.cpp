@@ -34,12 +34,23 @@ void Damage(std::vector<uint8_t>& jpeg)
     }
     std::fill(jpeg.begin(), jpeg.end(), uint8_t{0});
 }
+
+// The largest size a JPEG can declare, over data for a small picture.
+void Enlarge(std::vector<uint8_t>& jpeg)
+{
+    for (size_t i = 0; i + 9 <= jpeg.size(); ++i)
+    {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2)
+        {
+            std::fill_n(jpeg.begin() + static_cast<std::ptrdiff_t>(i + 5), 4, uint8_t{0xFF});
+            return;
+        }
+    }
+}
 } // namespace
 
 DvrStream::DvrStream(SimulatorState& state, uint8_t clientId, std::function<bool()> clientGone)
-    : m_state(state),
-      m_clientId(clientId),
-      m_clientGone(std::move(clientGone)),
+    : m_state(state), m_clientId(clientId), m_clientGone(std::move(clientGone)),
       m_loginFaults(state.Settings().misbehaviour)
 {
 }
@@ -53,8 +64,16 @@ long DvrStream::Read(uint8_t* out, size_t max)
 {
     const auto& sizes = m_loginFaults.writeSizes;
     // A piece of a chosen size may span packets, as the fault means the body as a whole.
-    const size_t wanted =
+    size_t wanted =
         sizes.empty() ? max : std::min(max, std::max<size_t>(1, sizes[m_pieces++ % sizes.size()]));
+    if (const size_t cut = m_loginFaults.closeAfterBytes; cut > 0)
+    {
+        if (m_bodyBytes >= cut)
+        {
+            return kAbort;
+        }
+        wanted = std::min(wanted, cut - m_bodyBytes);
+    }
     size_t copied = 0;
     while (copied < wanted)
     {
@@ -69,6 +88,7 @@ long DvrStream::Read(uint8_t* out, size_t max)
             const long result = Refill();
             if (result < 0)
             {
+                m_bodyBytes += copied;
                 return copied > 0 ? static_cast<long>(copied) : result;
             }
         }
@@ -83,6 +103,7 @@ long DvrStream::Read(uint8_t* out, size_t max)
             m_pendingFrame = 0;
         }
     }
+    m_bodyBytes += copied;
     return static_cast<long>(copied);
 }
 
@@ -176,6 +197,10 @@ void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
     {
         Damage(jpeg);
     }
+    if (faults.hugeJpeg)
+    {
+        Enlarge(jpeg);
+    }
 
     std::vector<uint8_t> payload(CFrameHeader::kSize + kDataPrefix + jpeg.size());
     FrameHeaderFields fields;
@@ -187,8 +212,8 @@ void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
     WriteBigEndian32(&payload[CFrameHeader::kSize], ++m_frameNumber);
     std::copy(jpeg.begin(), jpeg.end(), payload.begin() + CFrameHeader::kSize + kDataPrefix);
 
-    std::vector<uint8_t> packet = BuildPacket(m_clientId, PKT_FRAME, payload.data(),
-                                              static_cast<uint32_t>(payload.size()));
+    std::vector<uint8_t> packet =
+        BuildPacket(m_clientId, PKT_FRAME, payload.data(), static_cast<uint32_t>(payload.size()));
     if (faults.wrongEndMarker)
     {
         packet.back() = 0xFE;
@@ -196,6 +221,10 @@ void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
     if (faults.oversizeLength)
     {
         WriteBigEndian32(&packet[6], kMaxPayloadLength + 1);
+    }
+    if (faults.declaredLength != 0)
+    {
+        WriteBigEndian32(&packet[6], faults.declaredLength);
     }
     for (size_t i = 0; i < faults.junkBytes; ++i)
     {

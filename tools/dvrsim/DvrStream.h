@@ -56,6 +56,7 @@ private:
     std::vector<uint8_t> m_pending;
     size_t m_sent = 0;
     size_t m_pieces = 0;
+    size_t m_bodyBytes = 0; // written so far, for the cut-off fault
     uint32_t m_frameNumber = 0;
     // The frame whose packet is pending, 0 for none: its last byte written is noted.
     uint32_t m_pendingFrame = 0;
