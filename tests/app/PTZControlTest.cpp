@@ -13,11 +13,14 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 using namespace std::chrono_literals;
 
 namespace
 {
+constexpr auto kSlowAnswer = 100ms;
+
 std::string Req(const DvrRequestRecord& request)
 {
     const size_t at = request.body.find("&REQ=");
@@ -43,10 +46,20 @@ protected:
         m_dvr->SetRequestObserver(
             [this](const DvrRequestRecord& request)
             {
-                if (IsCamera(request))
+                CPictureDisplay* display = m_display;
+                if (IsCamera(request) && display != nullptr)
                 {
-                    std::lock_guard lock(m_mutex);
-                    m_paintsAtCommand.push_back(m_paints);
+                    // When the last frame before this request was committed.
+                    const auto now = CFrameStatistics::Clock::now();
+                    const auto since = display->GetStatistics().Read(now).sinceLastFrame;
+                    {
+                        std::lock_guard lock(m_mutex);
+                        m_lastFrameAtCommand.push_back(
+                            since ? now - *since : CFrameStatistics::Clock::time_point{});
+                    }
+                    // A DVR slow to answer: frames would be committed meanwhile if the
+                    // receiver were not held for the whole action.
+                    std::this_thread::sleep_for(kSlowAnswer);
                 }
             });
     }
@@ -54,7 +67,7 @@ protected:
     void ConnectAndShowPanels(int channel)
     {
         StartViewer(u"Dome,127.0.0.1," + Port() + u"," + FromNumber(channel) + u",ADMIN,1234\n");
-        View().installEventFilter(&m_paintCounter);
+        m_display = &View().GetClient().GetPictureDisplay();
         ConnectToRow(0);
         ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
         Item(ID_PTZ_CONTROL).trigger();
@@ -110,7 +123,8 @@ protected:
     std::atomic<int> m_paints{0};
     PaintCounter m_paintCounter{m_paints};
     std::mutex m_mutex;
-    std::vector<int> m_paintsAtCommand; // guarded by m_mutex
+    std::atomic<CPictureDisplay*> m_display{nullptr};
+    std::vector<CFrameStatistics::Clock::time_point> m_lastFrameAtCommand; // guarded by m_mutex
 };
 } // namespace
 
@@ -129,8 +143,9 @@ TEST_F(PTZControlTest, EveryButtonSendsItsRequestsForTheChannelOnView)
     {
         // The receiver is held through the whole action: no frame between its requests.
         std::lock_guard lock(m_mutex);
-        ASSERT_EQ(m_paintsAtCommand.size(), 2u);
-        EXPECT_EQ(m_paintsAtCommand[0], m_paintsAtCommand[1]);
+        ASSERT_EQ(m_lastFrameAtCommand.size(), 2u);
+        EXPECT_NE(m_lastFrameAtCommand[0], CFrameStatistics::Clock::time_point{});
+        EXPECT_EQ(m_lastFrameAtCommand[0], m_lastFrameAtCommand[1]);
     }
 
     bar->SpeedList()->setCurrentIndex(0);
