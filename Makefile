@@ -44,7 +44,7 @@ tsan:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS='-fsanitize=thread' -DQUILLON_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
-	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-qt.supp" \
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 history_size=7 suppressions=$(CURDIR)/tests/tsan-qt.supp" \
 	  ctest --no-tests=error --output-on-failure -j $(JOBS) -L 'net|dvrsim|app'
 
 # Each fuzzer runs for FUZZ_SECONDS from the seeds in fuzz/seeds and the test
