@@ -8,6 +8,7 @@
 #include "TestJpegEncoder.h"
 #include "decode/CJpegDecoder.h"
 #include "platform/MessageBox.h"
+#include "platform/SilentMessageBox.h"
 
 #include <map>
 #include <vector>
@@ -42,16 +43,6 @@ const std::vector<uint8_t>& Frame(const FrameSize& size, Content content)
     }
     return frame;
 }
-
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-};
 
 // outputs 1: the same buffer every time, the reference. 2: two buffers in
 // turn, as any decoder must use that keeps the last picture whole for a painter.

@@ -1,6 +1,7 @@
 // Any bytes may be the directory file: loading never fails, and a save and a
 // second load give back every row and every line the reader could not use.
 #include "directory/DvrDirectory.h"
+#include "platform/SilentMessageBox.h"
 
 #include <unistd.h>
 
@@ -11,16 +12,6 @@
 
 namespace
 {
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-};
-
 std::filesystem::path ScratchFile()
 {
     // tmpfs where there is one: the save's fsync costs nothing there.

@@ -4,6 +4,7 @@
 #include "display/CPictureDisplay.h"
 #include "net/FrameHeader.h"
 #include "platform/MessageBox.h"
+#include "platform/SilentMessageBox.h"
 #include "support/FakePictureWindow.h"
 
 #include <cstdlib>
@@ -12,16 +13,6 @@
 
 namespace
 {
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-};
-
 uint32_t Read32(const uint8_t* bytes)
 {
     return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t{bytes[3]} << 24);

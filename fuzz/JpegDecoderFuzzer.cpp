@@ -2,23 +2,11 @@
 // keep its previous picture whole.
 #include "decode/CJpegDecoder.h"
 #include "platform/MessageBox.h"
+#include "platform/SilentMessageBox.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace
-{
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

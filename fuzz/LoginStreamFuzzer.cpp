@@ -5,6 +5,7 @@
 #include "net/GuiThreadFake.h"
 #include "platform/BusyCursor.h"
 #include "platform/MessageBox.h"
+#include "platform/SilentMessageBox.h"
 #include "support/FakePictureWindow.h"
 #include "support/ScriptedDvr.h"
 
@@ -16,16 +17,6 @@
 
 namespace
 {
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-};
-
 class NoCursor : public IBusyCursor
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "directory/DvrAddress.h"
 #include "directory/DvrDirectory.h"
+#include "platform/SilentMessageBox.h"
 #include "directory/UserName.h"
 
 #include <QCommandLineParser>
@@ -10,19 +11,6 @@
 
 namespace
 {
-// The command line answers in its own words; no box is shown for it.
-class SilentMessageBox : public IMessageBox
-{
-public:
-    MessageBoxAnswer Show(const std::u16string&, const std::u16string&, MessageBoxIcon,
-                          MessageBoxButtons) override
-    {
-        ++shown;
-        return MessageBoxAnswer::Ok;
-    }
-    int shown = 0;
-};
-
 QString Quoted(const std::u16string& text)
 {
     return QStringLiteral("\"%1\"").arg(QString::fromStdU16String(text));
