@@ -72,12 +72,11 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                services.busyCursor, services.timeouts)
 {
     setObjectName(QStringLiteral("view"));
-    // Before a picture and beside it the window shows its background, dark as a monitor's.
+    // Before a picture and beside it the window shows its background, dark as a
+    // monitor's. paintEvent fills it itself, only where the picture is not.
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::black);
     setPalette(background);
-    setAutoFillBackground(true);
-    // paintEvent fills what the picture leaves, so the picture's pixels are not filled first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_nClientWidth = width();
     m_nClientHeight = height();
