@@ -19,6 +19,7 @@ struct AppSettings
     std::filesystem::path directoryFile; // empty: beside the program, or the user's data folder
     DvrClientTimeouts timeouts;
     std::chrono::milliseconds autoCloseDelay{60000};
+    std::filesystem::path settingsFile; // empty: the user's configuration folder
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
