@@ -2,9 +2,7 @@
 // DVR keeps sending, a DVR that vanishes, and a directory it cannot write.
 #include "ViewerFixture.h"
 
-#include "net/Protocol.h"
 #include "support/FileSystemFaults.h"
-#include "support/ScriptedDvr.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -91,46 +89,6 @@ TEST_F(ViewerFaultTest, ADvrVanishingMidStreamIsToldAndTheMenusGoBack)
     EXPECT_FALSE(Item(ID_DISCONNECT).isEnabled());
     EXPECT_FALSE(Channel(0).isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-TEST_F(ViewerFaultTest, AnErrorAfterTheLoginGreysTheMenusAndTheChannelKeys)
-{
-    ScriptedDvr peer(
-        [](int fd, const std::string& request)
-        {
-            if (request.starts_with("Get"))
-            {
-                DvrInfoBlock info{};
-                info.bytes[0] = 4;
-                const uint8_t timedOut = 14;
-                ScriptedDvr::SendAll(
-                    fd, BuildPacket(3, PKT_LOGIN_REPLY, info.bytes, DvrInfoBlock::kSize));
-                ScriptedDvr::SendAll(fd, BuildPacket(3, PKT_ERROR, &timedOut, 1));
-            }
-        });
-    StartViewer(u"Gate,127.0.0.1," + peer.PortText() + u",0,ADMIN,1234\n");
-    bool liveUnderTheBox = true;
-    ConnectToRow(0,
-                 [&](QWidget& modal)
-                 {
-                     auto* box = qobject_cast<QMessageBox*>(&modal);
-                     if (box == nullptr)
-                     {
-                         return false;
-                     }
-                     liveUnderTheBox = Channel(1).isEnabled() || Item(ID_DISCONNECT).isEnabled();
-                     box->button(QMessageBox::Ok)->click();
-                     return true;
-                 });
-    ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return m_driver.Idle() && QApplication::activeModalWidget() == nullptr; }));
-    EXPECT_EQ(m_driver.BoxTexts(), QStringList{"Connection Time Out!!"});
-    EXPECT_FALSE(liveUnderTheBox);
-    EXPECT_FALSE(Channel(1).isEnabled());
-    Frame().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-    QTest::keyClick(&Frame(), Qt::Key_2);
-    EXPECT_NE(Frame().GetCheckedChannel(), 1);
 }
 
 TEST_F(ViewerFaultTest, ADirectoryThatCannotBeWrittenIsToldAndTheFileKept)

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QMessageBox>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -89,16 +88,6 @@ protected:
         for (size_t i = before; i < requests.size(); ++i)
         {
             texts.push_back(Req(requests[i]));
-        }
-        return texts;
-    }
-
-    std::vector<std::string> CameraTexts()
-    {
-        std::vector<std::string> texts;
-        for (const auto& request : CameraRequests())
-        {
-            texts.push_back(Req(request));
         }
         return texts;
     }
@@ -315,8 +304,9 @@ TEST_F(PTZControlTest, AnUnansweringDvrGetsBothRequestsWhileTheWindowRepaints)
     EXPECT_NE(bodies.find("REQ=8"), std::string::npos);
 }
 
-TEST_F(PTZControlTest, AHeldKeyMovesUntilItsReleaseAndAFocusedListKeepsItsKeys)
+TEST_F(PTZControlTest, KeysMoveWhileHeldAndNothingModalRunsInsideACameraWait)
 {
+    m_timeouts.watchdog = 1s;
     ConnectAndShowPanels(0);
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
@@ -325,26 +315,23 @@ TEST_F(PTZControlTest, AHeldKeyMovesUntilItsReleaseAndAFocusedListKeepsItsKeys)
     // Left held for a second, repeated by the keyboard, then let go.
     QElapsedTimer held;
     held.start();
-    const quint64 pressedAt = 5000;
-    Key(QEvent::KeyPress, Qt::Key_Left, pressedAt);
+    Key(QEvent::KeyPress, Qt::Key_Left, 5000);
     while (held.elapsed() < 1000)
     {
         ProcessEventsUntil([] { return false; }, 40);
-        const quint64 at = pressedAt + held.elapsed();
-        Key(QEvent::KeyRelease, Qt::Key_Left, at, true);
-        Key(QEvent::KeyPress, Qt::Key_Left, at, true);
+        Key(QEvent::KeyRelease, Qt::Key_Left, 5000 + held.elapsed(), true);
+        Key(QEvent::KeyPress, Qt::Key_Left, 5000 + held.elapsed(), true);
     }
-    const quint64 releasedAt = pressedAt + held.elapsed();
+    const quint64 releasedAt = 5000 + held.elapsed();
     Key(QEvent::KeyRelease, Qt::Key_Left, releasedAt);
     // Up, pressed while the stop waited for the DVR, comes after the wait: dropped.
     Key(QEvent::KeyPress, Qt::Key_Up, releasedAt + kSlowAnswer.count() / 2);
-    Key(QEvent::KeyRelease, Qt::Key_Up, releasedAt + kSlowAnswer.count() / 2 + 10);
     ProcessEventsUntil([] { return false; }, 200);
-    EXPECT_EQ(CameraTexts(), (std::vector<std::string>{"5S2", "8"}));
+    const auto requests = CameraRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(Req(requests[0]) + "," + Req(requests[1]), "5S2,8");
     {
-        // The picture went on between the move and the stop.
-        std::lock_guard lock(m_mutex);
-        ASSERT_EQ(m_lastFrameAtCommand.size(), 2u);
+        std::lock_guard lock(m_mutex); // the picture went on between the two
         EXPECT_GT(m_lastFrameAtCommand[1], m_lastFrameAtCommand[0]);
     }
 
@@ -353,55 +340,28 @@ TEST_F(PTZControlTest, AHeldKeyMovesUntilItsReleaseAndAFocusedListKeepsItsKeys)
     QTest::keyClick(&presets, Qt::Key_Down);
     EXPECT_EQ(presets.currentIndex(), 1);
     EXPECT_EQ(CameraRequests().size(), 2u);
-}
 
-TEST_F(PTZControlTest, ALostConnectionPendingAsAClickStartsIsToldAfterItsStop)
-{
-    m_timeouts.watchdog = 300ms;
-    DvrMisbehaviour silent;
-    silent.silentAfterLogin = true;
-    m_dvr->SetMisbehaviour(silent);
-    StartViewer(u"Dome,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
-    ConnectToRow(0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Frame().GetCheckedChannel() == 0; }));
-    Item(ID_PTZ_CONTROL).trigger();
-    // The watchdog ends the silent stream; the frame has not yet been told.
-    QElapsedTimer bound;
-    bound.start();
-    while (View().GetClient().IsLoggedIn() && bound.elapsed() < 5000)
+    // The stream stalls and the watchdog ends it; a click comes before the frame is told.
+    m_dvr->SetFramesPerSecond(0.01);
+    while (View().GetClient().IsLoggedIn() && held.elapsed() < 10000)
     {
         std::this_thread::yield();
     }
-    ASSERT_FALSE(View().GetClient().IsLoggedIn());
-
     size_t requestsUnderTheBox = 0;
     m_driver.Then(
-        [&](QWidget& modal)
+        [&](QWidget&)
         {
-            auto* box = qobject_cast<QMessageBox*>(&modal);
-            if (box == nullptr)
-            {
-                return false;
-            }
             requestsUnderTheBox = CameraRequests().size();
-            box->button(QMessageBox::Ok)->click();
             return true;
         });
     EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
     ASSERT_TRUE(ProcessEventsUntil([&] { return m_driver.Idle(); }));
     EXPECT_EQ(m_driver.BoxTexts(), QStringList{"Can't connect the DVR."});
-    EXPECT_EQ(requestsUnderTheBox, 2u);
-}
+    EXPECT_EQ(requestsUnderTheBox, 4u);
 
-TEST_F(PTZControlTest, ClosingTheWindowDuringAClickEndsTheProgramAfterIt)
-{
-    ConnectAndShowPanels(0);
-    // A close from the window manager comes inside the move's wait.
+    // A close from the window manager inside a click's wait comes after the click.
     QTimer::singleShot(kSlowAnswer / 4, &Frame(), [this] { Frame().close(); });
     EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
     EXPECT_TRUE(Frame().isVisible());
-    EXPECT_EQ(Count(IsLogout), 0u);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !Frame().isVisible(); }));
-    EXPECT_EQ(Count(IsLogout), 1u);
-    EXPECT_EQ(CameraRequests().size(), 2u);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Frame().isVisible(); }));
 }
