@@ -51,6 +51,6 @@ private:
     CZentrelView* m_pView = nullptr;
     QPointer<CStatisticsOverlay> m_pOverlay;
     QShortcut* m_pEscape = nullptr;
-    CCameraKeys* m_pCameraKeys = new CCameraKeys(this);
+    CCameraKeys* m_pCameraKeys = new CCameraKeys(this); // a child
     PathChooser m_chooser;
 };
