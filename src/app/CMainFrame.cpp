@@ -260,6 +260,12 @@ void CMainFrame::CloseActiveBox()
 // close, the connection ends, and the handler below returns once its box has.
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A close that comes inside a command's wait: the command ends first.
+    if (m_pView != nullptr && m_pView->DeferClose())
+    {
+        event->ignore();
+        return;
+    }
     KillAutoCloseTimer();
     while (QWidget* box = QApplication::activeModalWidget())
     {

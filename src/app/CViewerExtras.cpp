@@ -53,21 +53,10 @@ CViewerExtras::CViewerExtras(CMainFrame& frame, IMessageBox& messageBox)
 
 CViewerExtras::~CViewerExtras() = default;
 
-// Each key goes the way of its button: the panel's message to the view.
+// Each key goes the way of its button, as the panel's message; the keypad's keys are the same.
 void CViewerExtras::AddCameraKey(const QKeySequence& key, unsigned message)
 {
-    auto* shortcut = new QShortcut(key, &m_frame);
-    shortcut->setEnabled(false);
-    m_cameraKeys.push_back(shortcut);
-    connect(shortcut, &QShortcut::activated, this,
-            [this, message]
-            {
-                if (m_pView != nullptr && m_pView->GetPTZPanels() != nullptr &&
-                    m_pView->GetPTZPanels()->IsShown())
-                {
-                    m_pView->SendMessage(message, 0, 0);
-                }
-            });
+    m_pCameraKeys->Add(key[0].key(), message);
 }
 
 void CViewerExtras::SetView(CZentrelView* view)
@@ -77,6 +66,7 @@ void CViewerExtras::SetView(CZentrelView* view)
         m_pView->removeEventFilter(this);
     }
     m_pView = view;
+    m_pCameraKeys->SetView(view);
     delete m_pOverlay;
     if (m_pView != nullptr)
     {
@@ -105,13 +95,6 @@ bool CViewerExtras::OnCommand(unsigned id)
 
 void CViewerExtras::UpdateCommandUI()
 {
-    // Hidden panels leave the arrows to the widgets.
-    const bool panels = m_pView != nullptr && m_pView->GetPTZPanels() != nullptr &&
-                        m_pView->GetPTZPanels()->IsShown();
-    for (QShortcut* key : m_cameraKeys)
-    {
-        key->setEnabled(panels);
-    }
     if (QAction* save = m_frame.FindAction(ID_SAVE_PICTURE))
     {
         save->setEnabled(HasPictureOnScreen());

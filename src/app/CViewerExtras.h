@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CCameraKeys.h"
 #include "app/CStatisticsOverlay.h"
 
 #include <QObject>
@@ -7,7 +8,6 @@
 #include <QString>
 
 #include <functional>
-#include <vector>
 
 class CMainFrame;
 class CZentrelView;
@@ -16,8 +16,8 @@ class QAction;
 class QShortcut;
 
 // The main frame's commands beyond the handset's: Save Picture, Full Screen,
-// the statistics overlay, and the camera keys (arrows, + and -) that act as
-// the PTZ buttons while the panels are shown.
+// the statistics overlay, and the camera keys (arrows, + and -) that move
+// the camera while the panels are shown.
 class CViewerExtras : public QObject
 {
 public:
@@ -51,6 +51,6 @@ private:
     CZentrelView* m_pView = nullptr;
     QPointer<CStatisticsOverlay> m_pOverlay;
     QShortcut* m_pEscape = nullptr;
-    std::vector<QShortcut*> m_cameraKeys; // children of the frame
+    CCameraKeys* m_pCameraKeys = new CCameraKeys(this); // a child
     PathChooser m_chooser;
 };

@@ -17,6 +17,7 @@
 #include <QResizeEvent>
 
 #include <cmath>
+#include <utility>
 
 CZentrelView* g_pView = nullptr;
 
@@ -101,6 +102,27 @@ void CZentrelView::OnDestroy()
     }
 }
 
+bool CZentrelView::DeferClose()
+{
+    if (m_nCommandDepth == 0)
+    {
+        return false;
+    }
+    m_bClosePending = true;
+    return true;
+}
+
+// Posted: the handler that gave the command is still on the stack.
+void CZentrelView::EndCommand()
+{
+    if (--m_nCommandDepth == 0 && std::exchange(m_bClosePending, false))
+    {
+        QWidget* frame = window();
+        QMetaObject::invokeMethod(
+            frame, [frame] { frame->close(); }, Qt::QueuedConnection);
+    }
+}
+
 void CZentrelView::OnConnect()
 {
     m_client.PauseReceiver();
@@ -115,18 +137,22 @@ void CZentrelView::OnConnect()
 
 void CZentrelView::ConnectTo(const DvrEntry& entry)
 {
+    BeginCommand();
     m_client.Disconnect();
     update();
     m_connectInfo = MakeConnectInfo(entry.Name, entry.Address, entry.Port, entry.Channel,
                                     entry.User, entry.Password);
     m_nChannel = entry.Channel;
     m_client.Start(m_connectInfo);
+    EndCommand();
 }
 
 void CZentrelView::OnDisconnect()
 {
+    BeginCommand();
     m_client.Disconnect();
     update();
+    EndCommand();
 }
 
 void CZentrelView::OnDVRInformation()
@@ -161,12 +187,28 @@ void CZentrelView::SendPTZCommand(int code, bool recall)
     }
     const auto requests =
         PTZActionRequests(code, recall, m_pPTZPanels->GetSpeed(), m_pPTZPanels->GetPreset());
-    m_client.PauseReceiver();
-    for (const std::u16string& request : requests)
+    BeginCommand();
+    m_client.SendPTZRequests(requests);
+    EndCommand();
+}
+
+// The receiver is held only for each request, so the picture stays live while the key is.
+void CZentrelView::SendPTZKey(unsigned message, bool pressed)
+{
+    const auto action = PTZActionOfMessage(message);
+    if (!m_pPTZPanels || !action)
     {
-        m_client.SendPTZRequest(request);
+        return;
     }
-    m_client.ResumeReceiver();
+    const auto requests = PTZActionRequests(action->code, action->recall, m_pPTZPanels->GetSpeed(),
+                                            m_pPTZPanels->GetPreset());
+    if (requests.size() != 2)
+    {
+        return;
+    }
+    BeginCommand();
+    m_client.SendPTZRequests({pressed ? requests.front() : requests.back()});
+    EndCommand();
 }
 
 intptr_t CZentrelView::SendMessage(unsigned message, uintptr_t, intptr_t)
@@ -194,8 +236,10 @@ void CZentrelView::OnUpdatePTZControl(QAction& item)
 
 void CZentrelView::SetChannel(int channel)
 {
+    BeginCommand();
     m_nChannel = channel;
     m_client.SelectChannel(channel);
+    EndCommand();
 }
 
 void CZentrelView::UpdateChannelItem(QAction& item, int channel)
@@ -207,6 +251,8 @@ void CZentrelView::ReconnectIfIdle()
 {
     if (!m_client.IsLoggedIn())
     {
+        // The channel on view, which the frame ticks, not the one chosen at Connect.
+        m_connectInfo.ChannelMask = ChannelMaskFromIndex(m_nChannel);
         m_client.Start(m_connectInfo);
     }
 }

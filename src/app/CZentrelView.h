@@ -57,6 +57,8 @@ public:
 
     // One camera action: its one or two requests with the receiver held throughout.
     void SendPTZCommand(int code, bool recall);
+    // A camera key's press sends the action's move alone, its release the stop alone.
+    void SendPTZKey(unsigned message, bool pressed);
     CPTZPanels* GetPTZPanels() const { return m_pPTZPanels.get(); }
     // The panels' WM_PTZ_* notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
@@ -65,6 +67,8 @@ public:
     void ConnectTo(const DvrEntry& entry);
     // The window is going away: the connection ends while everything is whole.
     void OnDestroy();
+    // True when a command waits: the close is then carried out once it is done.
+    bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
 
@@ -79,6 +83,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void BeginCommand() { ++m_nCommandDepth; }
+    void EndCommand();
+
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
     // Read by the receiver thread, written by the GUI thread.
@@ -94,6 +101,9 @@ private:
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;
+    // Commands on the stack, whose waits let a close of the window in.
+    int m_nCommandDepth = 0;
+    bool m_bClosePending = false;
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.

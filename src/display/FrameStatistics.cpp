@@ -1,5 +1,7 @@
 #include "display/FrameStatistics.h"
 
+#include <algorithm>
+
 void CFrameStatistics::OnFrame(uint32_t payloadBytes, Clock::time_point now)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -8,8 +10,9 @@ void CFrameStatistics::OnFrame(uint32_t payloadBytes, Clock::time_point now)
     m_count = m_count < kCapacity ? m_count + 1 : kCapacity;
 }
 
-// Frames within the last second, divided by the second: a stream younger than
-// that reads low at first. A ring too small for the window divides by what it holds.
+// The rate is the spacing of the frames of the last few seconds: a frame every
+// 2 s reads 0.5, not 1 and 0 by turns. A wait for the next frame longer than
+// that spacing counts as an interval in progress, so a stalled stream reads low.
 CFrameStatistics::Rates CFrameStatistics::Read(Clock::time_point now) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -23,8 +26,8 @@ CFrameStatistics::Rates CFrameStatistics::Read(Clock::time_point now) const
 
     const Clock::time_point windowStart = now - kWindow;
     size_t frames = 0;
-    uint64_t bytes = 0;
-    Clock::time_point oldestCounted = now;
+    uint64_t bytes = 0; // of every frame after the oldest counted: one per interval
+    Clock::time_point oldest = newest.time;
     for (size_t i = 1; i <= m_count; ++i)
     {
         const Entry& entry = m_ring[(m_next + kCapacity - i) % kCapacity];
@@ -32,19 +35,24 @@ CFrameStatistics::Rates CFrameStatistics::Read(Clock::time_point now) const
         {
             break;
         }
+        if (frames > 0)
+        {
+            bytes += m_ring[(m_next + kCapacity - i + 1) % kCapacity].bytes;
+        }
         ++frames;
-        bytes += entry.bytes;
-        oldestCounted = entry.time;
+        oldest = entry.time;
     }
-    Clock::duration span = kWindow;
-    if (frames == m_count && m_count == kCapacity)
+    if (frames < 2)
     {
-        span = now - oldestCounted;
+        return rates;
     }
+    const size_t intervals = frames - 1;
+    const Clock::duration span =
+        std::max(newest.time - oldest, (now - newest.time) * static_cast<int64_t>(intervals));
     const double seconds = std::chrono::duration<double>(span).count();
-    if (frames > 0 && seconds > 0)
+    if (seconds > 0)
     {
-        rates.framesPerSecond = frames / seconds;
+        rates.framesPerSecond = intervals / seconds;
         rates.kilobitsPerSecond = bytes * 8.0 / 1000.0 / seconds;
     }
     return rates;

@@ -9,12 +9,12 @@
 
 // What the stream has delivered lately: frames committed and their payload
 // bytes, each with its time. The receiver adds one entry per frame into a fixed
-// ring (no allocation); the GUI thread reads the rates over the last second.
+// ring (no allocation); the GUI thread reads the rates from the last frames.
 class CFrameStatistics
 {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds kWindow{1000};
+    static constexpr std::chrono::milliseconds kWindow{5000};
     static constexpr size_t kCapacity = 512;
 
     struct Rates

@@ -186,6 +186,7 @@ void CDVRClient::Disconnect()
 
 void CDVRClient::SelectChannel(int channel)
 {
+    ++m_nCommandDepth;
     m_busyCursor.Begin();
     PauseReceiver();
     {
@@ -195,6 +196,7 @@ void CDVRClient::SelectChannel(int channel)
     SendCommand(OP_SELECT_CHANNEL, {});
     ResumeReceiver();
     m_busyCursor.End();
+    EndCommand();
 }
 
 void CDVRClient::SendPTZRequest(const std::u16string& text)
@@ -202,6 +204,31 @@ void CDVRClient::SendPTZRequest(const std::u16string& text)
     m_busyCursor.Begin();
     SendCommand(OP_PTZ, text);
     m_busyCursor.End();
+}
+
+void CDVRClient::SendPTZRequests(const std::vector<std::u16string>& texts)
+{
+    ++m_nCommandDepth;
+    PauseReceiver();
+    for (const std::u16string& text : texts)
+    {
+        SendPTZRequest(text);
+    }
+    ResumeReceiver();
+    EndCommand();
+}
+
+// Posted again rather than delivered here: the command's caller is still on the stack.
+void CDVRClient::EndCommand()
+{
+    if (--m_nCommandDepth > 0)
+    {
+        return;
+    }
+    for (HeldNotification& held : std::exchange(m_heldNotifications, {}))
+    {
+        m_messagePump.Post([held] { Deliver(held.receiver, held.message, held.wParam); });
+    }
 }
 
 void CDVRClient::SendCommand(uint32_t operationCode, const std::u16string& text)
@@ -357,6 +384,12 @@ void CDVRClient::Deliver(const std::weak_ptr<Receiver>& weak, unsigned message, 
     if (!r->stop && r->client.IsCurrent(*r))
     {
         CDVRClient& client = r->client;
+        // A box opened inside a command's wait would hold its next request back.
+        if (client.m_nCommandDepth > 0 && message != WM_DVR_CONNECTED)
+        {
+            client.m_heldNotifications.push_back({weak, message, wParam});
+            return;
+        }
         client.EndConnectCursor();
         client.m_notifyWindow.SendMessage(message, wParam, 0);
     }
@@ -549,6 +582,7 @@ void CDVRClient::ParseChunk(Receiver& r, const uint8_t* bytes, uint32_t count)
         case PKT_ERROR:
         {
             r.ended = true;
+            EndLogin(r);
             // An empty error packet has no code to tell: it reads as code 0.
             Notify(r, WM_DVR_ERROR, length > 0 ? payload[0] : 0);
             return;
@@ -589,13 +623,20 @@ void CDVRClient::OnConnectionLost(Receiver& r)
 {
     CloseHandles(r);
     r.ended = true;
+    if (EndLogin(r))
     {
-        std::lock_guard lock(m_mutex);
-        if (m_current.get() != &r)
-        {
-            return;
-        }
-        m_bLoggedIn = false;
+        Notify(r, WM_DVR_CONNECT_FAILED, 0);
     }
-    Notify(r, WM_DVR_CONNECT_FAILED, 0);
+}
+
+// Logged out before the handler hears why, so the menus it refreshes are greyed.
+bool CDVRClient::EndLogin(Receiver& r)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_current.get() != &r)
+    {
+        return false;
+    }
+    m_bLoggedIn = false;
+    return true;
 }

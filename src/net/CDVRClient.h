@@ -47,6 +47,9 @@ public:
     void Disconnect();
     void SelectChannel(int channel);
     void SendPTZRequest(const std::u16string& text);
+    // One camera action: its requests with the receiver held throughout. A
+    // notification that opens a box waits until the last request has gone out.
+    void SendPTZRequests(const std::vector<std::u16string>& texts);
     void PauseReceiver();
     void ResumeReceiver();
     bool HasChannel(int channel) const;
@@ -76,6 +79,8 @@ private:
     void CloseHandles(Receiver& receiver);
     void ParseChunk(Receiver& receiver, const uint8_t* bytes, uint32_t count);
     void OnConnectionLost(Receiver& receiver);
+    // False when the receiver is no longer current and so may not touch the state.
+    bool EndLogin(Receiver& receiver);
     void StopReceiver();
 
     static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
@@ -89,6 +94,7 @@ private:
     void Notify(Receiver& receiver, unsigned message, uintptr_t wParam);
     static void Deliver(const std::weak_ptr<Receiver>& receiver, unsigned message,
                         uintptr_t wParam);
+    void EndCommand();
     void EndConnectCursor();
 
     INotifyWindow& m_notifyWindow;
@@ -97,6 +103,15 @@ private:
     const Timeouts m_timeouts;
     // GUI thread only: Start's busy cursor, held until the connection first reports.
     bool m_bConnectCursor = false;
+    // GUI thread only: commands in progress, and the notifications kept until they end.
+    struct HeldNotification
+    {
+        std::weak_ptr<Receiver> receiver;
+        unsigned message;
+        uintptr_t wParam;
+    };
+    int m_nCommandDepth = 0;
+    std::vector<HeldNotification> m_heldNotifications;
 
     // Guards m_connection, m_info, m_current and m_retired, written by the GUI
     // thread (Start, SelectChannel) and by the receiver (login reply).

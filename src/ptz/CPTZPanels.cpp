@@ -82,13 +82,22 @@ void CPTZPanels::HidePanels()
     m_bShown = false;
 }
 
+// Deleted later: the call may come from inside a panel's own click.
 void CPTZPanels::DestroyPanels()
 {
-    delete m_pLeft.data();
-    delete m_pUp.data();
-    delete m_pRight.data();
-    delete m_pDown.data();
-    delete m_pBar.data();
+    for (QWidget* panel : std::array<QWidget*, 5>{m_pLeft, m_pUp, m_pRight, m_pDown, m_pBar})
+    {
+        if (panel != nullptr)
+        {
+            panel->hide();
+            panel->deleteLater();
+        }
+    }
+    m_pLeft = nullptr;
+    m_pUp = nullptr;
+    m_pRight = nullptr;
+    m_pDown = nullptr;
+    m_pBar = nullptr;
     m_bShown = false;
 }
 

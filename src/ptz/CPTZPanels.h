@@ -29,7 +29,8 @@ public:
     void ShowPanels(const PictureRect& P, int cx, int cy);
     // Hides the panels and has the view repaint where they were.
     void HidePanels();
-    // Destroys the five panels; the set is then empty and shows nothing.
+    // Destroys the five panels once the event loop is back; the set is then
+    // empty and shows nothing.
     void DestroyPanels();
 
     // The bar's speed selection (0–3) and preset number (1–99), read now.

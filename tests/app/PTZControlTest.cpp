@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMenuBar>
 
 #include <arpa/inet.h>
@@ -89,6 +90,21 @@ protected:
             texts.push_back(Req(requests[i]));
         }
         return texts;
+    }
+
+    // A key as the platform delivers it: shortcuts first, then the focused
+    // widget; stamped with the keyboard's own clock.
+    static void Key(QEvent::Type type, Qt::Key code, quint64 at, bool repeat = false)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        if (type == QEvent::KeyPress &&
+            qt_sendShortcutOverrideEvent(focus, at, code, {}, {}, repeat))
+        {
+            return;
+        }
+        QKeyEvent event(type, code, Qt::NoModifier, QString(), repeat);
+        event.setTimestamp(at);
+        QApplication::sendEvent(focus, &event);
     }
 
     std::vector<DvrRequestRecord> CameraRequests()
@@ -286,4 +302,66 @@ TEST_F(PTZControlTest, AnUnansweringDvrGetsBothRequestsWhileTheWindowRepaints)
     ::close(silent);
     EXPECT_NE(bodies.find("REQ=5S2"), std::string::npos);
     EXPECT_NE(bodies.find("REQ=8"), std::string::npos);
+}
+
+TEST_F(PTZControlTest, KeysMoveWhileHeldAndNothingModalRunsInsideACameraWait)
+{
+    m_timeouts.watchdog = 1s;
+    ConnectAndShowPanels(0);
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    ASSERT_EQ(QApplication::focusWidget(), &View());
+
+    // Left held for a second, repeated by the keyboard, then let go.
+    QElapsedTimer held;
+    held.start();
+    Key(QEvent::KeyPress, Qt::Key_Left, 5000);
+    while (held.elapsed() < 1000)
+    {
+        ProcessEventsUntil([] { return false; }, 40);
+        Key(QEvent::KeyRelease, Qt::Key_Left, 5000 + held.elapsed(), true);
+        Key(QEvent::KeyPress, Qt::Key_Left, 5000 + held.elapsed(), true);
+    }
+    const quint64 releasedAt = 5000 + held.elapsed();
+    Key(QEvent::KeyRelease, Qt::Key_Left, releasedAt);
+    // Up, pressed while the stop waited for the DVR, comes after the wait: dropped.
+    Key(QEvent::KeyPress, Qt::Key_Up, releasedAt + kSlowAnswer.count() / 2);
+    ProcessEventsUntil([] { return false; }, 200);
+    const auto requests = CameraRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(Req(requests[0]) + "," + Req(requests[1]), "5S2,8");
+    {
+        std::lock_guard lock(m_mutex); // the picture went on between the two
+        EXPECT_GT(m_lastFrameAtCommand[1], m_lastFrameAtCommand[0]);
+    }
+
+    QComboBox& presets = *Panels().Bar()->PresetList();
+    presets.setFocus();
+    QTest::keyClick(&presets, Qt::Key_Down);
+    EXPECT_EQ(presets.currentIndex(), 1);
+    EXPECT_EQ(CameraRequests().size(), 2u);
+
+    // The stream stalls and the watchdog ends it; a click comes before the frame is told.
+    m_dvr->SetFramesPerSecond(0.01);
+    while (View().GetClient().IsLoggedIn() && held.elapsed() < 10000)
+    {
+        std::this_thread::yield();
+    }
+    size_t requestsUnderTheBox = 0;
+    m_driver.Then(
+        [&](QWidget&)
+        {
+            requestsUnderTheBox = CameraRequests().size();
+            return true;
+        });
+    EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return m_driver.Idle(); }));
+    EXPECT_EQ(m_driver.BoxTexts(), QStringList{"Can't connect the DVR."});
+    EXPECT_EQ(requestsUnderTheBox, 4u);
+
+    // A close from the window manager inside a click's wait comes after the click.
+    QTimer::singleShot(kSlowAnswer / 4, &Frame(), [this] { Frame().close(); });
+    EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
+    EXPECT_TRUE(Frame().isVisible());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Frame().isVisible(); }));
 }

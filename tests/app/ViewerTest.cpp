@@ -169,6 +169,27 @@ TEST_F(ViewerTest, AnUnreachableDvrIsRetriedWhileItsBoxIsLeftOpen)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(ViewerTest, TheReconnectAsksForTheChannelOnView)
+{
+    AppSettings settings;
+    settings.autoCloseDelay = 300ms;
+    StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
+    ConnectToRow(0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Frame().GetCheckedChannel() == 0; }));
+    Channel(2).trigger();
+
+    // The DVR goes away and is back on its port before the box closes itself.
+    DvrSimSettings same = m_dvr->GetSettings();
+    same.port = m_dvr->GetPort();
+    m_driver.answerBoxes = false;
+    m_dvr.reset();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return m_driver.BoxCount(kCantConnect) == 1; }));
+    StartDvr(same);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetClient().IsLoggedIn(); }, 10000));
+    EXPECT_TRUE(m_dvr->GetRequests().at(0).target.ends_with("&CH=4"));
+    EXPECT_TRUE(Channel(2).isChecked());
+}
+
 TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
 {
     StartViewer(u"");

@@ -183,6 +183,22 @@ TEST_F(FaultInjectionTest, BrokenFramesAreDroppedAndTheNextGoodFrameShows)
 
 TEST_F(FaultInjectionTest, ResetAndRandomBytesEndTheStreamCleanly)
 {
+    // An error after the login: logged out before the handler hears of it.
+    {
+        ScriptedDvr peer(
+            [&](int fd, const std::string&)
+            {
+                const uint8_t timedOut = 14;
+                ScriptedDvr::SendAll(fd, LoginReply(3));
+                ScriptedDvr::SendAll(fd, BuildPacket(3, PKT_ERROR, &timedOut, 1));
+            });
+        client->Start(Info(peer.PortText()));
+        ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1));
+        ASSERT_TRUE(gui.WaitForPendingSend());
+        EXPECT_FALSE(client->IsLoggedIn());
+        ASSERT_TRUE(gui.WaitForCount(WM_DVR_ERROR, 1));
+        gui.Clear();
+    }
     // A reset in the middle of a frame, after the login: one lost connection.
     {
         ScriptedDvr peer(

@@ -167,6 +167,9 @@ TEST(PTZPanelsTest, PanelsAreHiddenChildrenUntilShownAndFramesNeverCoverThem)
 
     panels.DestroyPanels();
     EXPECT_TRUE(!panels.IsShown() && panels.Bar() == nullptr);
+    // Gone once the loop is back, as after a click whose handler destroyed them.
+    EXPECT_EQ(view.findChildren<CDialog*>().size(), 5);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(view.findChildren<CDialog*>().isEmpty());
     panels.DestroyPanels();
 }
