@@ -1,12 +1,16 @@
 #include "ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
+#include "app/WindowPlacement.h"
 #include "directory/DVRInformation.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
 
 using namespace std::chrono_literals;
 
@@ -169,6 +173,40 @@ TEST_F(ViewerTest, AnUnreachableDvrIsRetriedWhileItsBoxIsLeftOpen)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(ViewerTest, TheAutoCloseTimerClosesItsOwnBoxAndNotADialogOverIt)
+{
+    DvrSimulator gone;
+    ASSERT_TRUE(gone.Start());
+    const std::u16string port = FromNumber(gone.GetPort());
+    gone.Stop();
+    AppSettings settings;
+    settings.autoCloseDelay = 300ms;
+    StartViewer(u"Gone,127.0.0.1," + port + u",0,ADMIN,1234\n", settings);
+
+    // The user opens a dialog in the moment the box's time runs out.
+    QDialog opened(&Frame());
+    opened.setModal(true);
+    QPointer<QMessageBox> failed;
+    ConnectToRow(0,
+                 [&](QWidget& modal)
+                 {
+                     auto* box = qobject_cast<QMessageBox*>(&modal);
+                     if (box == nullptr || box->text() != kCantConnect)
+                     {
+                         return false;
+                     }
+                     failed = box;
+                     opened.show();
+                     return true;
+                 });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return opened.isVisible(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return failed.isNull() || !failed->isVisible(); }));
+    EXPECT_TRUE(opened.isVisible());
+    // The box was left unanswered, so the DVR is tried again.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return m_driver.BoxCount(kCantConnect) >= 2; }));
+    EXPECT_TRUE(opened.isVisible());
+}
+
 TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
 {
     StartViewer(u"");
@@ -199,4 +237,35 @@ TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
     Item(ID_APP_ABOUT).trigger();
     EXPECT_TRUE(m_driver.Idle());
     EXPECT_FALSE(version.isNull());
+}
+
+TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
+{
+    const auto start = [this]
+    {
+        AppSettings settings;
+        settings.directoryFile = DirectoryFile();
+        settings.settingsFile = SettingsFile();
+        m_app = std::make_unique<CZentrelApp>(settings);
+        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
+    };
+    // The first start: the common DVR picture below the menu bar, centred.
+    start();
+    const QRect available = Frame().screen()->availableGeometry();
+    EXPECT_GE(View().width(), 704);
+    EXPECT_GE(View().height(), 480);
+    EXPECT_LE((Frame().geometry().center() - available.center()).manhattanLength(), 1);
+    // A phone's screen is taken whole.
+    EXPECT_EQ(FirstStartGeometry(QRect(0, 30, 360, 690), QSize(704, 505)), QRect(0, 30, 360, 690));
+
+    // Later starts: as the last run was left, full screen included.
+    Frame().setGeometry(30, 40, 500, 400);
+    m_app.reset();
+    start();
+    EXPECT_EQ(Frame().geometry(), QRect(30, 40, 500, 400));
+    Frame().showFullScreen();
+    m_app.reset();
+    start();
+    EXPECT_TRUE(Frame().isFullScreen());
 }
