@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+class QAction;
+
 // The command line: what a person or the demo may ask for at start-up.
 struct StartupOptions
 {
@@ -33,3 +35,7 @@ bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& 
 // The entry of that name, if it carries a saved user and password.
 std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
                                            const std::u16string& name, QString& error);
+
+// Triggers the item once, as soon as it is enabled: --ptz waits for the first
+// connection to enable PTZ Control.
+void TriggerOnceEnabled(QAction& item);
