@@ -26,8 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLON_HOMEPAGE}")
 # Native Wayland on phones; without it Qt goes through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 
-# What Debian asks of every package's documentation folder: the machine-readable
-# copyright and the changelog, compressed without a time stamp so builds repeat.
+# What Debian asks of every package: the machine-readable copyright, the changelog
+# and a manual page per program, compressed without a time stamp so builds repeat.
 set(QUILLON_DEBIAN_DOC ${CMAKE_BINARY_DIR}/debian-doc)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in ${QUILLON_DEBIAN_DOC}/copyright @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in ${QUILLON_DEBIAN_DOC}/changelog @ONLY)
@@ -35,5 +35,11 @@ execute_process(COMMAND gzip -9 -n -c ${QUILLON_DEBIAN_DOC}/changelog
                 OUTPUT_FILE ${QUILLON_DEBIAN_DOC}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${QUILLON_DEBIAN_DOC}/copyright ${QUILLON_DEBIAN_DOC}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+foreach(page quillon quillon-dvrsim)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/${page}.1.in ${QUILLON_DEBIAN_DOC}/${page}.1 @ONLY)
+    execute_process(COMMAND gzip -9 -n -c ${QUILLON_DEBIAN_DOC}/${page}.1
+                    OUTPUT_FILE ${QUILLON_DEBIAN_DOC}/${page}.1.gz COMMAND_ERROR_IS_FATAL ANY)
+    install(FILES ${QUILLON_DEBIAN_DOC}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 include(CPack)
