@@ -81,10 +81,4 @@ TEST_F(StartupViewerTest, ThePtzPanelsShowOnceTheItemIsEnabled)
     EXPECT_FALSE(View().GetPTZPanels()->IsShown());
     ConnectToRow(0);
     ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPTZPanels()->IsShown(); }));
-    // Once: a later connection leaves the user's choice alone.
-    Item(ID_PTZ_CONTROL).trigger();
-    ConnectToRow(0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Count(IsLogin) == 2; }));
-    ProcessEventsUntil([] { return false; }, 200);
-    EXPECT_FALSE(View().GetPTZPanels()->IsShown());
 }
