@@ -27,8 +27,8 @@ struct StartupOptions
 bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, QString& error);
 
 // Adds the entry of one directory line ("Name,Address,Port,Channel[,User,Password]")
-// unless an entry of that name exists. False with `error` set on a line that is
-// not usable or a directory that cannot be saved.
+// unless an entry of that name exists. False with `error` set, naming the field,
+// on a line that Add DVR would refuse, or on a directory that cannot be saved.
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
                        QString& error);
 
