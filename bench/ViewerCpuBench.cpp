@@ -137,13 +137,13 @@ void WatchStream(benchmark::State& state)
     AppSettings settings;
     settings.directoryFile = std::filesystem::temp_directory_path() / "quillon-bench-viewer.db";
     settings.autoCloseDelay = std::chrono::hours(1);
+    settings.windowSize = QSize(720, 560); // as --size: the user's remembered window stays
     CZentrelApp app(settings);
     if (!app.InitInstance())
     {
         state.SkipWithError("the viewer did not start");
         return;
     }
-    app.GetMainFrame()->resize(720, 560);
     CZentrelView& view = *app.GetView();
     const std::string portText = std::to_string(port);
     view.ConnectTo(DvrEntry{u"bench", u"127.0.0.1",

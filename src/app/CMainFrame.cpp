@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimerEvent>
 
 namespace
@@ -227,9 +228,10 @@ void CMainFrame::timerEvent(QTimerEvent* event)
     if (event->timerId() == m_nTimerID && m_nTimerID != 0)
     {
         KillAutoCloseTimer();
-        CloseActiveBox();
+        // A box the user has answered in the meantime means no new attempt.
+        const bool unanswered = CloseConnectFailedBox();
         update();
-        if (m_pView != nullptr)
+        if (m_pView != nullptr && unanswered)
         {
             m_pView->update();
             m_pView->ReconnectIfIdle();
@@ -247,13 +249,21 @@ void CMainFrame::KillAutoCloseTimer()
     }
 }
 
-// The box on top answers OK, as if the user had.
-void CMainFrame::CloseActiveBox()
+// "Can't connect the DVR." answers OK, as if the user had; a dialog the user
+// opened over it stays. Only one such box is open at a time: the client waits on it.
+bool CMainFrame::CloseConnectFailedBox()
 {
-    if (QWidget* box = QApplication::activeModalWidget())
+    const QString text = Text(IDS_CANT_CONNECT_DVR);
+    for (QWidget* widget : QApplication::topLevelWidgets())
     {
-        box->close();
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->text() == text)
+        {
+            box->close();
+            return true;
+        }
     }
+    return false;
 }
 
 // Closing ends the program, also from inside a box of a notification: the boxes

@@ -60,7 +60,7 @@ private:
     void OnChannel(int channel);
     void OnUpdateChannel(QAction& item, int channel);
     void KillAutoCloseTimer();
-    void CloseActiveBox();
+    bool CloseConnectFailedBox();
 
     IMessageBox& m_messageBox;
     CZentrelView* m_pView = nullptr;

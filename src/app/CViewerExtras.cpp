@@ -12,18 +12,38 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QGestureEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace
 {
-QString ChooseWithDialog(QWidget* parent, const QString& suggested)
+const QString kPngFilter = QStringLiteral("PNG picture (*.png)");
+const QString kJpegFilter = QStringLiteral("JPEG picture (*.jpg *.jpeg)");
+
+QString ChooseWithDialog(QWidget* parent, const QString& suggested, QString& suffix)
 {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Picture"), suggested,
-                                        QStringLiteral("PNG picture (*.png);;JPEG picture (*.jpg "
-                                                       "*.jpeg)"));
+    QFileDialog dialog(parent, QStringLiteral("Save Picture"), suggested,
+                       kPngFilter + QStringLiteral(";;") + kJpegFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the suffix itself, so its overwrite question sees the real name.
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter)
+                     { dialog.setDefaultSuffix(filter == kJpegFilter ? "jpg" : "png"); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    {
+        return {};
+    }
+    suffix = dialog.defaultSuffix();
+    return dialog.selectedFiles().first();
 }
 } // namespace
 
@@ -49,6 +69,18 @@ CViewerExtras::CViewerExtras(CMainFrame& frame, IMessageBox& messageBox)
                     OnFullScreen();
                 }
             });
+    // Full screen may come and go by the window manager's hand too.
+    m_frame.installEventFilter(this);
+    m_pSavedNoteTimer = new QTimer(this);
+    m_pSavedNoteTimer->setSingleShot(true);
+    connect(m_pSavedNoteTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_pSavedNote)
+                {
+                    m_pSavedNote->hide();
+                }
+            });
 }
 
 CViewerExtras::~CViewerExtras() = default;
@@ -68,10 +100,18 @@ void CViewerExtras::SetView(CZentrelView* view)
     m_pView = view;
     m_pCameraKeys->SetView(view);
     delete m_pOverlay;
+    delete m_pSavedNote;
     if (m_pView != nullptr)
     {
         m_pView->installEventFilter(this);
+        // A long press is a touch screen's right click.
+        m_pView->grabGesture(Qt::TapAndHoldGesture);
         m_pOverlay = new CStatisticsOverlay(m_pView->GetClient().GetPictureDisplay(), *m_pView);
+        m_pSavedNote = new QLabel(m_pView);
+        m_pSavedNote->setObjectName(QStringLiteral("savedNote"));
+        m_pSavedNote->setStyleSheet(m_pOverlay->styleSheet());
+        m_pSavedNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_pSavedNote->hide();
     }
 }
 
@@ -121,8 +161,27 @@ bool CViewerExtras::HasPictureOnScreen() const
 
 bool CViewerExtras::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &m_frame && event->type() == QEvent::WindowStateChange)
+    {
+        FollowWindowState();
+    }
     if (watched == m_pView)
     {
+        if (event->type() == QEvent::ContextMenu)
+        {
+            PopUpMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
+        if (event->type() == QEvent::Gesture)
+        {
+            auto* hold = static_cast<QTapAndHoldGesture*>(
+                static_cast<QGestureEvent*>(event)->gesture(Qt::TapAndHoldGesture));
+            if (hold != nullptr && hold->state() == Qt::GestureFinished)
+            {
+                PopUpMenu(hold->hotSpot().toPoint());
+                return true;
+            }
+        }
         if (event->type() == QEvent::MouseButtonDblClick &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         {
@@ -161,29 +220,63 @@ void CViewerExtras::OnSavePicture()
     const QString name =
         SnapshotFileName(QString::fromStdU16String(FieldText(m_pView->GetConnectInfo().Name)),
                          m_pView->GetChannel(), QDateTime::currentDateTime());
-    const QString path = m_chooser(&m_frame, QDir(folder).filePath(name));
-    if (path.isEmpty())
+    // Made when missing, so the dialog opens where the pictures go.
+    folder = QDir(folder).filePath(QStringLiteral("Quillon"));
+    QDir().mkpath(folder);
+    QString suffix = QStringLiteral("png");
+    const QString chosen = m_chooser(&m_frame, QDir(folder).filePath(name), suffix);
+    if (chosen.isEmpty())
     {
         return;
     }
+    const QString path = WithPictureSuffix(chosen, suffix);
     QString error;
     if (!SavePicture(picture, path, error))
     {
         m_messageBox.Show(LoadString(IDS_SAVE_PICTURE_FAILED) + u"\n" +
                               (path + QStringLiteral(": ") + error).toStdU16String(),
                           u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+        return;
     }
+    ShowSavedNote(path);
 }
 
-// Full screen hides the menu bar; its keys stay with the frame's own actions.
+void CViewerExtras::ShowSavedNote(const QString& path)
+{
+    if (!m_pSavedNote || m_pView == nullptr)
+    {
+        return;
+    }
+    m_pSavedNote->setText(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(path)));
+    m_pSavedNote->adjustSize();
+    m_pSavedNote->move(4, std::max(0, m_pView->height() - m_pSavedNote->height() - 4));
+    m_pSavedNote->show();
+    m_pSavedNote->raise();
+    m_pSavedNoteTimer->start(kSavedNoteMs);
+}
+
 void CViewerExtras::OnFullScreen()
 {
-    const bool full = !m_frame.isFullScreen();
+    m_frame.setWindowState(m_frame.windowState() ^ Qt::WindowFullScreen);
+}
+
+// Full screen hides the menu bar, whoever entered it; its keys stay with the
+// frame's own actions, and the picture opens the Menu pop-up.
+void CViewerExtras::FollowWindowState()
+{
+    const bool full = m_frame.isFullScreen();
     m_frame.menuBar()->setVisible(!full);
-    m_frame.setWindowState(full ? (m_frame.windowState() | Qt::WindowFullScreen)
-                                : (m_frame.windowState() & ~Qt::WindowFullScreen));
     m_pEscape->setEnabled(full);
     UpdateCommandUI();
+}
+
+void CViewerExtras::PopUpMenu(const QPoint& globalPosition)
+{
+    if (auto* menu = m_frame.menuBar()->findChild<QMenu*>(
+            QStringLiteral("id%1").arg(ID_SOFTKEY_MENU), Qt::FindDirectChildrenOnly))
+    {
+        menu->popup(globalPosition);
+    }
 }
 
 void CViewerExtras::OnStatistics()

@@ -13,6 +13,8 @@ class CMainFrame;
 class CZentrelView;
 class IMessageBox;
 class QAction;
+class QLabel;
+class QTimer;
 class QShortcut;
 
 // The main frame's commands beyond the handset's: Save Picture, Full Screen,
@@ -21,8 +23,11 @@ class QShortcut;
 class CViewerExtras : public QObject
 {
 public:
-    // Asks where to save; an empty answer cancels. Tests put their own in.
-    using PathChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+    // Asks where to save and sets `suffix` to the chosen type's ("png", "jpg");
+    // an empty answer cancels. Tests put their own in.
+    using PathChooser =
+        std::function<QString(QWidget* parent, const QString& suggested, QString& suffix)>;
+    static constexpr int kSavedNoteMs = 4000;
 
     CViewerExtras(CMainFrame& frame, IMessageBox& messageBox);
     ~CViewerExtras() override;
@@ -34,6 +39,8 @@ public:
 
     void SetPathChooser(PathChooser chooser) { m_chooser = std::move(chooser); }
     CStatisticsOverlay* GetStatisticsOverlay() const { return m_pOverlay; }
+    // Where the last save went, shown over the picture for a while.
+    QLabel* GetSavedNote() const { return m_pSavedNote; }
     // Whether the view paints a picture now: what Save Picture needs.
     bool HasPictureOnScreen() const;
 
@@ -43,6 +50,9 @@ protected:
 private:
     void OnSavePicture();
     void OnFullScreen();
+    void FollowWindowState();
+    void PopUpMenu(const QPoint& globalPosition);
+    void ShowSavedNote(const QString& path);
     void OnStatistics();
     void AddCameraKey(const QKeySequence& key, unsigned message);
 
@@ -50,6 +60,8 @@ private:
     IMessageBox& m_messageBox;
     CZentrelView* m_pView = nullptr;
     QPointer<CStatisticsOverlay> m_pOverlay;
+    QPointer<QLabel> m_pSavedNote;
+    QTimer* m_pSavedNoteTimer = nullptr;
     QShortcut* m_pEscape = nullptr;
     CCameraKeys* m_pCameraKeys = new CCameraKeys(this); // a child
     PathChooser m_chooser;

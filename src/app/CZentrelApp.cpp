@@ -3,6 +3,8 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
+#include "app/ViewerSettings.h"
+#include "app/WindowPlacement.h"
 #include "directory/DirectoryFileLocation.h"
 #include "net/HttpLayer.h"
 #include "res/ResourceIds.h"
@@ -33,7 +35,13 @@ CZentrelApp::CZentrelApp(AppSettings settings) : m_settings(std::move(settings))
     }
 }
 
-CZentrelApp::~CZentrelApp() = default;
+CZentrelApp::~CZentrelApp()
+{
+    if (m_pMainWnd && !m_settings.windowSize.isValid())
+    {
+        SaveWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
+    }
+}
 
 bool CZentrelApp::InitInstance()
 {
@@ -51,6 +59,12 @@ bool CZentrelApp::InitInstance()
     m_pMainWnd->SetView(new CZentrelView(services));
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
+    RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
+    if (m_settings.windowSize.isValid())
+    {
+        m_pMainWnd->setWindowState(Qt::WindowNoState);
+        m_pMainWnd->resize(m_settings.windowSize);
+    }
     m_pMainWnd->show();
     m_pMainWnd->repaint();
     return true;

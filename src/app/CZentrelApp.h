@@ -6,6 +6,8 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtMessagePump.h"
 
+#include <QSize>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -20,6 +22,8 @@ struct AppSettings
     DvrClientTimeouts timeouts;
     std::chrono::milliseconds autoCloseDelay{60000};
     std::filesystem::path settingsFile; // empty: the user's configuration folder
+    // --size: wins over the remembered placement, and a run with it is not remembered.
+    QSize windowSize;
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QStringList>
 
 QImage CommittedPicture(CPictureDisplay& display)
 {
@@ -37,6 +38,17 @@ QString SnapshotFileName(const QString& dvrName, int channel, const QDateTime& w
     }
     return name + QChar('_') + QString::fromStdU16String(ChannelLabel(channel)) + QChar('_') +
            when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral(".png");
+}
+
+QString WithPictureSuffix(const QString& path, const QString& suffix)
+{
+    static const QStringList known{QStringLiteral("png"), QStringLiteral("jpg"),
+                                   QStringLiteral("jpeg")};
+    if (known.contains(QFileInfo(path).suffix().toLower()))
+    {
+        return path;
+    }
+    return path + QChar('.') + suffix;
 }
 
 bool SavePicture(const QImage& picture, const QString& path, QString& error)

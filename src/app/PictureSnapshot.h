@@ -13,6 +13,9 @@ QImage CommittedPicture(CPictureDisplay& display);
 // "<DVR name>_CH-03_2026-12-07_21-04-05.png": the name made safe for a file name.
 QString SnapshotFileName(const QString& dvrName, int channel, const QDateTime& when);
 
+// The path as chosen, with ".<suffix>" added unless it names a PNG or JPEG file already.
+QString WithPictureSuffix(const QString& path, const QString& suffix);
+
 // Writes the picture as PNG, or JPEG for a .jpg/.jpeg name, all at once: a
 // failed write leaves no file behind and an earlier file of that name whole.
 // On failure `error` says why.

@@ -1,13 +1,17 @@
 #include "app/StartupOptions.h"
 
-#include "directory/DvrAddress.h"
+#include "directory/DvrConnectInfo.h"
 #include "directory/DvrDirectory.h"
+#include "directory/DvrEntryRules.h"
 #include "platform/SilentMessageBox.h"
-#include "directory/UserName.h"
 
+#include <QAction>
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -22,6 +26,74 @@ const DvrRow* FindRow(const DvrRowList& rows, const std::u16string& name)
         std::find_if(rows.Rows.begin(), rows.Rows.end(),
                      [&](const DvrRow& row) { return row.Columns[kColumnName] == name; });
     return it == rows.Rows.end() ? nullptr : &*it;
+}
+
+// Every comma splits, so an empty field is told rather than skipped; the entry
+// then meets the rules of Add DVR.
+std::optional<DvrEntry> ParseCommandLineEntry(const std::u16string& line, QString& error)
+{
+    std::vector<std::u16string> fields;
+    for (size_t start = 0;;)
+    {
+        const size_t comma = line.find(u',', start);
+        fields.push_back(line.substr(start, comma - start));
+        if (comma == std::u16string::npos)
+        {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (fields.size() != 4 && fields.size() != 6)
+    {
+        error =
+            QStringLiteral("not Name,Address,Port,Channel[,User,Password]: %1").arg(Quoted(line));
+        return std::nullopt;
+    }
+    constexpr DvrEntryField kOrder[] = {DvrEntryField::Name, DvrEntryField::Address,
+                                        DvrEntryField::Port, DvrEntryField::Channel,
+                                        DvrEntryField::User, DvrEntryField::Password};
+    for (size_t i = 0; i < fields.size(); ++i)
+    {
+        // Quotes for the shell belong around the whole line, not in a field.
+        if (fields[i].size() >= 2 && fields[i].front() == u'"' && fields[i].back() == u'"')
+        {
+            error =
+                QStringLiteral("the %1 %2 is in quotes; quote the whole line instead")
+                    .arg(FieldName(kOrder[i]), Quoted(fields[i].substr(1, fields[i].size() - 2)));
+            return std::nullopt;
+        }
+    }
+    const std::u16string& channel = fields[3];
+    const bool channelIsNumber = !channel.empty() && channel.size() <= 2 &&
+                                 std::all_of(channel.begin(), channel.end(),
+                                             [](char16_t c) { return c >= u'0' && c <= u'9'; });
+    const bool withUser = fields.size() == 6;
+    const DvrEntry entry{fields[0],
+                         fields[1],
+                         fields[2],
+                         channelIsNumber ? ParseDecimal(channel) : -1,
+                         withUser ? fields[4] : std::u16string(),
+                         withUser ? fields[5] : std::u16string()};
+    if (const DvrEntryField refused = FindRefusedField(entry); refused != DvrEntryField::None)
+    {
+        const auto at = std::find(std::begin(kOrder), std::end(kOrder), refused) - kOrder;
+        if (fields[at].empty())
+        {
+            error = QStringLiteral("the %1 is empty: %2").arg(FieldName(refused), Quoted(line));
+        }
+        else if (refused == DvrEntryField::Channel)
+        {
+            error = QStringLiteral("the channel %1 is not a number from 0 to 15")
+                        .arg(Quoted(fields[at]));
+        }
+        else
+        {
+            error = QStringLiteral("the %1 %2 is not one that Add DVR takes")
+                        .arg(FieldName(refused), Quoted(fields[at]));
+        }
+        return std::nullopt;
+    }
+    return entry;
 }
 } // namespace
 
@@ -60,6 +132,10 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     {
         parser.showHelp(0);
     }
+    if (parser.isSet(QStringLiteral("help-all")))
+    {
+        parser.process(arguments); // prints the help with Qt's own options, and exits
+    }
     if (parser.isSet(QStringLiteral("version")))
     {
         parser.showVersion();
@@ -94,17 +170,9 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
                        QString& error)
 {
-    const std::optional<DvrEntry> entry = ParseEntryLine(line);
-    if (!entry || line.find_first_of(u"\r\n") != std::u16string::npos)
+    const std::optional<DvrEntry> entry = ParseCommandLineEntry(line, error);
+    if (!entry)
     {
-        error = QStringLiteral("not a directory line: %1").arg(Quoted(line));
-        return false;
-    }
-    if (!IsDvrHostAddress(entry->Address) || entry->Channel < 0 || entry->Channel > 15 ||
-        !std::all_of(entry->User.begin(), entry->User.end(), IsUserNameChar))
-    {
-        error =
-            QStringLiteral("the address, channel or user of %1 is not usable").arg(Quoted(line));
         return false;
     }
     SilentMessageBox messages;
@@ -151,4 +219,26 @@ std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
     return DvrEntry{row->Columns[kColumnName], row->Columns[kColumnAddress],
                     row->Columns[kColumnPort], RowChannel(*row),
                     row->Columns[kColumnUser], row->Password};
+}
+
+void TriggerOnceEnabled(QAction& item)
+{
+    if (item.isEnabled())
+    {
+        item.trigger();
+        return;
+    }
+    // Queued, so it runs after the update that enabled the item, not inside it.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        &item, &QAction::enabledChanged, &item,
+        [&item, connection]
+        {
+            if (item.isEnabled())
+            {
+                QObject::disconnect(*connection);
+                item.trigger();
+            }
+        },
+        Qt::QueuedConnection);
 }

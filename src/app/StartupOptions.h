@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+class QAction;
+
 // The command line: what a person or the demo may ask for at start-up.
 struct StartupOptions
 {
@@ -25,11 +27,15 @@ struct StartupOptions
 bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, QString& error);
 
 // Adds the entry of one directory line ("Name,Address,Port,Channel[,User,Password]")
-// unless an entry of that name exists. False with `error` set on a line that is
-// not usable or a directory that cannot be saved.
+// unless an entry of that name exists. False with `error` set, naming the field,
+// on a line that Add DVR would refuse, or on a directory that cannot be saved.
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
                        QString& error);
 
 // The entry of that name, if it carries a saved user and password.
 std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
                                            const std::u16string& name, QString& error);
+
+// Triggers the item once, as soon as it is enabled: --ptz waits for the first
+// connection to enable PTZ Control.
+void TriggerOnceEnabled(QAction& item);

@@ -3,6 +3,7 @@
 #include "app/CZentrelView.h"
 #include "app/StartupOptions.h"
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 
 #include <QAction>
 
@@ -52,26 +53,10 @@ void TakeScreenshotWhenLive(CZentrelApp& app, const QString& file)
                      });
     poll->start(kPollMs);
 }
-// The PTZ Control command, as soon as the first connection allows it.
-void ShowPTZWhenConnected(CZentrelApp& app)
-{
-    auto* poll = new QTimer(app.GetMainFrame());
-    QObject::connect(poll, &QTimer::timeout, poll,
-                     [&app, poll]
-                     {
-                         if (app.GetView()->GetClient().IsLoggedIn())
-                         {
-                             poll->stop();
-                             app.GetMainFrame()->FindAction(ID_PTZ_CONTROL)->trigger();
-                         }
-                     });
-    poll->start(50);
-}
-
 void SetIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("quillon"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.6"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 }
 
 // --help and --version answer without a display: from a terminal, a script or a package check.
@@ -106,7 +91,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     SetIdentity();
     QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
-    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+    QApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
 
     StartupOptions options;
     QString error;
@@ -116,7 +101,9 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    CZentrelApp app;
+    AppSettings settings;
+    settings.windowSize = options.windowSize;
+    CZentrelApp app(settings);
     if (!options.addEntryLine.isEmpty() &&
         !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error))
     {
@@ -126,10 +113,6 @@ int main(int argc, char* argv[])
     if (!app.InitInstance())
     {
         return 1;
-    }
-    if (options.windowSize.isValid())
-    {
-        app.GetMainFrame()->resize(options.windowSize);
     }
     if (!options.connectName.isEmpty())
     {
@@ -145,7 +128,7 @@ int main(int argc, char* argv[])
     }
     if (options.showPTZ)
     {
-        ShowPTZWhenConnected(app);
+        TriggerOnceEnabled(*app.GetMainFrame()->FindAction(ID_PTZ_CONTROL));
     }
     if (!options.screenshotFile.isEmpty())
     {

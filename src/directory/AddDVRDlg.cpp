@@ -1,6 +1,6 @@
 #include "directory/AddDVRDlg.h"
 
-#include "directory/DvrAddress.h"
+#include "directory/DvrEntryRules.h"
 #include "directory/QtUserBox.h"
 #include "directory/UserName.h"
 #include "platform/ComboBoxItems.h"
@@ -14,20 +14,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-
-namespace
-{
-constexpr int kMaxNameChars = 50;
-constexpr int kMaxAddressChars = 50;
-constexpr int kMaxPortChars = 5;
-constexpr int kChannelCount = 16;
-
-// A comma or a line break would split the entry's line in the directory file.
-bool FitsOneFileField(const std::u16string& text)
-{
-    return text.find_first_of(u",\r\n") == std::u16string::npos;
-}
-} // namespace
 
 CAddDVRDlg::CAddDVRDlg(IMessageBox& messages, QWidget* parent)
     : CDialog(IDD_ADD_DVR_DLG, parent), m_messages(messages)
@@ -86,14 +72,17 @@ bool CAddDVRDlg::OnInitDialog()
 void CAddDVRDlg::OnOKButton()
 {
     UpdateData(true);
-    const bool filled = !m_name.empty() && !m_address.empty() && !m_port.empty();
     // Text set without the keyboard passes the validators, so every stored field is checked again.
-    const bool fitsTheFile =
-        FitsOneFileField(m_name) && FitsOneFileField(m_port) && FitsOneFileField(m_password);
-    if (filled && fitsTheFile && IsDvrHostAddress(m_address))
+    const DvrEntry entry{m_name,
+                         m_address,
+                         m_port,
+                         m_channelBox->currentIndex(),
+                         m_userBox->currentText().toStdU16String(),
+                         m_password};
+    if (FindRefusedField(entry) == DvrEntryField::None)
     {
-        m_channel = m_channelBox->currentIndex();
-        m_user = m_userBox->currentText().toStdU16String();
+        m_channel = entry.Channel;
+        m_user = entry.User;
         m_bAccepted = true;
         OnOK();
         return;

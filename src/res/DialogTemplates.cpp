@@ -1,6 +1,7 @@
 #include "res/DialogTemplate.h"
 
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 
 #include <algorithm>
 #include <iterator>
@@ -58,7 +59,7 @@ constexpr ControlTemplate kInformationControls[] = {
 
 // The About box: the icon, then the texts below it (portrait) or beside it (landscape).
 constexpr const char16_t* kAppIcon = u":/icons/quillon-48.png";
-constexpr const char16_t* kVersionText = u"Quillon Version 1.6";
+constexpr const char16_t* kVersionText = u"Quillon Version " QUILLON_VERSION;
 constexpr const char16_t* kAboutNote = u"Live DVR viewer";
 
 constexpr ControlTemplate kAboutControls[] = {

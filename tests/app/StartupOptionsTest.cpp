@@ -1,8 +1,11 @@
 #include "app/StartupOptions.h"
 
 #include "TempFolder.h"
+#include "ViewerFixture.h"
 
 #include <gtest/gtest.h>
+
+using StartupViewerTest = ViewerFixture;
 
 TEST(StartupOptionsTest, AnEntryIsAddedOnceAndFoundByName)
 {
@@ -35,14 +38,28 @@ TEST(StartupOptionsTest, UnusableInputIsRefusedAndTheDirectoryKept)
     TempFolder folder;
     const auto file = folder.Path() / "IPList.db";
     WriteBytes(file, Utf16Le(u"Shop,10.0.0.5,80,2\n"));
-    for (const std::u16string line :
-         {u"Demo,127.0.0.1,8080", u"Demo,u@127.0.0.1,8080,0,ADMIN,1234",
-          u"Demo,127.0.0.1,8080,16,ADMIN,1234", u"Demo,127.0.0.1,8080,0,AD MIN,1234",
-          u"Demo,127.0.0.1,8080,0,ADMIN,12\n34", u"Again,10.0.0.5,80,2"})
+    // Refused as Add DVR refuses, with the field named; an empty field is not skipped.
+    const struct
+    {
+        std::u16string line;
+        const char* told;
+    } cases[] = {{u"Demo,127.0.0.1,8080", "Name,Address,Port,Channel"},
+                 {u"Demo,,127.0.0.1,8080,0", "Name,Address,Port,Channel"},
+                 {u"Demo,127.0.0.1,,0", "the port is empty"},
+                 {u"Demo,u@127.0.0.1,8080,0,ADMIN,1234", "the address"},
+                 {u"Demo,127.0.0.1,70000,0", "the port \"70000\""},
+                 {u"Demo,127.0.0.1,8080,x", "the channel \"x\""},
+                 {u"Demo,127.0.0.1,8080,16,ADMIN,1234", "the channel \"16\""},
+                 {u"Demo,127.0.0.1,8080,0,AD MIN,1234", "the user"},
+                 {u"Demo,127.0.0.1,8080,0,ADMIN,12\n34", "the password"},
+                 {u"Demo,127.0.0.1,8080,0,ADMIN,1234567", "the password"},
+                 {u"\"Demo\",127.0.0.1,8080,0", "the name \"Demo\" is in quotes"},
+                 {u"Again,10.0.0.5,80,2", "under another name"}};
+    for (const auto& c : cases)
     {
         QString error;
-        EXPECT_FALSE(AddDirectoryEntry(file, line, error)) << error.toStdString();
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(AddDirectoryEntry(file, c.line, error)) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.told)) << error.toStdString();
     }
     EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\n"));
 
@@ -54,4 +71,14 @@ TEST(StartupOptionsTest, UnusableInputIsRefusedAndTheDirectoryKept)
                                     options, error));
     EXPECT_EQ(options.connectName, "Demo DVR");
     EXPECT_EQ(options.windowSize, QSize(240, 320));
+}
+
+// --ptz: PTZ Control comes once the connection enables it, however late.
+TEST_F(StartupViewerTest, ThePtzPanelsShowOnceTheItemIsEnabled)
+{
+    StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    TriggerOnceEnabled(Item(ID_PTZ_CONTROL));
+    EXPECT_FALSE(View().GetPTZPanels()->IsShown());
+    ConnectToRow(0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPTZPanels()->IsShown(); }));
 }

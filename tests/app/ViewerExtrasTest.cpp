@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QScreen>
@@ -30,6 +32,26 @@ bool IsSwitch(const DvrRequestRecord& request)
 class ViewerExtrasTest : public ViewerFixture
 {
 protected:
+    // The Pictures folder is the test's own, not the user's.
+    void SetUp() override
+    {
+        ViewerFixture::SetUp();
+        m_home = qgetenv("HOME");
+        m_configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QByteArray::fromStdString((m_folder.Path() / "home").string()));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void TearDown() override
+    {
+        ViewerFixture::TearDown();
+        qputenv("HOME", m_home);
+        if (!m_configHome.isEmpty())
+        {
+            qputenv("XDG_CONFIG_HOME", m_configHome);
+        }
+    }
+
     void ConnectAndWatch(const std::u16string& name)
     {
         StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n");
@@ -80,6 +102,9 @@ protected:
             });
         return top;
     }
+
+    QByteArray m_home;
+    QByteArray m_configHome;
 };
 } // namespace
 
@@ -88,10 +113,12 @@ TEST_F(ViewerExtrasTest, SavePictureKeepsThePixelsAndChannelKeysFollowTheMenu)
     StartViewer(u"Gate/North,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
     QStringList suggested;
     QString answer;
+    QString answerSuffix = "png";
     Frame().Extras().SetPathChooser(
-        [&](QWidget*, const QString& path)
+        [&](QWidget*, const QString& path, QString& suffix)
         {
             suggested << path;
+            suffix = answerSuffix;
             return answer;
         });
     Frame().activateWindow();
@@ -120,9 +147,9 @@ TEST_F(ViewerExtrasTest, SavePictureKeepsThePixelsAndChannelKeysFollowTheMenu)
 
     ASSERT_EQ(suggested.size(), 1);
     const QFileInfo name(suggested[0]);
-    EXPECT_EQ(
-        name.absolutePath(),
-        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).absolutePath());
+    const QDir pictures(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    EXPECT_EQ(name.absolutePath(), pictures.absoluteFilePath("Quillon"));
+    EXPECT_TRUE(QFileInfo(name.absolutePath()).isDir()); // made when missing
     const auto match =
         QRegularExpression(R"(^Gate_North_CH-01_(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)\.png$)")
             .match(name.fileName());
@@ -134,12 +161,21 @@ TEST_F(ViewerExtrasTest, SavePictureKeepsThePixelsAndChannelKeysFollowTheMenu)
     ASSERT_FALSE(committed.isNull());
     ASSERT_EQ(saved.size(), committed.size());
     EXPECT_EQ(saved, committed);
+    const QLabel* note = Frame().Extras().GetSavedNote();
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), "Saved " + answer);
 
-    // JPEG by its name; a folder that does not exist is told and leaves nothing.
+    // JPEG by its name, or by the type chosen for a name without a suffix; a
+    // folder that does not exist is told and leaves nothing.
     answer = QString::fromStdString((m_folder.Path() / "shot.jpg").string());
     Item(ID_SAVE_PICTURE).trigger();
     EXPECT_EQ(QImageReader(answer).format(), "jpeg");
     EXPECT_EQ(QImage(answer).size(), committed.size());
+    answer = QString::fromStdString((m_folder.Path() / "plain").string());
+    answerSuffix = "jpg";
+    Item(ID_SAVE_PICTURE).trigger();
+    EXPECT_EQ(QImageReader(answer + ".jpg").format(), "jpeg");
+    EXPECT_EQ(note->text(), "Saved " + answer + ".jpg");
     answer = QString::fromStdString((m_folder.Path() / "missing" / "shot.png").string());
     Item(ID_SAVE_PICTURE).trigger();
     ASSERT_EQ(m_driver.BoxTexts().size(), 1);
@@ -230,6 +266,37 @@ TEST_F(ViewerExtrasTest, CameraKeysAreTheButtonsAndFullScreenKeepsThePlacement)
     QTest::mouseDClick(&View(), Qt::LeftButton, {}, QPoint(screen.width() / 2, 60));
     EXPECT_FALSE(Frame().isFullScreen());
     ASSERT_TRUE(ProcessEventsUntil([&] { return View().size() == normal; }));
+}
+
+TEST_F(ViewerExtrasTest, TheMenuBarFollowsTheWindowAndThePictureOpensTheMenu)
+{
+    StartViewer(u"");
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    QMenuBar& bar = *Frame().menuBar();
+
+    // Entered by F11 and left another way (the window manager), or the other way round.
+    Key(Qt::Key_F11);
+    ASSERT_TRUE(Frame().isFullScreen());
+    EXPECT_FALSE(bar.isVisible());
+    Frame().showNormal();
+    EXPECT_TRUE(bar.isVisible());
+    EXPECT_FALSE(Item(ID_FULL_SCREEN).isChecked());
+    Frame().showFullScreen();
+    EXPECT_FALSE(bar.isVisible());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(Frame().isFullScreen());
+    EXPECT_TRUE(bar.isVisible());
+
+    // Full screen, a right click on the picture reaches every command.
+    Frame().showFullScreen();
+    QTest::mouseClick(Frame().windowHandle(), Qt::RightButton, {},
+                      View().mapTo(&Frame(), QPoint(40, 40)));
+    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->objectName(), QString("id%1").arg(ID_SOFTKEY_MENU));
+    EXPECT_TRUE(popup->actions().contains(&Item(ID_FULL_SCREEN)));
+    popup->close();
 }
 
 TEST_F(ViewerExtrasTest, StatisticsOverlayMeasuresTheStream)

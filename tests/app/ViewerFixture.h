@@ -64,6 +64,10 @@ protected:
         WriteBytes(DirectoryFile(), Utf16Le(directory));
         settings.directoryFile = DirectoryFile();
         settings.timeouts = m_timeouts;
+        if (settings.settingsFile.empty())
+        {
+            settings.settingsFile = SettingsFile();
+        }
         m_app = std::make_unique<CZentrelApp>(settings);
         ASSERT_TRUE(m_app->InitInstance());
         Frame().resize(320, 260);
@@ -71,6 +75,8 @@ protected:
     }
 
     std::filesystem::path DirectoryFile() const { return m_folder.Path() / "IPList.db"; }
+    // Apart from the directory's folder, whose files some tests count.
+    std::filesystem::path SettingsFile() const { return m_configFolder.Path() / "quillon.conf"; }
     CMainFrame& Frame() { return *m_app->GetMainFrame(); }
     CZentrelView& View() { return *m_app->GetView(); }
     QAction& Item(unsigned id) { return *Frame().FindAction(id); }
@@ -134,6 +140,7 @@ protected:
 
     DvrClientTimeouts m_timeouts{std::chrono::seconds(5), std::chrono::seconds(5)};
     TempFolder m_folder;
+    TempFolder m_configFolder;
     std::unique_ptr<DvrSimulator> m_dvr;
     ModalDriver m_driver;
     std::unique_ptr<CZentrelApp> m_app;

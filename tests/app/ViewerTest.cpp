@@ -1,12 +1,15 @@
 #include "ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
+#include "app/WindowPlacement.h"
 #include "directory/DVRInformation.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 
 using namespace std::chrono_literals;
 
@@ -145,9 +148,26 @@ TEST_F(ViewerTest, AnUnreachableDvrIsRetriedWhileItsBoxIsLeftOpen)
     StartViewer(u"Gone,127.0.0.1," + port + u",0,ADMIN,1234\n", settings);
 
     m_driver.answerBoxes = false;
-    ConnectToRow(0);
-    // Unanswered, the box closes by itself and the same DVR is tried again.
+    // The user opens a dialog over the first box in the moment its time runs out.
+    QDialog opened(&Frame());
+    opened.setModal(true);
+    // Once it closes, whoever closed it, boxes are answered: a wrong close fails, not hangs.
+    QObject::connect(&opened, &QDialog::finished, [this] { m_driver.answerBoxes = true; });
+    ConnectToRow(0,
+                 [&](QWidget& modal)
+                 {
+                     auto* box = qobject_cast<QMessageBox*>(&modal);
+                     if (box == nullptr || box->text() != kCantConnect)
+                     {
+                         return false;
+                     }
+                     opened.show();
+                     return true;
+                 });
+    // Unanswered, the box closes by itself, and only the box; the same DVR is tried again.
     ASSERT_TRUE(ProcessEventsUntil([&] { return m_driver.BoxCount(kCantConnect) >= 2; }));
+    EXPECT_TRUE(opened.isVisible());
+    opened.close();
     EXPECT_EQ(m_driver.BoxTexts().count(), m_driver.BoxCount(kCantConnect));
 
     // The attempt the last timer started fails again; this box is answered
@@ -220,4 +240,35 @@ TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
     Item(ID_APP_ABOUT).trigger();
     EXPECT_TRUE(m_driver.Idle());
     EXPECT_FALSE(version.isNull());
+}
+
+TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
+{
+    const auto start = [this]
+    {
+        AppSettings settings;
+        settings.directoryFile = DirectoryFile();
+        settings.settingsFile = SettingsFile();
+        m_app = std::make_unique<CZentrelApp>(settings);
+        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
+    };
+    // The first start: the common DVR picture below the menu bar, centred.
+    start();
+    const QRect available = Frame().screen()->availableGeometry();
+    EXPECT_GE(View().width(), 704);
+    EXPECT_GE(View().height(), 480);
+    EXPECT_LE((Frame().geometry().center() - available.center()).manhattanLength(), 1);
+    // A phone's screen is taken whole.
+    EXPECT_EQ(FirstStartGeometry(QRect(0, 30, 360, 690), QSize(704, 505)), QRect(0, 30, 360, 690));
+
+    // Later starts: as the last run was left, full screen included.
+    Frame().setGeometry(30, 40, 500, 400);
+    m_app.reset();
+    start();
+    EXPECT_EQ(Frame().geometry(), QRect(30, 40, 500, 400));
+    Frame().showFullScreen();
+    m_app.reset();
+    start();
+    EXPECT_TRUE(Frame().isFullScreen());
 }

@@ -107,7 +107,8 @@ TEST_F(AddDVRDlgTest, OkWithARequiredFieldMissingOrAnAddressThatIsNoHostKeepsThe
     } cases[] = {{"", "10.0.0.5", "80"},        {"Shop", "", "80"},
                  {"Shop", "10.0.0.5", ""},      {"Shop", "u@10.0.0.5", "80"},
                  {"Shop", "10.0.0.5/x", "80"},  {"Shop", "host?y", "80"},
-                 {"Shop", "10.0.0.5:81", "80"}, {"Shop", "[::1", "80"}};
+                 {"Shop", "10.0.0.5:81", "80"}, {"Shop", "[::1", "80"},
+                 {"Shop", "10.0.0.5", "70000"}}; // a port past the last would wrap to 4464
     for (const auto& c : cases)
     {
         for (const unsigned id : {IDC_ADDDVR_NAME, IDC_ADDDVR_ADDRESS, IDC_ADDDVR_PORT})
