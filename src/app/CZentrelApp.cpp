@@ -1,6 +1,7 @@
 #include "app/CZentrelApp.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
 #include "directory/DirectoryFileLocation.h"
@@ -48,7 +49,10 @@ bool CZentrelApp::InitInstance()
     const CZentrelView::Services services{
         *m_pMainWnd,        m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
         m_settings.timeouts};
-    m_pMainWnd->SetView(new CZentrelView(services));
+    auto* view = new CZentrelView(services);
+    m_pMainWnd->SetView(view);
+    m_pLastConnection = new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile,
+                                            m_settings.directoryFile);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     m_pMainWnd->show();
@@ -60,6 +64,11 @@ void CZentrelApp::OnAppAbout()
 {
     CAboutDlg dialog(m_pMainWnd.get());
     dialog.DoModal();
+}
+
+bool CZentrelApp::RestoreLastConnection()
+{
+    return m_pLastConnection != nullptr && m_pLastConnection->Reconnect();
 }
 
 CZentrelView* CZentrelApp::GetView() const

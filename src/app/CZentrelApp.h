@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+class CLastConnection;
 class CMainFrame;
 class CZentrelView;
 
@@ -36,6 +37,8 @@ public:
     // False when the program cannot run; the user has been told why.
     bool InitInstance();
     void OnAppAbout();
+    // Connects to what was on view at the last close, unless "Reconnect at Start" is off.
+    bool RestoreLastConnection();
 
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CZentrelView* GetView() const;
@@ -50,4 +53,5 @@ private:
     CZentrelDoc m_document;
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    CLastConnection* m_pLastConnection = nullptr; // a child of the frame
 };

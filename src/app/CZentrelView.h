@@ -2,6 +2,7 @@
 
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
+#include "display/PictureZoom.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
 #include "platform/PictureWindow.h"
@@ -17,6 +18,7 @@ class IBusyCursor;
 class IMessageBox;
 class IMessagePump;
 class INotifyWindow;
+class CZoomInput;
 class QAction;
 
 // The one view: it owns the DVR client and turns the user's commands into
@@ -67,6 +69,9 @@ public:
     void OnDestroy();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // The digital zoom into the picture and the gestures that move it.
+    CPictureZoom& GetZoom() { return m_zoom; }
+    CZoomInput& GetZoomInput() { return *m_pZoomInput; }
 
     // IPictureWindow; RepaintNow may come from the receiver thread.
     bool Exists() const override { return m_bExists; }
@@ -94,6 +99,8 @@ private:
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;
+    CPictureZoom m_zoom;
+    CZoomInput* m_pZoomInput = nullptr; // a child QObject
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.

@@ -143,6 +143,10 @@ int main(int argc, char* argv[])
             Complain(error);
         }
     }
+    else
+    {
+        app.RestoreLastConnection();
+    }
     if (options.showPTZ)
     {
         ShowPTZWhenConnected(app);

@@ -38,6 +38,8 @@ constexpr unsigned ID_PTZ_CONTROL = 32793;
 constexpr unsigned ID_SAVE_PICTURE = 32794;
 constexpr unsigned ID_FULL_SCREEN = 32795;
 constexpr unsigned ID_STATISTICS = 32796;
+constexpr unsigned ID_RECONNECT_AT_START = 32801;
+constexpr unsigned ID_KEEP_PASSWORDS_IN_KEYRING = 32802;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;
