@@ -33,8 +33,10 @@ export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 cp "$viewer" "$work/quillon"
 
+# A phone's shell: every window fills the output; no helper clients of weston's own.
+printf '[core]\nshell=kiosk-shell.so\n[input-method]\npath=\n' >"$work/weston.ini"
 weston --backend=headless-backend.so --socket=quillon-test --idle-time=0 \
-    --width=640 --height=480 >"$work/weston.log" 2>&1 &
+    --config="$work/weston.ini" --width=360 --height=640 >"$work/weston.log" 2>&1 &
 pids+=($!)
 wait_for "${pids[0]}" test -S "$XDG_RUNTIME_DIR/quillon-test" ||
     { cat "$work/weston.log" >&2; echo "weston did not start" >&2; exit 1; }
@@ -48,7 +50,7 @@ port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/sim.log" | head -
 status=0
 WAYLAND_DISPLAY=quillon-test QT_QPA_PLATFORM=wayland \
     "$work/quillon" --add-dvr "Wayland,127.0.0.1,$port,0,ADMIN,1234" --connect Wayland \
-    --size 320x240 --screenshot "$work/shot.png" || status=$?
+    --screenshot "$work/shot.png" || status=$?
 if [ "$status" -ne 0 ]; then
     echo "the viewer ended with $status (no live picture on Wayland?)" >&2
     cat "$work/weston.log" >&2
@@ -58,4 +60,4 @@ fi
 # The simulator's scene is bright; the dark background alone is not a picture.
 lit=$(convert "$work/shot.png" -colorspace Gray -threshold 10% -format '%[fx:mean]' info:)
 echo "screenshot $(identify -format '%wx%h' "$work/shot.png"), lit share $lit"
-awk -v lit="$lit" 'BEGIN { exit !(lit > 0.3) }' || { echo "the screenshot shows no live picture" >&2; exit 1; }
+awk -v lit="$lit" 'BEGIN { exit !(lit > 0.25) }' || { echo "the screenshot shows no live picture" >&2; exit 1; }
