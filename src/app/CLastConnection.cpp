@@ -38,7 +38,8 @@ bool CLastConnection::Reconnect()
         return false;
     }
     QString error;
-    auto entry = FindDirectoryEntry(m_directoryFile, name.toStdU16String(), error);
+    auto entry = FindDirectoryEntry(m_directoryFile, name.toStdU16String(), error,
+                                    m_view.GetPasswordStore());
     if (!entry)
     {
         return false;

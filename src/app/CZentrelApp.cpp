@@ -1,10 +1,12 @@
 #include "app/CZentrelApp.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
 #include "directory/DirectoryFileLocation.h"
+#include "directory/QtKeychainStore.h"
 #include "net/HttpLayer.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
@@ -32,6 +34,11 @@ CZentrelApp::CZentrelApp(AppSettings settings) : m_settings(std::move(settings))
     {
         m_settings.directoryFile = DirectoryFileLocation();
     }
+    if (m_settings.passwordStore == nullptr)
+    {
+        m_pKeyring = std::make_unique<QtKeychainStore>();
+        m_settings.passwordStore = m_pKeyring.get();
+    }
 }
 
 CZentrelApp::~CZentrelApp() = default;
@@ -51,6 +58,8 @@ bool CZentrelApp::InitInstance()
         m_settings.timeouts};
     auto* view = new CZentrelView(services);
     m_pMainWnd->SetView(view);
+    new CKeyringSwitch(*m_pMainWnd, *view, m_messageBox, *m_settings.passwordStore,
+                       m_settings.settingsFile, m_settings.directoryFile);
     m_pLastConnection = new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile,
                                             m_settings.directoryFile);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),

@@ -11,6 +11,7 @@
 #include <memory>
 
 class CLastConnection;
+class IPasswordStore;
 class CMainFrame;
 class CZentrelView;
 
@@ -21,6 +22,7 @@ struct AppSettings
     DvrClientTimeouts timeouts;
     std::chrono::milliseconds autoCloseDelay{60000};
     std::filesystem::path settingsFile; // empty: the user's configuration folder
+    IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -51,6 +53,7 @@ private:
     QtMessagePump m_messagePump;
     QtBusyCursor m_busyCursor;
     CZentrelDoc m_document;
+    std::unique_ptr<IPasswordStore> m_pKeyring;
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame

@@ -118,7 +118,7 @@ void CZentrelView::OnDestroy()
 void CZentrelView::OnConnect()
 {
     m_client.PauseReceiver();
-    CConnectDlg dialog(m_directoryFile, m_messageBox, window());
+    CConnectDlg dialog(m_directoryFile, m_messageBox, window(), {}, m_pPasswords);
     const int result = dialog.DoModal();
     m_client.ResumeReceiver();
     if (result == QDialog::Accepted && dialog.IsConnectRequested())

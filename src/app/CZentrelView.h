@@ -19,6 +19,7 @@ class IMessageBox;
 class IMessagePump;
 class INotifyWindow;
 class CZoomInput;
+class IPasswordStore;
 class QAction;
 
 // The one view: it owns the DVR client and turns the user's commands into
@@ -69,6 +70,9 @@ public:
     void OnDestroy();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // Where the saved logins are kept when not in the directory file; none: in the file.
+    void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
+    IPasswordStore* GetPasswordStore() const { return m_pPasswords; }
     // The digital zoom into the picture and the gestures that move it.
     CPictureZoom& GetZoom() { return m_zoom; }
     CZoomInput& GetZoomInput() { return *m_pZoomInput; }
@@ -86,6 +90,7 @@ protected:
 private:
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
+    IPasswordStore* m_pPasswords = nullptr;
     // Read by the receiver thread, written by the GUI thread.
     std::atomic<bool> m_bExists{false};
     std::atomic<int> m_nClientWidth{0};

@@ -133,8 +133,9 @@ int main(int argc, char* argv[])
     }
     if (!options.connectName.isEmpty())
     {
-        if (const auto entry = FindDirectoryEntry(app.GetDirectoryFile(),
-                                                  options.connectName.toStdU16String(), error))
+        if (const auto entry = FindDirectoryEntry(
+                app.GetDirectoryFile(), options.connectName.toStdU16String(), error,
+                app.GetView()->GetPasswordStore()))
         {
             app.GetView()->ConnectTo(*entry);
         }

@@ -2,6 +2,7 @@
 
 #include "directory/DvrDirectory.h"
 #include "directory/QtUserBox.h"
+#include "directory/StoredPasswords.h"
 #include "directory/UserName.h"
 #include "platform/DataExchange.h"
 #include "res/ResourceIds.h"
@@ -55,11 +56,13 @@ void ShowOk(IMessageBox& messages, unsigned id)
 } // namespace
 
 CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
-                         QWidget* parent, AddDialogRunner runAddDialog)
+                         QWidget* parent, AddDialogRunner runAddDialog,
+                         IPasswordStore* passwords)
     : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)),
       m_messages(messages),
       m_runAddDialog(runAddDialog ? std::move(runAddDialog)
-                                  : [](CAddDVRDlg& dlg) { return dlg.DoModal(); })
+                                  : [](CAddDVRDlg& dlg) { return dlg.DoModal(); }),
+      m_pPasswords(passwords)
 {
     m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
     m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);
@@ -92,6 +95,12 @@ bool CConnectDlg::OnInitDialog()
     m_userBox->setCurrentIndex(0);
     InitListColumns();
     LoadDirectory(m_rows, m_directoryFile, m_messages);
+    std::u16string error;
+    if (m_pPasswords != nullptr && !FillFromStore(m_rows, *m_pPasswords, error))
+    {
+        m_messages.Show(LoadString(IDS_KEYRING_READ_FAILED) + u"\n" + error, u"",
+                        MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    }
     RefreshList();
     SelectRow(m_nCurrentRow);
     return true;
@@ -321,6 +330,13 @@ void CConnectDlg::OnClose()
 
 bool CConnectDlg::Save()
 {
+    // Logins the store refuses stay in the file: never in neither place.
+    std::u16string error;
+    if (m_pPasswords != nullptr && !MoveIntoStore(m_rows, *m_pPasswords, error))
+    {
+        m_messages.Show(LoadString(IDS_KEYRING_MOVE_IN_FAILED) + u"\n" + error, u"",
+                        MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    }
     if (SaveDirectory(m_rows, m_directoryFile))
     {
         return true;

@@ -3,6 +3,7 @@
 #include "directory/AddDVRDlg.h"
 #include "directory/DvrEntry.h"
 #include "directory/DvrRowList.h"
+#include "directory/PasswordStore.h"
 #include "platform/Dialog.h"
 #include "platform/MessageBox.h"
 
@@ -21,8 +22,10 @@ public:
     // Runs the Add DVR dialog and returns its modal result; DoModal by default.
     using AddDialogRunner = std::function<int(CAddDVRDlg&)>;
 
+    // With a password store, the saved logins live there instead of in the file.
     CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
-                QWidget* parent = nullptr, AddDialogRunner runAddDialog = {});
+                QWidget* parent = nullptr, AddDialogRunner runAddDialog = {},
+                IPasswordStore* passwords = nullptr);
 
     // Set only when the dialog ended through Connect; then Result() is the entry to connect to.
     bool IsConnectRequested() const { return m_bConnect; }
@@ -55,6 +58,7 @@ private:
     std::filesystem::path m_directoryFile;
     IMessageBox& m_messages;
     AddDialogRunner m_runAddDialog;
+    IPasswordStore* m_pPasswords;
     QComboBox* m_userBox = nullptr;
     QTreeWidget* m_list = nullptr;
     DvrRowList m_rows;

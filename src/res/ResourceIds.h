@@ -24,6 +24,9 @@ constexpr unsigned IDS_NO_DVR_CONNECTION = 61216;
 constexpr unsigned IDS_USER_NAME_CHARACTERS = 61217;
 constexpr unsigned IDS_ERROR_CONNECTION_TIME_OUT = 61218;
 constexpr unsigned IDS_SAVE_PICTURE_FAILED = 61219;
+constexpr unsigned IDS_KEYRING_MOVE_IN_FAILED = 61225;
+constexpr unsigned IDS_KEYRING_MOVE_OUT_FAILED = 61226;
+constexpr unsigned IDS_KEYRING_READ_FAILED = 61227;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
