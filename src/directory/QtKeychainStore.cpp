@@ -24,8 +24,8 @@ QKeychain::Error Run(QKeychain::Job& job, std::u16string& error)
 
 QtKeychainStore::QtKeychainStore(QString service) : m_service(std::move(service)) {}
 
-IPasswordStore::ReadResult QtKeychainStore::Read(const std::u16string& key,
-                                                 std::u16string& secret, std::u16string& error)
+IPasswordStore::ReadResult QtKeychainStore::Read(const std::u16string& key, std::u16string& secret,
+                                                 std::u16string& error)
 {
     QKeychain::ReadPasswordJob job(m_service);
     job.setKey(QString::fromStdU16String(key));

@@ -15,29 +15,17 @@ public:
     ReadResult Read(const std::u16string& key, std::u16string& secret,
                     std::u16string& error) override
     {
-        if (refuse)
-        {
-            error = u"refused";
-            return ReadResult::Failed;
-        }
+        error = u"refused";
         const auto it = items.find(key);
-        if (it == items.end())
-        {
-            return ReadResult::Missing;
-        }
-        secret = it->second;
-        return ReadResult::Found;
+        return refuse              ? ReadResult::Failed
+               : it == items.end() ? ReadResult::Missing
+                                   : (secret = it->second, ReadResult::Found);
     }
     bool Write(const std::u16string& key, const std::u16string& secret,
                std::u16string& error) override
     {
-        if (refuse || writesLeft-- == 0)
-        {
-            error = u"refused";
-            return false;
-        }
-        items[key] = secret;
-        return true;
+        error = u"refused";
+        return !refuse && writesLeft-- > 0 && (items[key] = secret, true);
     }
     bool Remove(const std::u16string& key, std::u16string&) override
     {
@@ -77,8 +65,7 @@ TEST_F(KeyringTest, LoginsMoveIntoTheRealKeyringConnectUsesThemAndOffBringsThemB
     EXPECT_FALSE(item.isChecked());
     item.trigger();
     EXPECT_TRUE(item.isChecked());
-    EXPECT_EQ(FileBytes(),
-              Utf16Le(u"Gate,127.0.0.1," + Port() + u",0\nYard,10.0.0.9,80,1\n"));
+    EXPECT_EQ(FileBytes(), Utf16Le(u"Gate,127.0.0.1," + Port() + u",0\nYard,10.0.0.9,80,1\n"));
     const std::u16string gate = u"Gate,127.0.0.1," + Port() + u",0";
     EXPECT_TRUE(KeyringSays(gate, u"ADMIN,1234"));
     EXPECT_TRUE(KeyringSays(u"Yard,10.0.0.9,80,1", u"guest,pw"));

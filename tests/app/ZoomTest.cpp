@@ -34,22 +34,6 @@ protected:
             });
     }
 
-    void Wheel(QPointF at, int angle)
-    {
-        QWheelEvent wheel(at, View().mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&View(), &wheel);
-    }
-
-    void Drag(QPoint from, QPoint to)
-    {
-        QTest::mousePress(&View(), Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, to, View().mapToGlobal(to), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&View(), &move);
-        QTest::mouseRelease(&View(), Qt::LeftButton, {}, to);
-    }
-
     // The view's pixels that are not the picture's pixel under their centre when
     // `source` (picture pixels) fills the placement; samples on a pixel's edge and
     // under the zoom factor's label are skipped.
@@ -62,19 +46,13 @@ protected:
         {
             for (int x = m_placement.left(); x <= m_placement.right(); x += 3)
             {
-                const double u = source.left() + (x + 0.5 - m_placement.left()) *
-                                                      source.width() / m_placement.width();
-                const double v = source.top() + (y + 0.5 - m_placement.top()) *
-                                                     source.height() / m_placement.height();
+                const double u = source.left() + (x + 0.5 - m_placement.left()) * source.width() /
+                                                     m_placement.width();
+                const double v = source.top() + (y + 0.5 - m_placement.top()) * source.height() /
+                                                    m_placement.height();
                 const auto onEdge = [](double t) { return std::abs(t - std::round(t)) < 0.01; };
-                if (onEdge(u) || onEdge(v) || covered.contains(x, y))
-                {
-                    continue;
-                }
-                if (viewed.pixel(x, y) != m_picture.pixel(int(u), int(v)))
-                {
-                    ++wrong;
-                }
+                const bool skipped = onEdge(u) || onEdge(v) || covered.contains(x, y);
+                wrong += !skipped && viewed.pixel(x, y) != m_picture.pixel(int(u), int(v));
             }
         }
         return wrong;
@@ -83,9 +61,7 @@ protected:
     // Painted into a raster image and through a pixmap, the view's two paths.
     void ExpectShown(const QRectF& source)
     {
-        QImage rendered(View().size(), QImage::Format_RGB32);
-        View().render(&rendered);
-        EXPECT_EQ(Mismatches(rendered, source), 0) << "raster path";
+        EXPECT_EQ(Mismatches(Rendered(), source), 0) << "raster path";
         EXPECT_EQ(Mismatches(View().grab().toImage(), source), 0) << "painter path";
     }
 
@@ -112,7 +88,9 @@ TEST_F(ZoomTest, WheelDragAndKeysShowThePicturesPixelsAtThatPlace)
 
     // Four notches of two each: 4x, the picture's point under the pointer stays put.
     const QPointF at(m_placement.left() + W * 0.7, m_placement.top() + H * 0.4);
-    Wheel(at, 2 * 4 * 120);
+    QWheelEvent wheel(at, View().mapToGlobal(at), QPoint(), QPoint(0, 2 * 4 * 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&View(), &wheel);
     EXPECT_DOUBLE_EQ(View().GetZoom().Factor(), 4);
     QRectF source(0.7 * w * 0.75, 0.4 * h * 0.75, w / 4, h / 4);
     ExpectShown(source);
@@ -121,7 +99,11 @@ TEST_F(ZoomTest, WheelDragAndKeysShowThePicturesPixelsAtThatPlace)
     EXPECT_EQ(factor.text(), QStringLiteral("4.0\u00d7"));
 
     // Dragging right and down brings in what lay left of and above it.
-    Drag(QPoint(100, 100), QPoint(140, 124));
+    QTest::mousePress(&View(), Qt::LeftButton, {}, QPoint(100, 100));
+    QMouseEvent move(QEvent::MouseMove, QPointF(140, 124), View().mapToGlobal(QPointF(140, 124)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&View(), &move);
+    QTest::mouseRelease(&View(), Qt::LeftButton, {}, QPoint(140, 124));
     source.translate(-40 / W * w / 4, -24 / H * h / 4);
     ExpectShown(source);
 
@@ -170,10 +152,10 @@ TEST_F(ZoomTest, PinchZoomsAboutTheFingersAndDisconnectStartsOver)
     // The recogniser starts from the spread it first sees move: between 2x and 3x.
     EXPECT_GT(View().GetZoom().Factor(), 2);
     EXPECT_LE(View().GetZoom().Factor(), 3);
-    const PictureSource source =
-        View().GetZoom().SourceFor(m_picture.width(), m_picture.height());
+    const PictureSource source = View().GetZoom().SourceFor(m_picture.width(), m_picture.height());
     // The picture's point between the fingers has stayed between them.
-    EXPECT_NEAR(source.left + (before.x() - m_placement.left()) * source.width / m_placement.width(),
+    EXPECT_NEAR(source.left +
+                    (before.x() - m_placement.left()) * source.width / m_placement.width(),
                 before.x() * m_picture.width() / m_placement.width(), 0.5);
 
     Item(ID_DISCONNECT).trigger();
