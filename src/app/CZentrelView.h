@@ -14,11 +14,11 @@
 #include <filesystem>
 #include <memory>
 
+class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
 class IMessagePump;
 class INotifyWindow;
-class CZoomInput;
 class IPasswordStore;
 class QAction;
 

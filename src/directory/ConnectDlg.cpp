@@ -16,6 +16,8 @@
 #include <QScopedValueRollback>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace
 {
 struct ListColumn
@@ -56,8 +58,7 @@ void ShowOk(IMessageBox& messages, unsigned id)
 } // namespace
 
 CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
-                         QWidget* parent, AddDialogRunner runAddDialog,
-                         IPasswordStore* passwords)
+                         QWidget* parent, AddDialogRunner runAddDialog, IPasswordStore* passwords)
     : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)),
       m_messages(messages),
       m_runAddDialog(runAddDialog ? std::move(runAddDialog)
@@ -96,10 +97,14 @@ bool CConnectDlg::OnInitDialog()
     InitListColumns();
     LoadDirectory(m_rows, m_directoryFile, m_messages);
     std::u16string error;
-    if (m_pPasswords != nullptr && !FillFromStore(m_rows, *m_pPasswords, error))
+    if (m_pPasswords != nullptr)
     {
-        m_messages.Show(LoadString(IDS_KEYRING_READ_FAILED) + u"\n" + error, u"",
-                        MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+        m_loadedKeys = StoredPasswordKeys(m_rows);
+        if (!FillFromStore(m_rows, *m_pPasswords, error))
+        {
+            m_messages.Show(LoadString(IDS_KEYRING_READ_FAILED) + u"\n" + error, u"",
+                            MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+        }
     }
     RefreshList();
     SelectRow(m_nCurrentRow);
@@ -337,8 +342,17 @@ bool CConnectDlg::Save()
         m_messages.Show(LoadString(IDS_KEYRING_MOVE_IN_FAILED) + u"\n" + error, u"",
                         MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
     }
+    // A deleted entry takes its login along, once the file no longer has the entry;
+    // an entry added again later must not find the old login waiting.
+    std::vector<std::u16string> gone = m_loadedKeys;
+    std::erase_if(gone, [kept = StoredPasswordKeys(m_rows)](const std::u16string& key)
+                  { return std::find(kept.begin(), kept.end(), key) != kept.end(); });
     if (SaveDirectory(m_rows, m_directoryFile))
     {
+        for (const std::u16string& key : gone)
+        {
+            m_pPasswords->Remove(key, error);
+        }
         return true;
     }
     // The rows stay, so the user can try again or leave without saving.

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QTreeWidget;
@@ -59,6 +61,7 @@ private:
     IMessageBox& m_messages;
     AddDialogRunner m_runAddDialog;
     IPasswordStore* m_pPasswords;
+    std::vector<std::u16string> m_loadedKeys; // the store's keys of the rows as loaded
     QComboBox* m_userBox = nullptr;
     QTreeWidget* m_list = nullptr;
     DvrRowList m_rows;

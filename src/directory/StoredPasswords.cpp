@@ -3,8 +3,6 @@
 #include "directory/DvrDirectory.h"
 #include "platform/SilentMessageBox.h"
 
-#include <vector>
-
 namespace
 {
 // Users and passwords never hold a comma (the file could not keep them), so a
@@ -34,6 +32,16 @@ std::u16string StoredPasswordKey(const DvrRow& row)
     DvrRow bare = row;
     bare.Columns[kColumnUser].clear();
     return FormatEntryLine(bare);
+}
+
+std::vector<std::u16string> StoredPasswordKeys(const DvrRowList& rows)
+{
+    std::vector<std::u16string> keys;
+    for (const DvrRow& row : rows.Rows)
+    {
+        keys.push_back(StoredPasswordKey(row));
+    }
+    return keys;
 }
 
 bool FillFromStore(DvrRowList& rows, IPasswordStore& store, std::u16string& error)

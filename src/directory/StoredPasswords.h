@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Saved logins kept in a password store instead of the directory file. A row
 // whose login is in the store is written as "Name,Address,Port,Channel": a line
@@ -13,6 +14,9 @@
 
 // The store's key of a row: its line without the login.
 std::u16string StoredPasswordKey(const DvrRow& row);
+
+// Every row's key, in the rows' order.
+std::vector<std::u16string> StoredPasswordKeys(const DvrRowList& rows);
 
 // Rows without a login take theirs from the store. False when the store fails;
 // the rows read before the failure keep what they took.

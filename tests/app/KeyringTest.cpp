@@ -2,42 +2,10 @@
 
 #include "directory/QtKeychainStore.h"
 #include "directory/StoredPasswords.h"
-
-#include <map>
+#include "support/FakePasswordStore.h"
 
 namespace
 {
-// A keyring that holds what it is given until told to refuse, then refuses
-// everything from the given write on.
-class RefusingStore final : public IPasswordStore
-{
-public:
-    ReadResult Read(const std::u16string& key, std::u16string& secret,
-                    std::u16string& error) override
-    {
-        error = u"refused";
-        const auto it = items.find(key);
-        return refuse              ? ReadResult::Failed
-               : it == items.end() ? ReadResult::Missing
-                                   : (secret = it->second, ReadResult::Found);
-    }
-    bool Write(const std::u16string& key, const std::u16string& secret,
-               std::u16string& error) override
-    {
-        error = u"refused";
-        return !refuse && writesLeft-- > 0 && (items[key] = secret, true);
-    }
-    bool Remove(const std::u16string& key, std::u16string&) override
-    {
-        items.erase(key);
-        return true;
-    }
-
-    std::map<std::u16string, std::u16string> items;
-    int writesLeft = 1000;
-    bool refuse = false;
-};
-
 class KeyringTest : public ViewerFixture
 {
 protected:
@@ -83,7 +51,7 @@ TEST_F(KeyringTest, LoginsMoveIntoTheRealKeyringConnectUsesThemAndOffBringsThemB
 
 TEST_F(KeyringTest, AKeyringThatRefusesLeavesTheFileTheKeyringAndTheItemAsTheyWere)
 {
-    RefusingStore store;
+    FakePasswordStore store;
     store.writesLeft = 1; // the second login is refused: the first goes out again
     AppSettings settings;
     settings.passwordStore = &store;
