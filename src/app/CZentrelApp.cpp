@@ -1,11 +1,14 @@
 #include "app/CZentrelApp.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CKeyringSwitch.h"
+#include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
 #include "app/ViewerSettings.h"
 #include "app/WindowPlacement.h"
 #include "directory/DirectoryFileLocation.h"
+#include "directory/QtKeychainStore.h"
 #include "net/HttpLayer.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
@@ -33,6 +36,11 @@ CZentrelApp::CZentrelApp(AppSettings settings) : m_settings(std::move(settings))
     {
         m_settings.directoryFile = DirectoryFileLocation();
     }
+    if (m_settings.passwordStore == nullptr)
+    {
+        m_pKeyring = std::make_unique<QtKeychainStore>();
+        m_settings.passwordStore = m_pKeyring.get();
+    }
 }
 
 CZentrelApp::~CZentrelApp()
@@ -56,7 +64,12 @@ bool CZentrelApp::InitInstance()
     const CZentrelView::Services services{
         *m_pMainWnd,        m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
         m_settings.timeouts};
-    m_pMainWnd->SetView(new CZentrelView(services));
+    auto* view = new CZentrelView(services);
+    m_pMainWnd->SetView(view);
+    new CKeyringSwitch(*m_pMainWnd, *view, m_messageBox, *m_settings.passwordStore,
+                       m_settings.settingsFile, m_settings.directoryFile);
+    m_pLastConnection = new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile,
+                                            m_settings.directoryFile);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
@@ -74,6 +87,11 @@ void CZentrelApp::OnAppAbout()
 {
     CAboutDlg dialog(m_pMainWnd.get());
     dialog.DoModal();
+}
+
+bool CZentrelApp::RestoreLastConnection()
+{
+    return m_pLastConnection != nullptr && m_pLastConnection->Reconnect();
 }
 
 CZentrelView* CZentrelApp::GetView() const

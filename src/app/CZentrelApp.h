@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <memory>
 
+class CLastConnection;
+class IPasswordStore;
 class CMainFrame;
 class CZentrelView;
 
@@ -24,6 +26,7 @@ struct AppSettings
     std::filesystem::path settingsFile; // empty: the user's configuration folder
     // --size: wins over the remembered placement, and a run with it is not remembered.
     QSize windowSize;
+    IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -40,6 +43,8 @@ public:
     // False when the program cannot run; the user has been told why.
     bool InitInstance();
     void OnAppAbout();
+    // Connects to what was on view at the last close, unless "Reconnect at Start" is off.
+    bool RestoreLastConnection();
 
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CZentrelView* GetView() const;
@@ -52,6 +57,8 @@ private:
     QtMessagePump m_messagePump;
     QtBusyCursor m_busyCursor;
     CZentrelDoc m_document;
+    std::unique_ptr<IPasswordStore> m_pKeyring;
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    CLastConnection* m_pLastConnection = nullptr; // a child of the frame
 };

@@ -1,5 +1,7 @@
 #include "app/CZentrelView.h"
 
+#include "app/CZoomInput.h"
+
 #include "platform/HandOver.h"
 
 #include "directory/ConnectDlg.h"
@@ -28,7 +30,7 @@ namespace
 // not the painter's general path for a flipped 24-bit image, which converts it
 // all on every paint.
 bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
-                     const PictureRect& placement)
+                     const PictureRect& placement, const PictureSource& source)
 {
     QPaintEngine* engine = painter.paintEngine();
     QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
@@ -61,7 +63,7 @@ bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr
         const QRect clip = rect.translated(dx, dy);
         ScalePictureNearest(
             rows, pixels, target,
-            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1});
+            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1}, source);
     }
     return true;
 }
@@ -82,6 +84,18 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     m_nClientWidth = width();
     m_nClientHeight = height();
     m_pPTZPanels = std::make_unique<CPTZPanels>(*this, *this);
+    m_pZoomInput = new CZoomInput(*this, m_zoom,
+                                  [this]() -> std::optional<PictureRect>
+                                  {
+                                      std::optional<PictureRect> shown;
+                                      if (m_client.IsLoggedIn())
+                                      {
+                                          m_client.GetPictureDisplay().PaintCommitted(
+                                              [&](const CJpegDecoder&, const PictureRect& where)
+                                              { shown = where; });
+                                      }
+                                      return shown;
+                                  });
     m_bExists = true;
     g_pView = this;
 }
@@ -126,7 +140,7 @@ void CZentrelView::EndCommand()
 void CZentrelView::OnConnect()
 {
     m_client.PauseReceiver();
-    CConnectDlg dialog(m_directoryFile, m_messageBox, window());
+    CConnectDlg dialog(m_directoryFile, m_messageBox, window(), {}, m_pPasswords);
     const int result = dialog.DoModal();
     m_client.ResumeReceiver();
     if (result == QDialog::Accepted && dialog.IsConnectRequested())
@@ -139,6 +153,7 @@ void CZentrelView::ConnectTo(const DvrEntry& entry)
 {
     BeginCommand();
     m_client.Disconnect();
+    m_zoom.Reset();
     update();
     m_connectInfo = MakeConnectInfo(entry.Name, entry.Address, entry.Port, entry.Channel,
                                     entry.User, entry.Password);
@@ -151,6 +166,7 @@ void CZentrelView::OnDisconnect()
 {
     BeginCommand();
     m_client.Disconnect();
+    m_zoom.Reset();
     update();
     EndCommand();
 }
@@ -238,6 +254,7 @@ void CZentrelView::SetChannel(int channel)
 {
     BeginCommand();
     m_nChannel = channel;
+    m_zoom.Reset();
     m_client.SelectChannel(channel);
     EndCommand();
 }
@@ -299,15 +316,19 @@ void CZentrelView::paintEvent(QPaintEvent* event)
                                    placement.bottom - placement.top);
                 const BottomUpBgr rows{picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
                                        picture.GetStride()};
-                if (!PaintIntoRaster(painter, event->region(), rows, placement))
+                const PictureSource source = m_zoom.SourceFor(rows.width, rows.height);
+                if (!PaintIntoRaster(painter, event->region(), rows, placement, source))
                 {
-                    // A view over the decoder's rows, turned upside down by the painter.
+                    // A view over the decoder's rows, turned upside down by the painter;
+                    // the shown part is counted from the bottom row in it.
                     const QImage image(rows.bits, rows.width, rows.height,
                                        static_cast<qsizetype>(rows.stride), QImage::Format_BGR888);
                     painter.save();
                     painter.translate(0, placement.top + placement.bottom);
                     painter.scale(1, -1);
-                    painter.drawImage(target, image);
+                    painter.drawImage(QRectF(target), image,
+                                      QRectF(source.left, rows.height - source.top - source.height,
+                                             source.width, source.height));
                     painter.restore();
                 }
                 uncovered -= target;

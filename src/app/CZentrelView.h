@@ -2,6 +2,7 @@
 
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
+#include "display/PictureZoom.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
 #include "platform/PictureWindow.h"
@@ -13,10 +14,12 @@
 #include <filesystem>
 #include <memory>
 
+class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
 class IMessagePump;
 class INotifyWindow;
+class IPasswordStore;
 class QAction;
 
 // The one view: it owns the DVR client and turns the user's commands into
@@ -71,6 +74,12 @@ public:
     bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // Where the saved logins are kept when not in the directory file; none: in the file.
+    void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
+    IPasswordStore* GetPasswordStore() const { return m_pPasswords; }
+    // The digital zoom into the picture and the gestures that move it.
+    CPictureZoom& GetZoom() { return m_zoom; }
+    CZoomInput& GetZoomInput() { return *m_pZoomInput; }
 
     // IPictureWindow; RepaintNow may come from the receiver thread.
     bool Exists() const override { return m_bExists; }
@@ -88,6 +97,7 @@ private:
 
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
+    IPasswordStore* m_pPasswords = nullptr;
     // Read by the receiver thread, written by the GUI thread.
     std::atomic<bool> m_bExists{false};
     std::atomic<int> m_nClientWidth{0};
@@ -104,6 +114,8 @@ private:
     // Commands on the stack, whose waits let a close of the window in.
     int m_nCommandDepth = 0;
     bool m_bClosePending = false;
+    CPictureZoom m_zoom;
+    CZoomInput* m_pZoomInput = nullptr; // a child QObject
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.

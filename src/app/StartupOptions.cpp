@@ -3,6 +3,8 @@
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrDirectory.h"
 #include "directory/DvrEntryRules.h"
+#include "directory/StoredPasswords.h"
+#include "directory/UserName.h"
 #include "platform/SilentMessageBox.h"
 
 #include <QAction>
@@ -197,11 +199,18 @@ bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& 
 }
 
 std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
-                                           const std::u16string& name, QString& error)
+                                           const std::u16string& name, QString& error,
+                                           IPasswordStore* passwords)
 {
     SilentMessageBox messages;
     DvrRowList rows;
     LoadDirectory(rows, file, messages);
+    std::u16string failure;
+    if (passwords != nullptr && !FillFromStore(rows, *passwords, failure))
+    {
+        error = QString::fromStdU16String(failure);
+        return std::nullopt;
+    }
     const DvrRow* row = FindRow(rows, name);
     if (row == nullptr)
     {

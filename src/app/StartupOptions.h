@@ -1,6 +1,7 @@
 #pragma once
 
 #include "directory/DvrEntry.h"
+#include "directory/PasswordStore.h"
 
 #include <QSize>
 #include <QString>
@@ -32,9 +33,11 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
                        QString& error);
 
-// The entry of that name, if it carries a saved user and password.
+// The entry of that name, if it carries a saved user and password (in the file,
+// or in `passwords` when given).
 std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
-                                           const std::u16string& name, QString& error);
+                                           const std::u16string& name, QString& error,
+                                           IPasswordStore* passwords = nullptr);
 
 // Triggers the item once, as soon as it is enabled: --ptz waits for the first
 // connection to enable PTZ Control.

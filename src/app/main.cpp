@@ -116,8 +116,9 @@ int main(int argc, char* argv[])
     }
     if (!options.connectName.isEmpty())
     {
-        if (const auto entry = FindDirectoryEntry(app.GetDirectoryFile(),
-                                                  options.connectName.toStdU16String(), error))
+        if (const auto entry = FindDirectoryEntry(
+                app.GetDirectoryFile(), options.connectName.toStdU16String(), error,
+                app.GetView()->GetPasswordStore()))
         {
             app.GetView()->ConnectTo(*entry);
         }
@@ -125,6 +126,10 @@ int main(int argc, char* argv[])
         {
             Complain(error);
         }
+    }
+    else
+    {
+        app.RestoreLastConnection();
     }
     if (options.showPTZ)
     {

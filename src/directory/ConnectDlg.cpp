@@ -2,6 +2,7 @@
 
 #include "directory/DvrDirectory.h"
 #include "directory/QtUserBox.h"
+#include "directory/StoredPasswords.h"
 #include "directory/UserName.h"
 #include "platform/DataExchange.h"
 #include "res/ResourceIds.h"
@@ -14,6 +15,8 @@
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace
 {
@@ -55,11 +58,12 @@ void ShowOk(IMessageBox& messages, unsigned id)
 } // namespace
 
 CConnectDlg::CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
-                         QWidget* parent, AddDialogRunner runAddDialog)
+                         QWidget* parent, AddDialogRunner runAddDialog, IPasswordStore* passwords)
     : CDialog(IDD_CONNECT_DLG, parent), m_directoryFile(std::move(directoryFile)),
       m_messages(messages),
       m_runAddDialog(runAddDialog ? std::move(runAddDialog)
-                                  : [](CAddDVRDlg& dlg) { return dlg.DoModal(); })
+                                  : [](CAddDVRDlg& dlg) { return dlg.DoModal(); }),
+      m_pPasswords(passwords)
 {
     m_userBox = DlgItem<QComboBox>(IDC_CONNECT_USER);
     m_list = DlgItem<QTreeWidget>(IDC_CONNECT_LIST);
@@ -92,6 +96,16 @@ bool CConnectDlg::OnInitDialog()
     m_userBox->setCurrentIndex(0);
     InitListColumns();
     LoadDirectory(m_rows, m_directoryFile, m_messages);
+    std::u16string error;
+    if (m_pPasswords != nullptr)
+    {
+        m_loadedKeys = StoredPasswordKeys(m_rows);
+        if (!FillFromStore(m_rows, *m_pPasswords, error))
+        {
+            m_messages.Show(LoadString(IDS_KEYRING_READ_FAILED) + u"\n" + error, u"",
+                            MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+        }
+    }
     RefreshList();
     SelectRow(m_nCurrentRow);
     return true;
@@ -321,8 +335,24 @@ void CConnectDlg::OnClose()
 
 bool CConnectDlg::Save()
 {
+    // Logins the store refuses stay in the file: never in neither place.
+    std::u16string error;
+    if (m_pPasswords != nullptr && !MoveIntoStore(m_rows, *m_pPasswords, error))
+    {
+        m_messages.Show(LoadString(IDS_KEYRING_MOVE_IN_FAILED) + u"\n" + error, u"",
+                        MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    }
+    // A deleted entry takes its login along, once the file no longer has the entry;
+    // an entry added again later must not find the old login waiting.
+    std::vector<std::u16string> gone = m_loadedKeys;
+    std::erase_if(gone, [kept = StoredPasswordKeys(m_rows)](const std::u16string& key)
+                  { return std::find(kept.begin(), kept.end(), key) != kept.end(); });
     if (SaveDirectory(m_rows, m_directoryFile))
     {
+        for (const std::u16string& key : gone)
+        {
+            m_pPasswords->Remove(key, error);
+        }
         return true;
     }
     // The rows stay, so the user can try again or leave without saving.

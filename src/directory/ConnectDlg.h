@@ -3,11 +3,14 @@
 #include "directory/AddDVRDlg.h"
 #include "directory/DvrEntry.h"
 #include "directory/DvrRowList.h"
+#include "directory/PasswordStore.h"
 #include "platform/Dialog.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QTreeWidget;
@@ -21,8 +24,10 @@ public:
     // Runs the Add DVR dialog and returns its modal result; DoModal by default.
     using AddDialogRunner = std::function<int(CAddDVRDlg&)>;
 
+    // With a password store, the saved logins live there instead of in the file.
     CConnectDlg(std::filesystem::path directoryFile, IMessageBox& messages,
-                QWidget* parent = nullptr, AddDialogRunner runAddDialog = {});
+                QWidget* parent = nullptr, AddDialogRunner runAddDialog = {},
+                IPasswordStore* passwords = nullptr);
 
     // Set only when the dialog ended through Connect; then Result() is the entry to connect to.
     bool IsConnectRequested() const { return m_bConnect; }
@@ -55,6 +60,8 @@ private:
     std::filesystem::path m_directoryFile;
     IMessageBox& m_messages;
     AddDialogRunner m_runAddDialog;
+    IPasswordStore* m_pPasswords;
+    std::vector<std::u16string> m_loadedKeys; // the store's keys of the rows as loaded
     QComboBox* m_userBox = nullptr;
     QTreeWidget* m_list = nullptr;
     DvrRowList m_rows;

@@ -16,12 +16,14 @@ struct Mapping
 };
 
 Mapping MapAxis(int32_t firstTarget, int32_t targetStart, int32_t targetLength,
-                int32_t sourceLength)
+                double sourceStart, double sourceLength)
 {
-    const double scale = static_cast<double>(sourceLength) / targetLength;
+    const double scale = sourceLength / targetLength;
     const auto step = static_cast<int64_t>(65536 * scale);
-    const auto first =
-        static_cast<int64_t>(std::ceil((firstTarget + 0.5 - targetStart) * scale * 65536)) - 1;
+    const auto first = static_cast<int64_t>(std::floor(sourceStart * 65536)) +
+                       static_cast<int64_t>(
+                           std::ceil((firstTarget + 0.5 - targetStart) * scale * 65536)) -
+                       1;
     return {first, step};
 }
 
@@ -46,10 +48,19 @@ uint32_t OpaqueFromFour(const uint8_t* bgr)
 void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
                          const PictureRect& target, const PictureRect& clip)
 {
+    ScalePictureNearest(picture, raster, target, clip,
+                        PictureSource{0, 0, static_cast<double>(picture.width),
+                                      static_cast<double>(picture.height)});
+}
+
+void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
+                         const PictureRect& target, const PictureRect& clip,
+                         const PictureSource& source)
+{
     const int32_t targetWidth = target.right - target.left;
     const int32_t targetHeight = target.bottom - target.top;
     if (picture.bits == nullptr || picture.width <= 0 || picture.height <= 0 || targetWidth <= 0 ||
-        targetHeight <= 0)
+        targetHeight <= 0 || !(source.width > 0) || !(source.height > 0))
     {
         return;
     }
@@ -64,7 +75,7 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
     // Byte offsets of each column's source pixel, worked out once per paint.
     thread_local std::vector<uint32_t> columns;
     columns.resize(static_cast<size_t>(right - left));
-    const Mapping across = MapAxis(left, target.left, targetWidth, picture.width);
+    const Mapping across = MapAxis(left, target.left, targetWidth, source.left, source.width);
     int64_t x = across.first;
     for (uint32_t& column : columns)
     {
@@ -75,7 +86,7 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
     const uint32_t lastColumn = static_cast<uint32_t>(picture.width - 1) * 3;
     const size_t wide = static_cast<size_t>(
         std::lower_bound(columns.begin(), columns.end(), lastColumn) - columns.begin());
-    const Mapping down = MapAxis(top, target.top, targetHeight, picture.height);
+    const Mapping down = MapAxis(top, target.top, targetHeight, source.top, source.height);
     int64_t y = down.first;
     const uint32_t* previousOut = nullptr;
     int32_t previousSource = -1;

@@ -23,9 +23,20 @@ struct XrgbRaster
     size_t stride; // bytes
 };
 
+// The part of a picture that is shown, in picture pixels counted from its top-left
+// corner; fractions allowed, so a zoom keeps the point under the pointer.
+struct PictureSource
+{
+    double left = 0, top = 0, width = 0, height = 0;
+};
+
 // Scales the picture into target (raster coordinates), upright and opaque,
 // by nearest neighbour, writing only the pixels inside clip. Samples are
 // picked at pixel centres in 16.16 fixed point, as raster painters commonly do,
 // so a bare painter drawing the converted picture gives the same pixels.
 void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
                          const PictureRect& target, const PictureRect& clip);
+// The same for the part source of the picture (a zoom): source fills target.
+void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
+                         const PictureRect& target, const PictureRect& clip,
+                         const PictureSource& source);

@@ -28,6 +28,8 @@ constexpr MenuItemTemplate kMainPopup[] = {
     {u"Save Picture...", ID_SAVE_PICTURE, {}, u"Ctrl+S"},
     {u"Full Screen", ID_FULL_SCREEN, {}, u"F11"},
     {u"Statistics", ID_STATISTICS, {}, u"I"},
+    {u"Reconnect at Start", ID_RECONNECT_AT_START, {}},
+    {u"Keep Passwords in Keyring", ID_KEEP_PASSWORDS_IN_KEYRING, {}},
     {u"About Quillon...", ID_APP_ABOUT, {}},
 };
 

@@ -24,6 +24,9 @@ constexpr unsigned IDS_NO_DVR_CONNECTION = 61216;
 constexpr unsigned IDS_USER_NAME_CHARACTERS = 61217;
 constexpr unsigned IDS_ERROR_CONNECTION_TIME_OUT = 61218;
 constexpr unsigned IDS_SAVE_PICTURE_FAILED = 61219;
+constexpr unsigned IDS_KEYRING_MOVE_IN_FAILED = 61225;
+constexpr unsigned IDS_KEYRING_MOVE_OUT_FAILED = 61226;
+constexpr unsigned IDS_KEYRING_READ_FAILED = 61227;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
@@ -38,6 +41,8 @@ constexpr unsigned ID_PTZ_CONTROL = 32793;
 constexpr unsigned ID_SAVE_PICTURE = 32794;
 constexpr unsigned ID_FULL_SCREEN = 32795;
 constexpr unsigned ID_STATISTICS = 32796;
+constexpr unsigned ID_RECONNECT_AT_START = 32801;
+constexpr unsigned ID_KEEP_PASSWORDS_IN_KEYRING = 32802;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

@@ -37,6 +37,11 @@ constexpr StringEntry kStrings[] = {
     {IDS_USER_NAME_CHARACTERS, u"Only alphabet, number and '_' can be entered"},
     {IDS_ERROR_CONNECTION_TIME_OUT, u"Connection Time Out!!"},
     {IDS_SAVE_PICTURE_FAILED, u"The picture could not be saved."},
+    {IDS_KEYRING_MOVE_IN_FAILED,
+     u"The passwords could not be moved into the keyring; they stay in the DVR list."},
+    {IDS_KEYRING_MOVE_OUT_FAILED,
+     u"The passwords could not be moved out of the keyring; they stay there."},
+    {IDS_KEYRING_READ_FAILED, u"The saved passwords could not be read from the keyring."},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 

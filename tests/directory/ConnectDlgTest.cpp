@@ -4,6 +4,7 @@
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
+#include "support/FakePasswordStore.h"
 #include "support/QtTestApplication.h"
 
 #include <QComboBox>
@@ -51,7 +52,8 @@ protected:
     void OpenWithoutWriting()
     {
         m_dlg = std::make_unique<CConnectDlg>(
-            File(), m_messages, nullptr, [this](CAddDVRDlg& add) { return RunAddDialog(add); });
+            File(), m_messages, nullptr, [this](CAddDVRDlg& add) { return RunAddDialog(add); },
+            m_passwords);
         m_dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
     }
@@ -102,6 +104,7 @@ protected:
     MessageBoxSeam m_seam;
     QtMessageBox m_messages;
     NewDvr m_newDvr;
+    IPasswordStore* m_passwords = nullptr;
     std::unique_ptr<CConnectDlg> m_dlg;
 };
 } // namespace
@@ -397,4 +400,29 @@ TEST_F(ConnectDlgTest, APasswordWithACommaIsRefusedAndTheFileStaysAsItWas)
     EXPECT_EQ(List()->topLevelItemCount(), 3);
     Click(IDC_CONNECT_CANCEL);
     EXPECT_EQ(ReadBytes(File()), Utf16Le(kThreeRows));
+}
+
+TEST_F(ConnectDlgTest, WithAKeyringLoginsComeFromItGoIntoItAndLeaveWithTheirEntry)
+{
+    FakePasswordStore keyring;
+    keyring.items[u"Home,10.0.0.6,81,0"] = u"USER_1,pw12";
+    m_passwords = &keyring;
+    Open(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\n");
+    ClickRow(1);
+    EXPECT_EQ(UserBox()->currentText(), "USER_1");
+    EXPECT_EQ(PasswordBox()->text(), "pw12");
+    m_newDvr = {"Gate", "10.0.0.9", "8000", 4, "pw"};
+    Click(IDC_CONNECT_ADD);
+    Click(IDC_CONNECT_CANCEL);
+    EXPECT_EQ(ReadBytes(File()),
+              Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\nGate,10.0.0.9,8000,4\n"));
+    EXPECT_TRUE(keyring.items[u"Gate,10.0.0.9,8000,4"].ends_with(u",pw"));
+
+    OpenWithoutWriting();
+    ClickRow(1);
+    m_seam.QueueAnswer(MessageBoxAnswer::Yes);
+    Click(IDC_CONNECT_DELETE);
+    Click(IDC_CONNECT_CANCEL);
+    EXPECT_FALSE(keyring.items.contains(u"Home,10.0.0.6,81,0"));
+    EXPECT_EQ(keyring.items.size(), 1u);
 }

@@ -78,3 +78,29 @@ TEST(PictureScaler, WritesOnlyInsideTheClipAndTheRaster)
         }
     }
 }
+
+TEST(PictureScaler, ASourcePartFillsTheTargetByNearestNeighbour)
+{
+    const SmallPicture picture;
+    // The right two columns of the top row, four times enlarged, into the raster's middle.
+    Raster raster(10, 6);
+    ScalePictureNearest(picture.View(), raster.View(), {1, 1, 9, 5}, {0, 0, 10, 6},
+                        PictureSource{1, 0, 2, 1});
+    // Half a pixel in, twice enlarged: target centres fall on 0.75, 1.25, 1.75 and 2.25.
+    Raster fraction(4, 1);
+    ScalePictureNearest(picture.View(), fraction.View(), {0, 0, 4, 1}, {0, 0, 4, 1},
+                        PictureSource{0.5, 1, 2, 1});
+    for (int y = 0; y < 6; ++y)
+    {
+        for (int x = 0; x < 10; ++x)
+        {
+            const bool inside = x >= 1 && x < 9 && y >= 1 && y < 5;
+            EXPECT_EQ(raster.At(x, y), inside ? picture.At(1 + (x - 1) / 4, 0) : kUntouched)
+                << "at " << x << "," << y;
+        }
+    }
+    for (int x = 0; x < 4; ++x)
+    {
+        EXPECT_EQ(fraction.At(x, 0), picture.At((x + 1) / 2, 1)) << "at " << x;
+    }
+}
