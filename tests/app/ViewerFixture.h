@@ -63,10 +63,6 @@ protected:
     {
         WriteBytes(DirectoryFile(), Utf16Le(directory));
         settings.directoryFile = DirectoryFile();
-        if (settings.settingsFile.empty())
-        {
-            settings.settingsFile = m_folder.Path() / "quillon.conf";
-        }
         settings.timeouts = m_timeouts;
         if (settings.settingsFile.empty())
         {
