@@ -20,7 +20,8 @@ TEST_F(LastConnectionTest, StartsOnTheChannelShownAtCloseUnlessTheItemIsOff)
     StartViewer(directory);
     EXPECT_TRUE(Item(ID_RECONNECT_AT_START).isChecked());
     ConnectToRow(0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetClient().IsLoggedIn(); }));
+    // The channel items come alive when the frame hears of the login, after the flag.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Channel(2).isEnabled(); }));
     Channel(2).trigger();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Frame().GetCheckedChannel() == 2; }));
 
