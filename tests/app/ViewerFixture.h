@@ -1,7 +1,6 @@
 #pragma once
 
 #include "DvrSimulator.h"
-#include "TempFolder.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
@@ -9,6 +8,7 @@
 #include "res/ResourceIds.h"
 #include "support/ModalDriver.h"
 #include "support/QtTestApplication.h"
+#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QPushButton>

@@ -1,10 +1,10 @@
 #include "directory/ConnectDlg.h"
 
-#include "TempFolder.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
 #include "support/QtTestApplication.h"
+#include "support/TempFolder.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,13 +1,13 @@
 #include "net/CDVRClient.h"
 
 #include "DvrSimulator.h"
-#include "GuiThreadFake.h"
 #include "net/CCGIRequest.h"
 #include "net/Protocol.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
 #include "support/FakePictureWindow.h"
+#include "support/GuiThreadFake.h"
 #include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 #include "net/CDVRClient.h"
 
 #include "DvrSimulator.h"
-#include "GuiThreadFake.h"
 #include "net/ByteOrder.h"
 #include "net/FrameHeader.h"
 #include "net/Protocol.h"
@@ -12,6 +11,7 @@
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
 #include "support/FakePictureWindow.h"
+#include "support/GuiThreadFake.h"
 #include "support/ProcessResources.h"
 #include "support/RecordingMessageBox.h"
 #include "support/ScriptedDvr.h"

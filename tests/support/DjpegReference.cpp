@@ -1,4 +1,4 @@
-#include "DjpegReference.h"
+#include "support/DjpegReference.h"
 
 #include "net/ByteOrder.h"
 
