@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build test demo bench asan tsan fuzz format package clean
+.PHONY: all configure build test core demo bench asan tsan fuzz format package clean
 
 all: build
 
@@ -18,6 +18,12 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --no-tests=error --output-on-failure -j $(JOBS)
+
+# The Qt-free core, the simulator and what tests them, configured as on a machine
+# without Qt: a Qt include below the viewer fails this build.
+core:
+	$(MAKE) test BUILD=build-core \
+	  CMAKE_ARGS="$(CMAKE_ARGS) -DQUILLON_GUI=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=TRUE"
 
 # quillon_<version>_<arch>.deb in $(BUILD), for `apt install ./quillon_*.deb`.
 package: configure
@@ -80,4 +86,4 @@ format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-core build-asan build-tsan build-fuzz
