@@ -1,4 +1,4 @@
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
 
 void CFrameStatistics::OnFrame(uint32_t payloadBytes, Clock::time_point now)
 {

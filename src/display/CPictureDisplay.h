@@ -1,7 +1,7 @@
 #pragma once
 
 #include "decode/CJpegDecoder.h"
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
 #include "display/PictureRect.h"
 
 #include <cstddef>

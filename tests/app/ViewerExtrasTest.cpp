@@ -2,7 +2,7 @@
 
 #include "app/CStatisticsOverlay.h"
 #include "app/CViewerExtras.h"
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
 #include "ptz/CPTZPanels.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
-#include "directory/ConnectDlg.h"
+#include "directory/CConnectDlg.h"
 #include "res/ResourceIds.h"
 #include "support/ModalDriver.h"
 #include "support/QtTestApplication.h"

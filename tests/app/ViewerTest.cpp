@@ -1,7 +1,7 @@
 #include "ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
-#include "directory/DVRInformation.h"
+#include "directory/CDVRInformation.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "directory/ConnectDlg.h"
+#include "directory/CConnectDlg.h"
 
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"

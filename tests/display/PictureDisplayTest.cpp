@@ -1,7 +1,7 @@
 #include "display/CPictureDisplay.h"
 
 #include "display/LogoResource.h"
-#include "net/FrameHeader.h"
+#include "protocol/CFrameHeader.h"
 #include "support/FakePictureWindow.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestJpegEncoder.h"

@@ -2,10 +2,10 @@
 
 #include "DvrSimulator.h"
 #include "net/CCGIRequest.h"
-#include "net/Protocol.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
+#include "protocol/Protocol.h"
 #include "support/FakePictureWindow.h"
 #include "support/GuiThreadFake.h"
 #include "support/RecordingMessageBox.h"

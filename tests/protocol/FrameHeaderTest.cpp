@@ -1,4 +1,4 @@
-#include "net/FrameHeader.h"
+#include "protocol/CFrameHeader.h"
 
 #include <gtest/gtest.h>
 
