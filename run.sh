@@ -3,7 +3,7 @@
 # Debian's packages, then hand over to the Makefile.
 #   ./run.sh test    build and run every test
 #   ./run.sh demo    build, start the DVR simulator and the viewer aimed at it
-#   ./run.sh TARGET  any other Makefile target (bench, asan, tsan, fuzz, format, package)
+#   ./run.sh TARGET  any other Makefile target (core, bench, asan, tsan, fuzz, format, package)
 set -euo pipefail
 cd "$(dirname "$0")"
 

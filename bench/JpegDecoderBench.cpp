@@ -5,10 +5,10 @@
 // the de-interlacing weighs most) and a busy test pattern (large, slow to decode).
 #include "BareDecode.h"
 #include "BenchFrames.h"
-#include "TestJpegEncoder.h"
 #include "decode/CJpegDecoder.h"
 #include "platform/MessageBox.h"
 #include "platform/SilentMessageBox.h"
+#include "support/TestJpegEncoder.h"
 
 #include <map>
 #include <vector>

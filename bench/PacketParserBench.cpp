@@ -2,9 +2,9 @@
 // frame packets carrying the simulator's JPEGs, fed in 512-byte reads as the
 // client's receiver feeds it, against memcpy of the same reads.
 #include "BenchFrames.h"
-#include "net/FrameHeader.h"
-#include "net/PacketParser.h"
-#include "net/Protocol.h"
+#include "protocol/CFrameHeader.h"
+#include "protocol/CPacketParser.h"
+#include "protocol/Protocol.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,8 @@
 # The view's paint against a bare drawImage, and the CPU of watching a stream in
-# the real viewer; both run Qt offscreen.
+# the real viewer; both run Qt offscreen, so they need the GUI.
+if(NOT QUILLON_GUI)
+    return()
+endif()
 quillon_add_bench(paint SOURCES ${CMAKE_CURRENT_LIST_DIR}/PaintBench.cpp
     LIBS quillon_app_qt quillon_dvrsim_lib quillon_jpeg_encoder)
 quillon_add_bench(viewer_cpu SOURCES ${CMAKE_CURRENT_LIST_DIR}/ViewerCpuBench.cpp

@@ -2,9 +2,9 @@
 // offset and the decoder behind them must drop what they cannot use, never
 // read outside the payload, and keep the committed picture whole.
 #include "display/CPictureDisplay.h"
-#include "net/FrameHeader.h"
 #include "platform/MessageBox.h"
 #include "platform/SilentMessageBox.h"
+#include "protocol/CFrameHeader.h"
 #include "support/FakePictureWindow.h"
 
 #include <cstdlib>

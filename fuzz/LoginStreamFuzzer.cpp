@@ -2,11 +2,11 @@
 // deframes them and acts on login replies, error packets and frames; it must
 // report the outcome to the GUI thread once and stop cleanly, whatever came.
 #include "net/CDVRClient.h"
-#include "net/GuiThreadFake.h"
 #include "platform/BusyCursor.h"
 #include "platform/MessageBox.h"
 #include "platform/SilentMessageBox.h"
 #include "support/FakePictureWindow.h"
+#include "support/GuiThreadFake.h"
 #include "support/ScriptedDvr.h"
 
 #include <cstdlib>

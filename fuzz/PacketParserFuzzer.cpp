@@ -1,8 +1,8 @@
 // The first bytes choose the read sizes; the rest is the stream. Whatever the
 // bytes, the deframer must hand out only well-formed packets within the limit.
-#include "net/ByteOrder.h"
-#include "net/PacketParser.h"
-#include "net/Protocol.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/CPacketParser.h"
+#include "protocol/Protocol.h"
 
 #include <cstdlib>
 #include <vector>

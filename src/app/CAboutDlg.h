@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
 // "About Quillon": the icon and the version, the texts under the icon while the
 // main window is taller than wide and beside it otherwise; it follows the

@@ -2,9 +2,9 @@
 
 #include "app/CViewerExtras.h"
 #include "app/CZentrelView.h"
-#include "net/Protocol.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowMessages.h"
+#include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
 
 #include <QLabel>
 #include <QSize>

@@ -4,8 +4,8 @@
 
 #include "platform/HandOver.h"
 
-#include "directory/ConnectDlg.h"
-#include "directory/DVRInformation.h"
+#include "directory/CConnectDlg.h"
+#include "directory/CDVRInformation.h"
 #include "display/PictureScaler.h"
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"

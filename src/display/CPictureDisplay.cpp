@@ -1,8 +1,8 @@
 #include "display/CPictureDisplay.h"
 
 #include "display/LogoResource.h"
-#include "net/FrameHeader.h"
 #include "platform/PictureWindow.h"
+#include "protocol/CFrameHeader.h"
 
 namespace
 {

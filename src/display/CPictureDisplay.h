@@ -1,7 +1,8 @@
 #pragma once
 
 #include "decode/CJpegDecoder.h"
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
+#include "display/PictureRect.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,12 +11,6 @@
 
 class IMessageBox;
 class IPictureWindow;
-
-// Where the picture is painted, in the picture window's client coordinates.
-struct PictureRect
-{
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
 
 // Turns frame packets into the picture the window shows: the frame's JPEG, or
 // the logo for a channel that has lost its video. The receiver thread decodes

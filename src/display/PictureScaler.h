@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/CPictureDisplay.h"
+#include "display/PictureRect.h"
 
 #include <cstddef>
 #include <cstdint>

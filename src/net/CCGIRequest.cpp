@@ -2,8 +2,8 @@
 
 #include "net/DispatchingWait.h"
 #include "net/HttpLayer.h"
-#include "net/Protocol.h"
 #include "platform/TextCodec.h"
+#include "protocol/Protocol.h"
 
 #include <curl/curl.h>
 

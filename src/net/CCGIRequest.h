@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/DvrCommand.h"
+#include "protocol/DvrCommand.h"
 
 #include <chrono>
 #include <cstdint>

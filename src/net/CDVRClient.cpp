@@ -1,16 +1,16 @@
 #include "net/CDVRClient.h"
 
-#include "net/ByteOrder.h"
 #include "net/CCGIRequest.h"
 #include "net/DispatchingWait.h"
-#include "net/DvrCommand.h"
 #include "net/HttpLayer.h"
-#include "net/PacketParser.h"
 #include "platform/BusyCursor.h"
 #include "platform/MessagePump.h"
 #include "platform/NotifyWindow.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/CPacketParser.h"
+#include "protocol/DvrCommand.h"
 
 #include <curl/curl.h>
 

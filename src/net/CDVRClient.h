@@ -2,7 +2,7 @@
 
 #include "directory/DvrConnectInfo.h"
 #include "display/CPictureDisplay.h"
-#include "net/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include <atomic>
 #include <chrono>

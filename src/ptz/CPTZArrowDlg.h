@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
 class INotifyWindow;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/CPictureDisplay.h"
+#include "display/PictureRect.h"
 #include "ptz/CPTZArrowDlg.h"
 #include "ptz/CPTZDlg.h"
 

@@ -1,7 +1,7 @@
 #include "app/StartupOptions.h"
 
-#include "TempFolder.h"
 #include "ViewerFixture.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "DvrSimulator.h"
-#include "TempFolder.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
-#include "directory/ConnectDlg.h"
+#include "directory/CConnectDlg.h"
 #include "res/ResourceIds.h"
 #include "support/ModalDriver.h"
 #include "support/QtTestApplication.h"
+#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QPushButton>

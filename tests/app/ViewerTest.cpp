@@ -2,7 +2,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/WindowPlacement.h"
-#include "directory/DVRInformation.h"
+#include "directory/CDVRInformation.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "decode/CJpegDecoder.h"
 
-#include "DjpegReference.h"
-#include "TestJpegEncoder.h"
 #include "platform/TextCodec.h"
+#include "support/DjpegReference.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TestJpegEncoder.h"
 
 #include <gtest/gtest.h>
 

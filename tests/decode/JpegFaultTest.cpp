@@ -2,8 +2,8 @@
 // allocated, without a box, and the previous picture stays.
 #include "decode/CJpegDecoder.h"
 
-#include "TestJpegEncoder.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TestJpegEncoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "directory/AddDVRDlg.h"
+#include "directory/CAddDVRDlg.h"
 
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"

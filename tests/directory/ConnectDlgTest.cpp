@@ -1,11 +1,11 @@
-#include "directory/ConnectDlg.h"
+#include "directory/CConnectDlg.h"
 
-#include "TempFolder.h"
 #include "platform/MessageBoxSeam.h"
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
 #include "support/FakePasswordStore.h"
 #include "support/QtTestApplication.h"
+#include "support/TempFolder.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
-#include "directory/DVRInformation.h"
+#include "directory/CDVRInformation.h"
 
-#include "support/QtTestApplication.h"
 #include "res/ResourceIds.h"
+#include "support/QtTestApplication.h"
 
 #include <QLineEdit>
 #include <QPushButton>

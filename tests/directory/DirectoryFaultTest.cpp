@@ -2,9 +2,9 @@
 // cannot be written, and values at the edge of what a line can hold.
 #include "directory/DvrDirectory.h"
 
-#include "TempFolder.h"
 #include "support/FileSystemFaults.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

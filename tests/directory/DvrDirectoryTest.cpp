@@ -1,7 +1,7 @@
 #include "directory/DvrDirectory.h"
 
 #include "support/RecordingMessageBox.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "display/CPictureDisplay.h"
 
+#include "display/LogoResource.h"
+#include "protocol/CFrameHeader.h"
 #include "support/FakePictureWindow.h"
 #include "support/RecordingMessageBox.h"
-#include "TestJpegEncoder.h"
-#include "display/LogoResource.h"
-#include "net/FrameHeader.h"
+#include "support/TestJpegEncoder.h"
 
 #include <gtest/gtest.h>
 

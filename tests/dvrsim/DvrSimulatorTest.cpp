@@ -1,9 +1,9 @@
 #include "DvrSimulator.h"
 #include "SimTestClient.h"
 
-#include "net/ByteOrder.h"
-#include "net/FrameHeader.h"
-#include "net/Protocol.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/CFrameHeader.h"
+#include "protocol/Protocol.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

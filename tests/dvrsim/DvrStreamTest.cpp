@@ -2,9 +2,9 @@
 #include "FormFields.h"
 #include "SimulatorState.h"
 
-#include "net/ByteOrder.h"
-#include "net/FrameHeader.h"
-#include "net/Protocol.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/CFrameHeader.h"
+#include "protocol/Protocol.h"
 
 #include <gtest/gtest.h>
 

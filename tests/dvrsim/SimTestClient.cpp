@@ -1,6 +1,6 @@
 #include "SimTestClient.h"
 
-#include "net/ByteOrder.h"
+#include "protocol/ByteOrder.h"
 
 #include <arpa/inet.h>
 #include <csetjmp>

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/PacketParser.h"
+#include "protocol/CPacketParser.h"
 
 using namespace std::chrono_literals;
 

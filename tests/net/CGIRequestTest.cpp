@@ -1,7 +1,7 @@
 #include "net/CCGIRequest.h"
 
 #include "DvrSimulator.h"
-#include "net/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include <gtest/gtest.h>
 

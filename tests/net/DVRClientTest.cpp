@@ -1,14 +1,15 @@
 #include "net/CDVRClient.h"
 
 #include "DvrSimulator.h"
-#include "GuiThreadFake.h"
 #include "net/CCGIRequest.h"
-#include "net/Protocol.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
+#include "protocol/Protocol.h"
 #include "support/FakePictureWindow.h"
+#include "support/GuiThreadFake.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TestJpegEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <set>
 
 using namespace std::chrono_literals;
 
@@ -387,14 +390,62 @@ TEST_F(DVRClientTest, StartWhileAnEarlierReceiverIsStillConnectingReplacesIt)
 
 TEST_F(DVRClientTest, DamagedStreamStillShowsTheFramesAroundTheDamage)
 {
+    // Two pictures in turn, each of its own size, so that every committed picture
+    // is known and can be compared whole with the decode of what was sent.
+    struct Sent
+    {
+        std::vector<uint8_t> jpeg;
+        std::vector<uint8_t> rows;
+    };
+    std::vector<Sent> sent(2);
+    sent[0].jpeg = EncodeTestJpeg({.width = 64, .height = 48}, PatternSample);
+    sent[1].jpeg = EncodeTestJpeg({.width = 40, .height = 24}, PatternSample);
+    auto replay = std::make_shared<std::vector<std::vector<uint8_t>>>();
+    for (auto& picture : sent)
+    {
+        CJpegDecoder reference(boxes);
+        ASSERT_TRUE(reference.Decode(picture.jpeg.data(), picture.jpeg.size()));
+        picture.rows.assign(reference.GetBits(),
+                            reference.GetBits() + reference.GetStride() * reference.GetHeight());
+        replay->push_back(picture.jpeg);
+    }
+    DvrSimSettings settings = SmallPictures();
+    settings.frameSource.replay = replay;
+    DvrSimulator damaged(settings);
     DvrMisbehaviour damage;
     damage.writeSizes = {1, 7, 300, 511, 2};
     damage.junkBytes = 13;
-    dvr.SetMisbehaviour(damage);
+    damaged.SetMisbehaviour(damage);
+    ASSERT_TRUE(damaged.Start()) << damaged.GetLastError();
+
     auto client = MakeClient();
-    client->Start(Info(0));
+    client->Start(MakeConnectInfo(u"Sim", u"127.0.0.1",
+                                  FromAscii(std::to_string(damaged.GetPort())), 0, u"ADMIN",
+                                  u"1234"));
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
-    ASSERT_TRUE(WaitForRepaints(5));
+    std::set<size_t> shownWhole;
+    for (int check = 0; check < 20 && shownWhole.size() < sent.size(); ++check)
+    {
+        ASSERT_TRUE(WaitForRepaints(window.repaints + 1));
+        client->GetPictureDisplay().PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect&)
+            {
+                const std::vector<uint8_t> rows(picture.GetBits(),
+                                                picture.GetBits() +
+                                                    picture.GetStride() * picture.GetHeight());
+                for (size_t i = 0; i < sent.size(); ++i)
+                {
+                    if (rows == sent[i].rows)
+                    {
+                        shownWhole.insert(i);
+                        return;
+                    }
+                }
+                ADD_FAILURE() << "a picture that was never sent, " << picture.GetWidth() << " x "
+                              << picture.GetHeight();
+            });
+    }
+    EXPECT_EQ(shownWhole.size(), sent.size());
     client->Disconnect();
     EXPECT_TRUE(boxes.Boxes().empty());
 }

@@ -1,10 +1,10 @@
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
-#include "support/QtTestApplication.h"
+#include "platform/CDataExchange.h"
 #include "platform/ComboBoxItems.h"
-#include "platform/DataExchange.h"
 #include "res/DialogTemplate.h"
 #include "res/ResourceIds.h"
+#include "support/QtTestApplication.h"
 
 #include <QComboBox>
 #include <QLabel>

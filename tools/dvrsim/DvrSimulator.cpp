@@ -4,8 +4,8 @@
 #include "FormFields.h"
 #include "SimulatorState.h"
 
-#include "net/FrameHeader.h"
-#include "net/Protocol.h"
+#include "protocol/CFrameHeader.h"
+#include "protocol/Protocol.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

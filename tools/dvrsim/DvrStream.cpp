@@ -4,9 +4,9 @@
 #include "SimulatorState.h"
 #include "TestScene.h"
 
-#include "net/ByteOrder.h"
-#include "net/FrameHeader.h"
-#include "net/Protocol.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/CFrameHeader.h"
+#include "protocol/Protocol.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "FormFields.h"
 
-#include "net/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
+#include "platform/CDataExchange.h"
 #include "platform/ComboBoxItems.h"
-#include "platform/DataExchange.h"
 #include "res/DialogInitData.h"
 
 #include <QCloseEvent>

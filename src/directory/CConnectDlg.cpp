@@ -1,10 +1,10 @@
-#include "directory/ConnectDlg.h"
+#include "directory/CConnectDlg.h"
 
 #include "directory/DvrDirectory.h"
 #include "directory/QtUserBox.h"
 #include "directory/StoredPasswords.h"
 #include "directory/UserName.h"
-#include "platform/DataExchange.h"
+#include "platform/CDataExchange.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 

@@ -1,4 +1,4 @@
-#include "directory/DVRInformation.h"
+#include "directory/CDVRInformation.h"
 
 #include "directory/DvrEntry.h"
 #include "res/ResourceIds.h"

@@ -1,6 +1,6 @@
-#include "DjpegReference.h"
+#include "support/DjpegReference.h"
 
-#include "net/ByteOrder.h"
+#include "protocol/ByteOrder.h"
 
 #include <cstdio>
 #include <sstream>

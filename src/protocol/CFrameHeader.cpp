@@ -1,6 +1,6 @@
-#include "net/FrameHeader.h"
+#include "protocol/CFrameHeader.h"
 
-#include "net/ByteOrder.h"
+#include "protocol/ByteOrder.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "net/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include "directory/DvrConnectInfo.h"
-#include "net/ByteOrder.h"
 #include "platform/TextCodec.h"
+#include "protocol/ByteOrder.h"
 #include "res/ResourceIds.h"
 
 #include <algorithm>

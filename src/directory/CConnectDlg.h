@@ -1,10 +1,10 @@
 #pragma once
 
-#include "directory/AddDVRDlg.h"
+#include "directory/CAddDVRDlg.h"
 #include "directory/DvrEntry.h"
 #include "directory/DvrRowList.h"
 #include "directory/PasswordStore.h"
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>

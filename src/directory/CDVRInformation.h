@@ -1,7 +1,7 @@
 #pragma once
 
 #include "directory/DvrConnectInfo.h"
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
 // "DVR Information": the connection in use, read-only; the password is never shown.
 class CDVRInformation : public CDialog

@@ -1,4 +1,4 @@
-#include "display/FrameStatistics.h"
+#include "display/CFrameStatistics.h"
 
 #include <algorithm>
 

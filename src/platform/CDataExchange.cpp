@@ -1,6 +1,6 @@
-#include "platform/DataExchange.h"
+#include "platform/CDataExchange.h"
 
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>

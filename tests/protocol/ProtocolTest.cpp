@@ -1,4 +1,4 @@
-#include "net/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include "directory/DvrConnectInfo.h"
 #include "res/StringTable.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "directory/DvrEntry.h"
-#include "platform/Dialog.h"
+#include "platform/CDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QRect>

@@ -1,7 +1,9 @@
-#include "net/FrameHeader.h"
+#include "protocol/CFrameHeader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace
@@ -111,4 +113,44 @@ TEST(FrameHeaderTest, PictureOffsetWrapsInThirtyTwoBits)
     EXPECT_EQ(Read(Header({.dataLength = 10, .imageLength = 100})).GetPictureOffset(),
               uint32_t(80 + 10 - 100));
     EXPECT_EQ(Read(Header({.dataLength = 0, .imageLength = 0xFFFFFFFF})).GetPictureOffset(), 81u);
+}
+
+TEST(FrameHeaderTest, EveryFieldTheViewerReadsSitsWhereTheLayoutPutsIt)
+{
+    // Written out by hand: the simulator writes its headers with WriteFrameHeader,
+    // so a mistake shared by writer and reader would pass every other test.
+    std::vector<uint8_t> bytes(CFrameHeader::kSize, 0x00);
+    const auto put = [&](size_t offset, std::initializer_list<uint8_t> field)
+    { std::copy(field.begin(), field.end(), bytes.begin() + offset); };
+    put(0, {'U', 'M'});
+    put(2, {0x00, 0x00, 0x00, 0x50});  // header length 80
+    put(8, {0x00, 0x00, 0x03, 0xE8});  // data length 1000
+    put(14, {0x80, 0x04});             // video loss on channels 15 and 2
+    put(16, {0x07});                   // kind
+    put(17, {0x00, 0x80, 0x00, 0x00}); // display selector 2: bits 22 and 23 read 10
+    put(53, {0x00, 0x00, 0x01, 0x03}); // channel 0x103, of which the viewer uses 3
+    put(57, {0x00, 0x00, 0x03, 0x84}); // image length 900
+    EXPECT_EQ(Header({.dataLength = 1000,
+                      .videoLossMask = 0x8004,
+                      .kind = 7,
+                      .displaySelector = 2,
+                      .channel = 0x103,
+                      .imageLength = 900}),
+              bytes);
+
+    // The bytes the viewer does not interpret may hold anything, the selector's
+    // neighbours included.
+    for (size_t i : {6, 7, 12, 13, 61, 79})
+    {
+        bytes[i] = 0xA5;
+    }
+    std::fill(bytes.begin() + 21, bytes.begin() + 53, 0xA5);
+    put(17, {0xA5, 0xBF, 0xA5, 0xA5});
+    const auto header = Read(bytes);
+    EXPECT_TRUE(header.IsValid());
+    EXPECT_EQ(header.GetKind(), 7);
+    EXPECT_EQ(header.GetVideoLossMask(), 0x8004);
+    EXPECT_EQ(header.GetDisplaySelector(), 2u);
+    EXPECT_EQ(header.GetChannel(), 3);
+    EXPECT_EQ(header.GetPictureOffset(), 180u);
 }

@@ -1,7 +1,7 @@
-#include "net/PacketParser.h"
+#include "protocol/CPacketParser.h"
 
-#include "net/ByteOrder.h"
-#include "net/Protocol.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/Protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "TestJpegEncoder.h"
+#include "support/TestJpegEncoder.h"
 
 #include "JpegEncoder.h"
 

@@ -1,10 +1,10 @@
-#include "directory/AddDVRDlg.h"
+#include "directory/CAddDVRDlg.h"
 
 #include "directory/DvrEntryRules.h"
 #include "directory/QtUserBox.h"
 #include "directory/UserName.h"
+#include "platform/CDataExchange.h"
 #include "platform/ComboBoxItems.h"
-#include "platform/DataExchange.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
