@@ -2,6 +2,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CWallSwitcher.h"
 #include "app/CZentrelView.h"
 #include "directory/DirectoryFileLocation.h"
 #include "net/HttpLayer.h"
@@ -48,7 +49,12 @@ bool CZentrelApp::InitInstance()
     const CZentrelView::Services services{
         *m_pMainWnd,        m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
         m_settings.timeouts};
-    m_pMainWnd->SetView(new CZentrelView(services));
+    auto* view = new CZentrelView(services);
+    m_pMainWnd->SetView(view);
+    WallSettings wall = m_settings.wall;
+    wall.timeouts = m_settings.timeouts;
+    m_pWallSwitcher =
+        new CWallSwitcher(*m_pMainWnd, *view, m_messagePump, wall, m_settings.settingsFile);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     m_pMainWnd->show();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CZentrelDoc.h"
+#include "app/WallSettings.h"
 #include "net/CDVRClient.h"
 #include "platform/QtBusyCursor.h"
 #include "platform/QtMessageBox.h"
@@ -11,6 +12,7 @@
 #include <memory>
 
 class CMainFrame;
+class CWallSwitcher;
 class CZentrelView;
 
 // What a run may set apart from the defaults: the command line and the tests.
@@ -20,6 +22,7 @@ struct AppSettings
     DvrClientTimeouts timeouts;
     std::chrono::milliseconds autoCloseDelay{60000};
     std::filesystem::path settingsFile; // empty: the user's configuration folder
+    WallSettings wall;                  // its timeouts are the ones above
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -39,6 +42,7 @@ public:
 
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CZentrelView* GetView() const;
+    CWallSwitcher* GetWallSwitcher() const { return m_pWallSwitcher; }
     const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
     IMessageBox& GetMessageBox() { return m_messageBox; }
 
@@ -50,4 +54,5 @@ private:
     CZentrelDoc m_document;
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    CWallSwitcher* m_pWallSwitcher = nullptr; // a child of the frame
 };

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "app/CPictureConnection.h"
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
-#include "platform/PictureWindow.h"
 #include "ptz/CPTZPanels.h"
 
 #include <QWidget>
 
-#include <atomic>
 #include <filesystem>
 #include <memory>
 
@@ -19,10 +18,10 @@ class IMessagePump;
 class INotifyWindow;
 class QAction;
 
-// The one view: it owns the DVR client and turns the user's commands into
-// client operations. The client's receiver decodes frames and asks for a
+// The one view: it owns one connection's picture and turns the user's commands
+// into client operations. The client's receiver decodes frames and asks for a
 // repaint; the view paints the committed picture on the GUI thread.
-class CZentrelView : public QWidget, public IPictureWindow, public INotifyWindow
+class CZentrelView : public QWidget, public INotifyWindow
 {
 public:
     struct Services
@@ -52,6 +51,7 @@ public:
     void UpdateChannelItem(QAction& item, int channel);
     void ReconnectIfIdle();
     CDVRClient& GetClient() { return m_client; }
+    CPictureConnection& GetPictureConnection() { return m_picture; }
     int GetChannel() const { return m_nChannel; }
     const DvrConnectInfo& GetConnectInfo() const { return m_connectInfo; }
 
@@ -68,12 +68,6 @@ public:
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
 
-    // IPictureWindow; RepaintNow may come from the receiver thread.
-    bool Exists() const override { return m_bExists; }
-    int ClientWidth() const override { return m_nClientWidth; }
-    int ClientHeight() const override { return m_nClientHeight; }
-    void RepaintNow() override;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -81,16 +75,10 @@ protected:
 private:
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
-    // Read by the receiver thread, written by the GUI thread.
-    std::atomic<bool> m_bExists{false};
-    std::atomic<int> m_nClientWidth{0};
-    std::atomic<int> m_nClientHeight{0};
-    // Set by the receiver when it asks for a repaint, cleared by the GUI thread
-    // when it takes the request, so a slow screen gets one repaint per frame shown.
-    std::atomic<bool> m_bRepaintPending{false};
     int m_nPaintedPictures = 0;
 
-    CDVRClient m_client;
+    CPictureConnection m_picture;
+    CDVRClient& m_client;
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;

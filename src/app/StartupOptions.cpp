@@ -1,5 +1,6 @@
 #include "app/StartupOptions.h"
 
+#include "app/CWallSwitcher.h"
 #include "directory/DvrAddress.h"
 #include "directory/DvrDirectory.h"
 #include "platform/SilentMessageBox.h"
@@ -50,7 +51,12 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
                                   QStringLiteral("WxH"));
     const QCommandLineOption ptz(QStringLiteral("ptz"),
                                  QStringLiteral("Show the PTZ panels once connected."));
-    parser.addOptions({add, connect, screenshot, size, ptz});
+    const QCommandLineOption layout(
+        QStringLiteral("layout"),
+        QStringLiteral("Start on this layout: 1 (the single view), 2x2, 3x3 or 4x4; a wall "
+                       "shows the channels of the DVR of --connect."),
+        QStringLiteral("layout"));
+    parser.addOptions({add, connect, screenshot, size, ptz, layout});
     if (!parser.parse(arguments))
     {
         error = parser.errorText();
@@ -73,6 +79,17 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     options.connectName = parser.value(connect);
     options.screenshotFile = parser.value(screenshot);
     options.showPTZ = parser.isSet(ptz);
+    if (parser.isSet(layout))
+    {
+        const auto columns = CWallSwitcher::ParseLayout(parser.value(layout));
+        if (!columns)
+        {
+            error = QStringLiteral("--layout %1: expected 1, 2x2, 3x3 or 4x4")
+                        .arg(parser.value(layout));
+            return false;
+        }
+        options.layoutColumns = *columns;
+    }
     if (parser.isSet(size))
     {
         const QStringList parts = parser.value(size).split(QLatin1Char('x'));

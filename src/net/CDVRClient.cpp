@@ -184,6 +184,17 @@ void CDVRClient::Disconnect()
     m_busyCursor.End();
 }
 
+void CDVRClient::Stop()
+{
+    if (m_bLoggedIn)
+    {
+        Disconnect();
+        return;
+    }
+    StopReceiver();
+    m_display.Clear();
+}
+
 void CDVRClient::SelectChannel(int channel)
 {
     m_busyCursor.Begin();

@@ -45,6 +45,8 @@ public:
 
     void Start(const DvrConnectInfo& info);
     void Disconnect();
+    // Disconnect, or the end of a login not yet answered: nothing stays connecting.
+    void Stop();
     void SelectChannel(int channel);
     void SendPTZRequest(const std::u16string& text);
     void PauseReceiver();

@@ -1,0 +1,297 @@
+#include "app/CWallSwitcher.h"
+
+#include "app/CMainFrame.h"
+#include "app/CZentrelView.h"
+#include "app/StartupOptions.h"
+#include "app/ViewerSettings.h"
+#include "directory/DvrConnectInfo.h"
+#include "res/ResourceIds.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QStackedWidget>
+
+namespace
+{
+constexpr int kMaxChannels = 16;
+const QString kLayoutKey = QStringLiteral("wall/layout");
+const QString kDvrKey = QStringLiteral("wall/dvr");
+
+struct LayoutItem
+{
+    unsigned id;
+    int columns;
+};
+constexpr LayoutItem kLayoutItems[] = {
+    {ID_LAYOUT_SINGLE, 1}, {ID_LAYOUT_2X2, 2}, {ID_LAYOUT_3X3, 3}, {ID_LAYOUT_4X4, 4}};
+
+QString LayoutName(int columns)
+{
+    return columns == 1 ? QStringLiteral("1") : QStringLiteral("%1x%1").arg(columns);
+}
+} // namespace
+
+CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, IMessagePump& messagePump,
+                             const WallSettings& settings, std::filesystem::path settingsFile)
+    : QObject(&frame), m_frame(frame), m_view(view), m_settingsFile(std::move(settingsFile)),
+      m_pStack(new QStackedWidget), m_pWall(new CCameraWall(messagePump, settings))
+{
+    frame.takeCentralWidget();
+    m_pStack->addWidget(&view);
+    m_pStack->addWidget(m_pWall);
+    frame.setCentralWidget(m_pStack);
+    m_pWall->onOpen = [this](int index) { OpenTile(index); };
+    view.installEventFilter(this);
+    m_tour.setInterval(settings.tourStep);
+    connect(&m_tour, &QTimer::timeout, this, [this] { NextTourStop(); });
+    for (const LayoutItem& item : kLayoutItems)
+    {
+        connect(frame.FindAction(item.id), &QAction::triggered, this,
+                [this, columns = item.columns] { SetLayout(columns); });
+    }
+    connect(frame.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
+            [this] { SetTour(!IsTourOn()); });
+    UpdateItems();
+}
+
+CWallSwitcher::~CWallSwitcher() = default;
+
+std::optional<int> CWallSwitcher::ParseLayout(const QString& text)
+{
+    for (const LayoutItem& item : kLayoutItems)
+    {
+        if (text == LayoutName(item.columns))
+        {
+            return item.columns;
+        }
+    }
+    return std::nullopt;
+}
+
+bool CWallSwitcher::RestoreLastWall(const std::filesystem::path& directoryFile)
+{
+    const auto settings = OpenViewerSettings(m_settingsFile);
+    const std::optional<int> columns = ParseLayout(settings->value(kLayoutKey).toString());
+    const QString name = settings->value(kDvrKey).toString();
+    if (!columns || *columns <= 1 || name.isEmpty())
+    {
+        return false;
+    }
+    QString error;
+    const std::optional<DvrEntry> dvr =
+        FindDirectoryEntry(directoryFile, name.toStdU16String(), error);
+    if (!dvr)
+    {
+        return false;
+    }
+    ShowWall(*columns, *dvr);
+    return true;
+}
+
+void CWallSwitcher::SetLayout(int columns)
+{
+    m_tour.stop();
+    if (columns <= 1)
+    {
+        ShowSingle();
+        return;
+    }
+    // While the view shows a DVR, the wall shows that one.
+    const DvrConnectInfo info = m_view.GetConnectInfo();
+    std::optional<DvrEntry> dvr = m_wallDvr;
+    if (m_view.GetClient().IsLoggedIn() || !dvr)
+    {
+        if (info.Address[0] == u'\0')
+        {
+            if (!dvr)
+            {
+                // Nothing to show yet: the wall's tiles wait for a DVR.
+                ShowWall(columns, DvrEntry{});
+                return;
+            }
+        }
+        else
+        {
+            dvr = DvrEntry{FieldText(info.Name),
+                           FieldText(info.Address),
+                           QString::number(info.Port).toStdU16String(),
+                           0,
+                           FieldText(info.User),
+                           FieldText(info.Password)};
+        }
+    }
+    ShowWall(columns, *dvr);
+}
+
+void CWallSwitcher::ShowWall(int columns, const DvrEntry& dvr)
+{
+    m_tour.stop();
+    m_nOpenTile = -1;
+    // The DVR may limit its clients: the view lets its own go before the tiles log in.
+    const bool knownCount = m_view.GetClient().IsLoggedIn();
+    std::vector<bool> present(kMaxChannels, true);
+    for (int channel = 0; knownCount && channel < kMaxChannels; ++channel)
+    {
+        present[static_cast<size_t>(channel)] = m_view.GetClient().HasChannel(channel);
+    }
+    StopView();
+    std::vector<std::optional<DvrEntry>> cameras;
+    for (int channel = 0; channel < columns * columns; ++channel)
+    {
+        if (dvr.Address.empty() || !present[static_cast<size_t>(channel)])
+        {
+            cameras.emplace_back();
+            continue;
+        }
+        DvrEntry camera = dvr;
+        camera.Channel = channel;
+        cameras.emplace_back(std::move(camera));
+    }
+    if (!dvr.Address.empty())
+    {
+        m_wallDvr = dvr;
+    }
+    m_pWall->SetTiles(columns, cameras);
+    m_pStack->setCurrentWidget(m_pWall);
+    m_pWall->setFocus();
+    m_nColumns = columns;
+    Remember();
+    UpdateItems();
+}
+
+void CWallSwitcher::StopView()
+{
+    m_view.GetClient().Stop();
+    m_view.update();
+}
+
+void CWallSwitcher::ShowSingle()
+{
+    const int selected = IsTileOpen() ? m_nOpenTile : m_pWall->GetSelected();
+    const bool fromWall = m_nColumns > 1 || IsTileOpen();
+    m_nOpenTile = -1;
+    if (fromWall && selected < m_pWall->GetTileCount())
+    {
+        const std::optional<DvrEntry> camera = m_pWall->GetTile(selected).GetEntry();
+        m_pWall->DisconnectAll();
+        if (camera && !m_view.GetClient().IsLoggedIn())
+        {
+            m_view.ConnectTo(*camera);
+        }
+    }
+    m_pStack->setCurrentWidget(&m_view);
+    m_nColumns = 1;
+    Remember();
+    UpdateItems();
+}
+
+void CWallSwitcher::OpenTile(int index)
+{
+    if (index < 0 || index >= m_pWall->GetTileCount())
+    {
+        return;
+    }
+    CWallTile& tile = m_pWall->GetTile(index);
+    const std::optional<DvrEntry> camera = tile.GetEntry();
+    if (!camera)
+    {
+        return;
+    }
+    tile.Disconnect();
+    m_nOpenTile = index;
+    m_pStack->setCurrentWidget(&m_view);
+    m_view.ConnectTo(*camera);
+    m_view.setFocus();
+    UpdateItems();
+}
+
+void CWallSwitcher::BackToWall()
+{
+    if (!IsTileOpen())
+    {
+        return;
+    }
+    m_tour.stop();
+    const int opened = std::exchange(m_nOpenTile, -1);
+    StopView();
+    m_pStack->setCurrentWidget(m_pWall);
+    m_pWall->GetTile(opened).Connect();
+    m_pWall->setFocus();
+    UpdateItems();
+}
+
+void CWallSwitcher::SetTour(bool on)
+{
+    if (!on || m_nColumns <= 1)
+    {
+        m_tour.stop();
+        BackToWall();
+        UpdateItems();
+        return;
+    }
+    m_tour.start();
+    OpenTile(m_pWall->GetSelected());
+    UpdateItems();
+}
+
+// The view hands its camera back to its tile, and the next tile with a camera takes it.
+void CWallSwitcher::NextTourStop()
+{
+    const int count = m_pWall->GetTileCount();
+    const int from = IsTileOpen() ? m_nOpenTile : m_pWall->GetSelected();
+    for (int step = 1; step <= count; ++step)
+    {
+        const int next = (from + step) % count;
+        if (m_pWall->GetTile(next).GetEntry())
+        {
+            StopView();
+            if (IsTileOpen())
+            {
+                m_pWall->GetTile(m_nOpenTile).Connect();
+            }
+            m_pWall->Select(next);
+            OpenTile(next);
+            return;
+        }
+    }
+}
+
+bool CWallSwitcher::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_view && IsTileOpen())
+    {
+        const bool back = event->type() == QEvent::MouseButtonDblClick ||
+                          (event->type() == QEvent::KeyPress &&
+                           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape);
+        if (back)
+        {
+            BackToWall();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CWallSwitcher::UpdateItems()
+{
+    for (const LayoutItem& item : kLayoutItems)
+    {
+        QAction* action = m_frame.FindAction(item.id);
+        action->setCheckable(true);
+        action->setChecked(item.columns == m_nColumns && !IsTileOpen());
+    }
+    QAction* tour = m_frame.FindAction(ID_LAYOUT_TOUR);
+    tour->setCheckable(true);
+    tour->setChecked(IsTourOn());
+    tour->setEnabled(m_nColumns > 1);
+}
+
+void CWallSwitcher::Remember()
+{
+    const auto settings = OpenViewerSettings(m_settingsFile);
+    settings->setValue(kLayoutKey, LayoutName(m_nColumns));
+    if (m_wallDvr)
+    {
+        settings->setValue(kDvrKey, QString::fromStdU16String(m_wallDvr->Name));
+    }
+}
