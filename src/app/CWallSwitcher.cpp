@@ -7,9 +7,16 @@
 #include "directory/DvrConnectInfo.h"
 #include "res/ResourceIds.h"
 
+#include "app/CEditWallDlg.h"
+#include "directory/DvrDirectory.h"
+#include "platform/MessageBox.h"
+#include "platform/SilentMessageBox.h"
+#include "platform/TextCodec.h"
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QStackedWidget>
+#include <QStandardPaths>
 
 namespace
 {
@@ -29,12 +36,27 @@ QString LayoutName(int columns)
 {
     return columns == 1 ? QStringLiteral("1") : QStringLiteral("%1x%1").arg(columns);
 }
+
+// The walls file lives beside the viewer's settings.
+std::filesystem::path WallsFileBeside(const std::filesystem::path& settingsFile)
+{
+    if (!settingsFile.empty())
+    {
+        return settingsFile.parent_path() / "walls.conf";
+    }
+    return std::filesystem::path(
+               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                   .toStdString()) /
+           "quillon" / "walls.conf";
+}
 } // namespace
 
-CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, IMessagePump& messagePump,
-                             const WallSettings& settings, std::filesystem::path settingsFile)
-    : QObject(&frame), m_frame(frame), m_view(view), m_settingsFile(std::move(settingsFile)),
-      m_pStack(new QStackedWidget), m_pWall(new CCameraWall(messagePump, settings))
+CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, const Services& services,
+                             const WallSettings& settings)
+    : QObject(&frame), m_frame(frame), m_view(view), m_messageBox(services.messageBox),
+      m_directoryFile(services.directoryFile), m_settingsFile(services.settingsFile),
+      m_wallFile(WallsFileBeside(services.settingsFile)), m_pStack(new QStackedWidget),
+      m_pWall(new CCameraWall(services.messagePump, settings))
 {
     frame.takeCentralWidget();
     m_pStack->addWidget(&view);
@@ -49,6 +71,7 @@ CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, IMessagePump
         connect(frame.FindAction(item.id), &QAction::triggered, this,
                 [this, columns = item.columns] { SetLayout(columns); });
     }
+    connect(frame.FindAction(ID_LAYOUT_EDIT), &QAction::triggered, this, [this] { OnEditWall(); });
     connect(frame.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     UpdateItems();
@@ -71,13 +94,18 @@ std::optional<int> CWallSwitcher::ParseLayout(const QString& text)
 bool CWallSwitcher::RestoreLastWall(const std::filesystem::path& directoryFile)
 {
     const auto settings = OpenViewerSettings(m_settingsFile);
-    const std::optional<int> columns = ParseLayout(settings->value(kLayoutKey).toString());
+    const QString layout = settings->value(kLayoutKey).toString();
+    const std::optional<int> columns = ParseLayout(layout);
     const QString name = settings->value(kDvrKey).toString();
+    QString error;
+    if (!columns && !layout.isEmpty())
+    {
+        return ShowNamedWall(layout.toStdU16String(), error);
+    }
     if (!columns || *columns <= 1 || name.isEmpty())
     {
         return false;
     }
-    QString error;
     const std::optional<DvrEntry> dvr =
         FindDirectoryEntry(directoryFile, name.toStdU16String(), error);
     if (!dvr)
@@ -125,8 +153,6 @@ void CWallSwitcher::SetLayout(int columns)
 
 void CWallSwitcher::ShowWall(int columns, const DvrEntry& dvr)
 {
-    m_tour.stop();
-    m_nOpenTile = -1;
     // The DVR may limit its clients: the view lets its own go before the tiles log in.
     const bool knownCount = m_view.GetClient().IsLoggedIn();
     std::vector<bool> present(kMaxChannels, true);
@@ -134,7 +160,6 @@ void CWallSwitcher::ShowWall(int columns, const DvrEntry& dvr)
     {
         present[static_cast<size_t>(channel)] = m_view.GetClient().HasChannel(channel);
     }
-    StopView();
     std::vector<std::optional<DvrEntry>> cameras;
     for (int channel = 0; channel < columns * columns; ++channel)
     {
@@ -151,12 +176,85 @@ void CWallSwitcher::ShowWall(int columns, const DvrEntry& dvr)
     {
         m_wallDvr = dvr;
     }
+    ShowCameras(columns, cameras, LayoutName(columns));
+}
+
+void CWallSwitcher::ShowCameras(int columns, const std::vector<std::optional<DvrEntry>>& cameras,
+                                const QString& layoutName)
+{
+    m_tour.stop();
+    m_nOpenTile = -1;
+    StopView();
     m_pWall->SetTiles(columns, cameras);
     m_pStack->setCurrentWidget(m_pWall);
     m_pWall->setFocus();
     m_nColumns = columns;
+    m_layoutName = layoutName;
     Remember();
     UpdateItems();
+}
+
+std::vector<NamedWall> CWallSwitcher::LoadWalls()
+{
+    std::vector<NamedWall> walls;
+    std::string error;
+    if (!m_wallFile.Load(walls, error) && !std::exchange(m_bDamageTold, true))
+    {
+        m_messageBox.Show(FromUtf8(error), u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+    }
+    return walls;
+}
+
+bool CWallSwitcher::ShowNamedWall(const std::u16string& name, QString& error)
+{
+    for (const NamedWall& wall : LoadWalls())
+    {
+        if (wall.name == name)
+        {
+            ShowNamedWall(wall);
+            return true;
+        }
+    }
+    error = QStringLiteral("no wall named \"%1\" in %2")
+                .arg(QString::fromStdU16String(name),
+                     QString::fromStdString(m_wallFile.Path().string()));
+    return false;
+}
+
+void CWallSwitcher::ShowNamedWall(const NamedWall& wall)
+{
+    std::vector<std::optional<DvrEntry>> cameras;
+    for (const WallTile& tile : wall.tiles)
+    {
+        QString ignored;
+        std::optional<DvrEntry> camera =
+            tile.dvrName.empty() ? std::nullopt
+                                 : FindDirectoryEntry(m_directoryFile, tile.dvrName, ignored);
+        if (camera)
+        {
+            camera->Channel = tile.channel;
+        }
+        cameras.push_back(std::move(camera));
+    }
+    ShowCameras(wall.columns, cameras, QString::fromStdU16String(wall.name));
+}
+
+void CWallSwitcher::OnEditWall()
+{
+    std::vector<NamedWall> walls = LoadWalls();
+    SilentMessageBox quiet;
+    DvrRowList rows;
+    LoadDirectory(rows, m_directoryFile, quiet);
+    std::vector<std::u16string> names;
+    for (const DvrRow& row : rows.Rows)
+    {
+        names.push_back(row.Columns[kColumnName]);
+    }
+    CEditWallDlg dialog(m_wallFile, std::move(walls), names, &m_frame);
+    if (dialog.exec() == QDialog::Accepted && dialog.GetShown())
+    {
+        ShowNamedWall(*dialog.GetShown());
+    }
 }
 
 void CWallSwitcher::StopView()
@@ -181,6 +279,7 @@ void CWallSwitcher::ShowSingle()
     }
     m_pStack->setCurrentWidget(&m_view);
     m_nColumns = 1;
+    m_layoutName = LayoutName(1);
     Remember();
     UpdateItems();
 }
@@ -289,7 +388,7 @@ void CWallSwitcher::UpdateItems()
 void CWallSwitcher::Remember()
 {
     const auto settings = OpenViewerSettings(m_settingsFile);
-    settings->setValue(kLayoutKey, LayoutName(m_nColumns));
+    settings->setValue(kLayoutKey, m_layoutName);
     if (m_wallDvr)
     {
         settings->setValue(kDvrKey, QString::fromStdU16String(m_wallDvr->Name));

@@ -3,6 +3,7 @@
 #include "app/CCameraWall.h"
 #include "app/WallSettings.h"
 #include "directory/DvrEntry.h"
+#include "directory/WallFile.h"
 
 #include <QObject>
 #include <QString>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class CMainFrame;
+class IMessageBox;
 class IMessagePump;
 class CZentrelView;
 class QStackedWidget;
@@ -23,14 +25,26 @@ class QStackedWidget;
 class CWallSwitcher final : public QObject
 {
 public:
-    CWallSwitcher(CMainFrame& frame, CZentrelView& view, IMessagePump& messagePump,
-                  const WallSettings& settings, std::filesystem::path settingsFile);
+    struct Services
+    {
+        IMessagePump& messagePump;
+        IMessageBox& messageBox; // tells of a damaged walls file, once
+        std::filesystem::path directoryFile;
+        std::filesystem::path settingsFile; // empty: the user's configuration folder
+    };
+
+    CWallSwitcher(CMainFrame& frame, CZentrelView& view, const Services& services,
+                  const WallSettings& settings);
     ~CWallSwitcher() override;
 
     // 1 is the single view; a grid shows the DVR the view shows, or the last wall's.
     void SetLayout(int columns);
     // A grid of the channels of this DVR, CH-01 first.
     void ShowWall(int columns, const DvrEntry& dvr);
+    // A wall of the walls file, each tile's DVR looked up in the directory; false
+    // with `error` set when there is no wall of that name.
+    bool ShowNamedWall(const std::u16string& name, QString& error);
+    void OnEditWall();
     // 1 while the single view shows, also for an open tile.
     int GetColumns() const { return m_nColumns; }
     bool IsTileOpen() const { return m_nOpenTile >= 0; }
@@ -52,6 +66,10 @@ protected:
 
 private:
     void ShowSingle();
+    void ShowCameras(int columns, const std::vector<std::optional<DvrEntry>>& cameras,
+                     const QString& layoutName);
+    void ShowNamedWall(const NamedWall& wall);
+    std::vector<NamedWall> LoadWalls();
     void StopView();
     void UpdateItems();
     void Remember();
@@ -59,7 +77,12 @@ private:
 
     CMainFrame& m_frame;
     CZentrelView& m_view;
+    IMessageBox& m_messageBox;
+    const std::filesystem::path m_directoryFile;
     const std::filesystem::path m_settingsFile;
+    WallFile m_wallFile;
+    bool m_bDamageTold = false;
+    QString m_layoutName;     // what the last layout is remembered as
     QStackedWidget* m_pStack; // the frame's central widget
     CCameraWall* m_pWall;     // a child of the stack
     int m_nColumns = 1;

@@ -53,8 +53,11 @@ bool CZentrelApp::InitInstance()
     m_pMainWnd->SetView(view);
     WallSettings wall = m_settings.wall;
     wall.timeouts = m_settings.timeouts;
-    m_pWallSwitcher =
-        new CWallSwitcher(*m_pMainWnd, *view, m_messagePump, wall, m_settings.settingsFile);
+    m_pWallSwitcher = new CWallSwitcher(
+        *m_pMainWnd, *view,
+        CWallSwitcher::Services{m_messagePump, m_messageBox, m_settings.directoryFile,
+                                m_settings.settingsFile},
+        wall);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     m_pMainWnd->show();

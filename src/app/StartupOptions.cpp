@@ -53,8 +53,9 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
                                  QStringLiteral("Show the PTZ panels once connected."));
     const QCommandLineOption layout(
         QStringLiteral("layout"),
-        QStringLiteral("Start on this layout: 1 (the single view), 2x2, 3x3 or 4x4; a wall "
-                       "shows the channels of the DVR of --connect."),
+        QStringLiteral("Start on this layout: 1 (the single view), 2x2, 3x3 or 4x4, which "
+                       "show the channels of the DVR of --connect, or the name of a wall "
+                       "kept by Edit Wall...."),
         QStringLiteral("layout"));
     parser.addOptions({add, connect, screenshot, size, ptz, layout});
     if (!parser.parse(arguments))
@@ -81,14 +82,20 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     options.showPTZ = parser.isSet(ptz);
     if (parser.isSet(layout))
     {
-        const auto columns = CWallSwitcher::ParseLayout(parser.value(layout));
-        if (!columns)
+        const QString value = parser.value(layout);
+        if (const auto columns = CWallSwitcher::ParseLayout(value))
         {
-            error = QStringLiteral("--layout %1: expected 1, 2x2, 3x3 or 4x4")
-                        .arg(parser.value(layout));
+            options.layoutColumns = *columns;
+        }
+        else if (value.trimmed().isEmpty())
+        {
+            error = QStringLiteral("--layout: expected 1, 2x2, 3x3, 4x4 or a wall's name");
             return false;
         }
-        options.layoutColumns = *columns;
+        else
+        {
+            options.wallName = value;
+        }
     }
     if (parser.isSet(size))
     {

@@ -133,7 +133,14 @@ int main(int argc, char* argv[])
     {
         app.GetMainFrame()->resize(options.windowSize);
     }
-    if (!options.connectName.isEmpty())
+    if (!options.wallName.isEmpty())
+    {
+        if (!app.GetWallSwitcher()->ShowNamedWall(options.wallName.toStdU16String(), error))
+        {
+            Complain(error);
+        }
+    }
+    else if (!options.connectName.isEmpty())
     {
         if (const auto entry = FindDirectoryEntry(app.GetDirectoryFile(),
                                                   options.connectName.toStdU16String(), error))

@@ -23,6 +23,7 @@ constexpr MenuItemTemplate kChannelPopup[] = {
 constexpr MenuItemTemplate kLayoutPopup[] = {
     {u"Single", ID_LAYOUT_SINGLE, {}, u"Alt+1"},  {u"2 \u00d7 2", ID_LAYOUT_2X2, {}, u"Alt+2"},
     {u"3 \u00d7 3", ID_LAYOUT_3X3, {}, u"Alt+3"}, {u"4 \u00d7 4", ID_LAYOUT_4X4, {}, u"Alt+4"},
+    {u"Edit Wall...", ID_LAYOUT_EDIT, {}, u"Alt+W"},
     {u"Tour", ID_LAYOUT_TOUR, {}, u"Alt+T"},
 };
 

@@ -1,11 +1,15 @@
 #include "ViewerFixture.h"
 
+#include "app/CEditWallDlg.h"
 #include "app/CWallSwitcher.h"
 #include "app/RetryBackoff.h"
 #include "support/ProcessResources.h"
 
 #include <QApplication>
-#include <QStackedWidget>
+#include <QComboBox>
+#include <QMessageBox>
+
+#include <malloc.h>
 
 using namespace std::chrono_literals;
 
@@ -196,6 +200,82 @@ TEST_F(CameraWallTest, TilesOfTwoDvrsSayWhyTheyAreRefusedWithoutABox)
     EXPECT_TRUE(NoBoxEverOpened());
 }
 
+// Edit Wall mixes two DVRs on one named wall; a damaged walls file is told once and kept.
+TEST_F(CameraWallTest, EditWallKeepsANamedWallOfTwoDvrsAndToldOfADamagedFileOnce)
+{
+    DvrSimulator other;
+    ASSERT_TRUE(other.Start());
+    WriteBytes(m_folder.Path() / "walls.conf", "wall 9 broken\n");
+    StartWallViewer(u"A,127.0.0.1," + Port() + u",0,ADMIN,1234\nB,127.0.0.1," +
+                    FromNumber(other.GetPort()) + u",0,ADMIN,1234\n");
+
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* box = qobject_cast<QMessageBox*>(&modal);
+            if (box == nullptr)
+            {
+                return false;
+            }
+            EXPECT_TRUE(box->text().contains("cannot be read; it was kept as"))
+                << box->text().toStdString();
+            box->button(QMessageBox::Ok)->click();
+            return true;
+        });
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* dialog = dynamic_cast<CEditWallDlg*>(&modal);
+            if (dialog == nullptr)
+            {
+                return false;
+            }
+            auto combo = [&](const QString& name) { return dialog->findChild<QComboBox*>(name); };
+            combo("wallName")->setEditText("Mixed");
+            combo("wallGrid")->setCurrentIndex(0);
+            combo("tileDvr0")->setCurrentIndex(combo("tileDvr0")->findText("A"));
+            combo("tileChannel0")->setCurrentIndex(1);
+            combo("tileDvr1")->setCurrentIndex(combo("tileDvr1")->findText("B"));
+            EXPECT_FALSE(combo("tileDvr4")->isVisibleTo(dialog));
+            QTest::mouseClick(dialog->findChild<QPushButton*>("show"), Qt::LeftButton);
+            return true;
+        });
+    Item(ID_LAYOUT_EDIT).trigger();
+    ASSERT_TRUE(m_driver.Idle());
+    ASSERT_EQ(Switcher().GetColumns(), 2);
+    ASSERT_TRUE(AllLive(2));
+    EXPECT_EQ(Tile(0).GetCaption(), "A CH-02");
+    EXPECT_EQ(Tile(1).GetCaption(), "B CH-01");
+    EXPECT_EQ(Tile(2).GetStatusText(), "No channel");
+    EXPECT_TRUE(m_dvr->WaitForClientCount(1, 5s));
+    EXPECT_TRUE(other.WaitForClientCount(1, 5s));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "walls.conf.damaged"));
+
+    // The next look at the walls finds the kept one and tells nothing again.
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* dialog = dynamic_cast<CEditWallDlg*>(&modal);
+            if (dialog == nullptr)
+            {
+                return false;
+            }
+            EXPECT_EQ(dialog->findChild<QComboBox*>("wallName")->currentText(), "Mixed");
+            EXPECT_EQ(dialog->findChild<QComboBox*>("tileChannel0")->currentIndex(), 1);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("close"), Qt::LeftButton);
+            return true;
+        });
+    Item(ID_LAYOUT_EDIT).trigger();
+    EXPECT_EQ(m_driver.BoxTexts().size(), 1);
+    Switcher().SetLayout(1);
+    QString error;
+    EXPECT_FALSE(Switcher().ShowNamedWall(u"Nowhere", error));
+    EXPECT_TRUE(error.contains("no wall named \"Nowhere\"")) << error.toStdString();
+    ASSERT_TRUE(Switcher().ShowNamedWall(u"Mixed", error));
+    ASSERT_TRUE(AllLive(2));
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
 // A DVR that dies leaves frozen pictures that say so, and the wall heals by itself.
 TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
 {
@@ -265,6 +345,9 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
     const DvrEntry dvr = Camera(u"Gate", m_dvr->GetPort(), 0);
     auto settle = [&](const ProcessResources& bound)
     {
+        // Each receiver thread's allocator arena keeps what it freed; only what
+        // is still in use counts.
+        malloc_trim(0);
         ProcessResources now = ReadProcessResources();
         ProcessEventsUntil(
             [&]
@@ -290,7 +373,7 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
         }
         QApplication::processEvents();
     };
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 20; ++i)
     {
         change(i);
     }
@@ -307,7 +390,7 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
     EXPECT_LE(after.openFiles, before.openFiles);
     if (kResidentSizeIsMeaningful)
     {
-        EXPECT_LT(after.residentBytes, before.residentBytes + (16u << 20));
+        EXPECT_LT(after.residentBytes, before.residentBytes + (8u << 20));
     }
 }
 
