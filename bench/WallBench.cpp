@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -121,6 +123,25 @@ private:
     FILE* m_output = nullptr;
 };
 
+// CPU seconds of each of this process's threads, by name and thread id: the GUI thread, the
+// receivers, Qt's pooled threads.
+std::map<std::string, double> ThreadCpuSeconds()
+{
+    std::map<std::string, double> byName;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream commFile(task.path() / "comm");
+        std::ifstream schedFile(task.path() / "schedstat");
+        std::string name;
+        double nanoseconds = 0;
+        if (std::getline(commFile, name) && (schedFile >> nanoseconds))
+        {
+            byName[name + " " + task.path().filename().string()] = nanoseconds * 1e-9;
+        }
+    }
+    return byName;
+}
+
 void RunEventsFor(double seconds)
 {
     QEventLoop loop;
@@ -181,12 +202,24 @@ void WatchWall(benchmark::State& state, bool scaled)
         {
             before.push_back(wall.GetTile(i).GetPaintedPictures());
         }
+        const auto threadsBefore = ThreadCpuSeconds();
         const double cpuBefore = ProcessCpuSeconds();
         QElapsedTimer elapsed;
         elapsed.start();
         RunEventsFor(kWatchSeconds);
         const double seconds = static_cast<double>(elapsed.nsecsElapsed()) * 1e-9;
         const double cpu = ProcessCpuSeconds() - cpuBefore;
+        // Threads that ended meanwhile are not in either reading; none should.
+        for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
+        {
+            const auto before = threadsBefore.find(thread);
+            const double used = threadCpu - (before == threadsBefore.end() ? 0 : before->second);
+            if (used >= 0.001)
+            {
+                std::printf("%s: threads %-24s %.3f s CPU in %.1f s\n", scaled ? "scaled" : "full",
+                            thread.c_str(), used, seconds);
+            }
+        }
         double slowest = 1e9;
         for (int i = 0; i < wall.GetTileCount(); ++i)
         {
