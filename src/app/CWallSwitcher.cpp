@@ -72,6 +72,21 @@ CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, const Servic
                 [this, columns = item.columns] { SetLayout(columns); });
     }
     connect(frame.FindAction(ID_LAYOUT_EDIT), &QAction::triggered, this, [this] { OnEditWall(); });
+    // Runs after the frame's own handler: a DVR connected from the wall shows in the single view.
+    connect(frame.FindAction(ID_CONNECT), &QAction::triggered, this,
+            [this]
+            {
+                if (m_nColumns > 1 && !IsTileOpen() && m_view.GetClient().IsStarted())
+                {
+                    m_tour.stop();
+                    m_pWall->DisconnectAll();
+                    m_pStack->setCurrentWidget(&m_view);
+                    m_nColumns = 1;
+                    m_layoutName = LayoutName(1);
+                    Remember();
+                    UpdateItems();
+                }
+            });
     connect(frame.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     UpdateItems();

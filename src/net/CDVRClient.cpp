@@ -259,6 +259,12 @@ void CDVRClient::ResumeReceiver()
     m_sync->changed.notify_all();
 }
 
+bool CDVRClient::IsStarted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_current != nullptr;
+}
+
 bool CDVRClient::HasChannel(int channel) const
 {
     std::lock_guard lock(m_mutex);

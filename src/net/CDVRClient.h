@@ -56,6 +56,8 @@ public:
     PictureRect GetPictureRect();
 
     bool IsLoggedIn() const { return m_bLoggedIn; }
+    // A connection was started and not stopped since, whatever became of it.
+    bool IsStarted() const;
     uint32_t GetClientId() const { return m_nClientId; }
     DvrConnectInfo GetConnectInfo() const;
     CPictureDisplay& GetPictureDisplay() { return m_display; }

@@ -273,6 +273,14 @@ TEST_F(CameraWallTest, EditWallKeepsANamedWallOfTwoDvrsAndToldOfADamagedFileOnce
     EXPECT_TRUE(error.contains("no wall named \"Nowhere\"")) << error.toStdString();
     ASSERT_TRUE(Switcher().ShowNamedWall(u"Mixed", error));
     ASSERT_TRUE(AllLive(2));
+
+    // Connect from the wall: the DVR shows in the single view and the tiles log out.
+    ConnectToRow(1);
+    EXPECT_EQ(Switcher().GetColumns(), 1);
+    EXPECT_TRUE(Item(ID_LAYOUT_SINGLE).isChecked());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+    EXPECT_TRUE(m_dvr->WaitForClientCount(0, 5s));
+    EXPECT_TRUE(other.WaitForClientCount(1, 5s));
     EXPECT_TRUE(NoBoxEverOpened());
 }
 
