@@ -142,28 +142,17 @@ void CWallSwitcher::SetLayout(int columns)
     // While the view shows a DVR, the wall shows that one.
     const DvrConnectInfo info = m_view.GetConnectInfo();
     std::optional<DvrEntry> dvr = m_wallDvr;
-    if (m_view.GetClient().IsLoggedIn() || !dvr)
+    if ((m_view.GetClient().IsLoggedIn() || !dvr) && info.Address[0] != u'\0')
     {
-        if (info.Address[0] == u'\0')
-        {
-            if (!dvr)
-            {
-                // Nothing to show yet: the wall's tiles wait for a DVR.
-                ShowWall(columns, DvrEntry{});
-                return;
-            }
-        }
-        else
-        {
-            dvr = DvrEntry{FieldText(info.Name),
-                           FieldText(info.Address),
-                           QString::number(info.Port).toStdU16String(),
-                           0,
-                           FieldText(info.User),
-                           FieldText(info.Password)};
-        }
+        dvr = DvrEntry{FieldText(info.Name),
+                       FieldText(info.Address),
+                       QString::number(info.Port).toStdU16String(),
+                       0,
+                       FieldText(info.User),
+                       FieldText(info.Password)};
     }
-    ShowWall(columns, *dvr);
+    // With no DVR yet, the tiles say "No channel" until one is chosen.
+    ShowWall(columns, dvr.value_or(DvrEntry{}));
 }
 
 void CWallSwitcher::ShowWall(int columns, const DvrEntry& dvr)
