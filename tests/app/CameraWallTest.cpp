@@ -347,7 +347,7 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
 {
     DvrSimSettings settings;
     settings.channelCount = 16;
-    settings.framesPerSecond = 10;
+    settings.framesPerSecond = 5;
     StartDvr(settings);
     StartWallViewer(u"");
     const DvrEntry dvr = Camera(u"Gate", m_dvr->GetPort(), 0);
@@ -366,10 +366,10 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
             10000);
         return now;
     };
-    const int grids[] = {2, 4, 3, 1};
+    const int grids[] = {2, 3, 1, 3, 2, 1, 4, 1, 2, 1};
     auto change = [&](int i)
     {
-        const int columns = grids[i % 4];
+        const int columns = grids[i % std::size(grids)];
         if (columns == 1)
         {
             Switcher().SetLayout(1);
