@@ -22,12 +22,12 @@ done
 echo "demo: $(head -n 1 "$log")"
 
 # The directory entry goes in through the viewer itself, and only when missing.
-args=(--add-dvr "Demo DVR,127.0.0.1,$port,0,ADMIN,1234" --connect "Demo DVR")
+args=(--add-dvr "Demo DVR,127.0.0.1,$port,0,ADMIN,1234" --connect "Demo DVR" --layout 2x2)
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "demo: starting Quillon, connected to \"Demo DVR\"; close its window to end the demo"
+    echo "demo: starting Quillon on the 2 x 2 wall of \"Demo DVR\"; close its window to end the demo"
     "$viewer" "${args[@]}"
 else
     echo "demo: no display here; running Quillon in a virtual display (xvfb-run)"
-    xvfb-run -a -s "-screen 0 1024x768x24" "$viewer" "${args[@]}" --size 320x240 --screenshot demo.png
+    xvfb-run -a -s "-screen 0 1024x768x24" "$viewer" "${args[@]}" --size 640x480 --screenshot demo.png
     echo "demo: the live window is in demo.png"
 fi

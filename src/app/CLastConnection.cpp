@@ -29,6 +29,11 @@ CLastConnection::CLastConnection(CMainFrame& frame, CZentrelView& view,
     m_frame.installEventFilter(this);
 }
 
+bool CLastConnection::IsOn() const
+{
+    return m_pItem->isChecked();
+}
+
 bool CLastConnection::Reconnect()
 {
     const auto settings = OpenViewerSettings(m_settingsFile);

@@ -20,6 +20,8 @@ public:
     // False when there is nothing to come back to: the item is off, nothing was
     // on view at the last close, or the entry is gone or has no saved user.
     bool Reconnect();
+    // The "Reconnect at Start" item is checked.
+    bool IsOn() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

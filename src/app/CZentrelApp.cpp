@@ -4,6 +4,7 @@
 #include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
+#include "app/CWallSwitcher.h"
 #include "app/CZentrelView.h"
 #include "app/ViewerSettings.h"
 #include "app/WindowPlacement.h"
@@ -70,6 +71,13 @@ bool CZentrelApp::InitInstance()
                        m_settings.settingsFile, m_settings.directoryFile);
     m_pLastConnection = new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile,
                                             m_settings.directoryFile);
+    WallSettings wall = m_settings.wall;
+    wall.timeouts = m_settings.timeouts;
+    m_pWallSwitcher = new CWallSwitcher(
+        *m_pMainWnd, *view,
+        CWallSwitcher::Services{m_messagePump, m_messageBox, m_settings.directoryFile,
+                                m_settings.settingsFile},
+        wall);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
@@ -89,9 +97,16 @@ void CZentrelApp::OnAppAbout()
     dialog.DoModal();
 }
 
+// A wall on screen at the last close comes back as that wall; otherwise the single
+// view's DVR and channel.
 bool CZentrelApp::RestoreLastConnection()
 {
-    return m_pLastConnection != nullptr && m_pLastConnection->Reconnect();
+    if (m_pLastConnection == nullptr || !m_pLastConnection->IsOn())
+    {
+        return false;
+    }
+    return m_pWallSwitcher->RestoreLastWall(m_settings.directoryFile) ||
+           m_pLastConnection->Reconnect();
 }
 
 CZentrelView* CZentrelApp::GetView() const

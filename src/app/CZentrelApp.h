@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CZentrelDoc.h"
+#include "app/WallSettings.h"
 #include "net/CDVRClient.h"
 #include "platform/QtBusyCursor.h"
 #include "platform/QtMessageBox.h"
@@ -15,6 +16,7 @@
 class CLastConnection;
 class IPasswordStore;
 class CMainFrame;
+class CWallSwitcher;
 class CZentrelView;
 
 // What a run may set apart from the defaults: the command line and the tests.
@@ -27,6 +29,7 @@ struct AppSettings
     // --size: wins over the remembered placement, and a run with it is not remembered.
     QSize windowSize;
     IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
+    WallSettings wall;                  // its timeouts are the ones above
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -48,6 +51,7 @@ public:
 
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CZentrelView* GetView() const;
+    CWallSwitcher* GetWallSwitcher() const { return m_pWallSwitcher; }
     const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
     IMessageBox& GetMessageBox() { return m_messageBox; }
 
@@ -61,4 +65,5 @@ private:
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame
+    CWallSwitcher* m_pWallSwitcher = nullptr; // a child of the frame
 };

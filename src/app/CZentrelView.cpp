@@ -1,78 +1,28 @@
 #include "app/CZentrelView.h"
 
 #include "app/CZoomInput.h"
-
-#include "platform/HandOver.h"
-
 #include "directory/CConnectDlg.h"
 #include "directory/CDVRInformation.h"
-#include "display/PictureScaler.h"
+#include "platform/HandOver.h"
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
 
 #include <QAction>
-#include <QImage>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <cmath>
-#include <utility>
-
 CZentrelView* g_pView = nullptr;
-
-namespace
-{
-// Scales the decoder's rows straight into the window's 32-bit raster, when the
-// painter draws into one untransformed: no converted copy of the picture, and
-// not the painter's general path for a flipped 24-bit image, which converts it
-// all on every paint.
-bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
-                     const PictureRect& placement, const PictureSource& source)
-{
-    QPaintEngine* engine = painter.paintEngine();
-    QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
-    if (device == nullptr || device->devType() != QInternal::Image)
-    {
-        return false;
-    }
-    auto& raster = *static_cast<QImage*>(device);
-    const QImage::Format format = raster.format();
-    const QTransform& transform = painter.deviceTransform();
-    // A shared image would be detached by writing; the painter would not see the copy.
-    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
-         format != QImage::Format_ARGB32_Premultiplied) ||
-        !raster.isDetached() || raster.devicePixelRatio() != 1.0 ||
-        transform.type() > QTransform::TxTranslate ||
-        transform.dx() != std::floor(transform.dx()) ||
-        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 ||
-        painter.hasClipping())
-    {
-        return false;
-    }
-    const auto dx = static_cast<int32_t>(transform.dx());
-    const auto dy = static_cast<int32_t>(transform.dy());
-    const PictureRect target{placement.left + dx, placement.top + dy, placement.right + dx,
-                             placement.bottom + dy};
-    const XrgbRaster pixels{reinterpret_cast<uint32_t*>(raster.bits()), raster.width(),
-                            raster.height(), static_cast<size_t>(raster.bytesPerLine())};
-    for (const QRect& rect : region)
-    {
-        const QRect clip = rect.translated(dx, dy);
-        ScalePictureNearest(
-            rows, pixels, target,
-            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1}, source);
-    }
-    return true;
-}
-} // namespace
 
 CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     : QWidget(parent), m_messageBox(services.messageBox), m_directoryFile(services.directoryFile),
-      m_client(services.notifyWindow, *this, services.messageBox, services.messagePump,
-               services.busyCursor, services.timeouts)
+      m_picture(*this,
+                CPictureConnection::Services{services.notifyWindow, services.messageBox,
+                                             services.messagePump, services.busyCursor,
+                                             services.timeouts},
+                CPictureConnection::AgeWording::Long),
+      m_client(m_picture.GetClient())
 {
     setObjectName(QStringLiteral("view"));
     // Before a picture and beside it the window shows its background, dark as a
@@ -81,8 +31,6 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     background.setColor(QPalette::Window, Qt::black);
     setPalette(background);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_nClientWidth = width();
-    m_nClientHeight = height();
     m_pPTZPanels = std::make_unique<CPTZPanels>(*this, *this);
     m_pZoomInput = new CZoomInput(*this, m_zoom,
                                   [this]() -> std::optional<PictureRect>
@@ -96,14 +44,12 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                                       }
                                       return shown;
                                   });
-    m_bExists = true;
     g_pView = this;
 }
 
 CZentrelView::~CZentrelView()
 {
     OnDestroy();
-    m_bExists = false;
 }
 
 void CZentrelView::OnDestroy()
@@ -274,27 +220,9 @@ void CZentrelView::ReconnectIfIdle()
     }
 }
 
-void CZentrelView::RepaintNow()
-{
-    if (!m_bRepaintPending.exchange(true))
-    {
-        HandOver(this);
-        QMetaObject::invokeMethod(
-            this,
-            [this]
-            {
-                TakeOver(this);
-                m_bRepaintPending = false;
-                update();
-            },
-            Qt::QueuedConnection);
-    }
-}
-
 void CZentrelView::resizeEvent(QResizeEvent* event)
 {
-    m_nClientWidth = event->size().width();
-    m_nClientHeight = event->size().height();
+    m_picture.Resize(event->size());
     QWidget::resizeEvent(event);
     if (m_pPTZPanels && m_pPTZPanels->IsShown())
     {
@@ -307,32 +235,10 @@ void CZentrelView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     QRegion uncovered = event->region();
-    const bool painted =
-        m_client.IsLoggedIn() &&
-        m_client.GetPictureDisplay().PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect& placement)
-            {
-                const QRect target(placement.left, placement.top, placement.right - placement.left,
-                                   placement.bottom - placement.top);
-                const BottomUpBgr rows{picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
-                                       picture.GetStride()};
-                const PictureSource source = m_zoom.SourceFor(rows.width, rows.height);
-                if (!PaintIntoRaster(painter, event->region(), rows, placement, source))
-                {
-                    // A view over the decoder's rows, turned upside down by the painter;
-                    // the shown part is counted from the bottom row in it.
-                    const QImage image(rows.bits, rows.width, rows.height,
-                                       static_cast<qsizetype>(rows.stride), QImage::Format_BGR888);
-                    painter.save();
-                    painter.translate(0, placement.top + placement.bottom);
-                    painter.scale(1, -1);
-                    painter.drawImage(QRectF(target), image,
-                                      QRectF(source.left, rows.height - source.top - source.height,
-                                             source.width, source.height));
-                    painter.restore();
-                }
-                uncovered -= target;
-            });
+    const QRect picture =
+        m_client.IsLoggedIn() ? m_picture.Paint(painter, event->region(), &m_zoom) : QRect();
+    uncovered -= picture;
+    const bool painted = !picture.isEmpty();
     // The view paints every pixel itself: what the picture leaves is the dark background.
     for (const QRect& rect : uncovered)
     {

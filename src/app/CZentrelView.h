@@ -1,16 +1,15 @@
 #pragma once
 
+#include "app/CPictureConnection.h"
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
 #include "display/PictureZoom.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
-#include "platform/PictureWindow.h"
 #include "ptz/CPTZPanels.h"
 
 #include <QWidget>
 
-#include <atomic>
 #include <filesystem>
 #include <memory>
 
@@ -22,10 +21,10 @@ class INotifyWindow;
 class IPasswordStore;
 class QAction;
 
-// The one view: it owns the DVR client and turns the user's commands into
-// client operations. The client's receiver decodes frames and asks for a
+// The one view: it owns one connection's picture and turns the user's commands
+// into client operations. The client's receiver decodes frames and asks for a
 // repaint; the view paints the committed picture on the GUI thread.
-class CZentrelView : public QWidget, public IPictureWindow, public INotifyWindow
+class CZentrelView : public QWidget, public INotifyWindow
 {
 public:
     struct Services
@@ -55,6 +54,7 @@ public:
     void UpdateChannelItem(QAction& item, int channel);
     void ReconnectIfIdle();
     CDVRClient& GetClient() { return m_client; }
+    CPictureConnection& GetPictureConnection() { return m_picture; }
     int GetChannel() const { return m_nChannel; }
     const DvrConnectInfo& GetConnectInfo() const { return m_connectInfo; }
 
@@ -81,12 +81,6 @@ public:
     CPictureZoom& GetZoom() { return m_zoom; }
     CZoomInput& GetZoomInput() { return *m_pZoomInput; }
 
-    // IPictureWindow; RepaintNow may come from the receiver thread.
-    bool Exists() const override { return m_bExists; }
-    int ClientWidth() const override { return m_nClientWidth; }
-    int ClientHeight() const override { return m_nClientHeight; }
-    void RepaintNow() override;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -98,16 +92,10 @@ private:
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
     IPasswordStore* m_pPasswords = nullptr;
-    // Read by the receiver thread, written by the GUI thread.
-    std::atomic<bool> m_bExists{false};
-    std::atomic<int> m_nClientWidth{0};
-    std::atomic<int> m_nClientHeight{0};
-    // Set by the receiver when it asks for a repaint, cleared by the GUI thread
-    // when it takes the request, so a slow screen gets one repaint per frame shown.
-    std::atomic<bool> m_bRepaintPending{false};
     int m_nPaintedPictures = 0;
 
-    CDVRClient m_client;
+    CPictureConnection m_picture;
+    CDVRClient& m_client;
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;

@@ -1,6 +1,8 @@
 #include "app/StartupOptions.h"
 
 #include "directory/DvrConnectInfo.h"
+#include "app/CWallSwitcher.h"
+#include "directory/DvrAddress.h"
 #include "directory/DvrDirectory.h"
 #include "directory/DvrEntryRules.h"
 #include "directory/StoredPasswords.h"
@@ -124,7 +126,13 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
                                   QStringLiteral("WxH"));
     const QCommandLineOption ptz(QStringLiteral("ptz"),
                                  QStringLiteral("Show the PTZ panels once connected."));
-    parser.addOptions({add, connect, screenshot, size, ptz});
+    const QCommandLineOption layout(
+        QStringLiteral("layout"),
+        QStringLiteral("Start on this layout: 1 (the single view), 2x2, 3x3 or 4x4, which "
+                       "show the channels of the DVR of --connect, or the name of a wall "
+                       "kept by Edit Wall...."),
+        QStringLiteral("layout"));
+    parser.addOptions({add, connect, screenshot, size, ptz, layout});
     if (!parser.parse(arguments))
     {
         error = parser.errorText();
@@ -151,6 +159,23 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     options.connectName = parser.value(connect);
     options.screenshotFile = parser.value(screenshot);
     options.showPTZ = parser.isSet(ptz);
+    if (parser.isSet(layout))
+    {
+        const QString value = parser.value(layout);
+        if (const auto columns = CWallSwitcher::ParseLayout(value))
+        {
+            options.layoutColumns = *columns;
+        }
+        else if (value.trimmed().isEmpty())
+        {
+            error = QStringLiteral("--layout: expected 1, 2x2, 3x3, 4x4 or a wall's name");
+            return false;
+        }
+        else
+        {
+            options.wallName = value;
+        }
+    }
     if (parser.isSet(size))
     {
         const QStringList parts = parser.value(size).split(QLatin1Char('x'));

@@ -21,6 +21,8 @@ struct StartupOptions
     QString screenshotFile; // --screenshot: save the window once pictures show, then quit
     QSize windowSize;       // --size WxH
     bool showPTZ = false;   // --ptz: the PTZ panels come up with the first connection
+    int layoutColumns = 0;  // --layout 1|2x2|3x3|4x4 as columns; 0 when not given
+    QString wallName;       // --layout NAME: a wall kept by Edit Wall...
 };
 
 // False with `error` set when the arguments cannot be used; --help and

@@ -1,4 +1,5 @@
 #include "app/CMainFrame.h"
+#include "app/CWallSwitcher.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
 #include "app/StartupOptions.h"
@@ -31,7 +32,8 @@ void TakeScreenshotWhenLive(CZentrelApp& app, const QString& file)
                      [&app, file, poll, waited]
                      {
                          *waited += kPollMs;
-                         const bool live = app.GetView()->GetPaintedPictures() > 0;
+                         const bool live = app.GetView()->GetPaintedPictures() > 0 ||
+                                           app.GetWallSwitcher()->GetPaintedPictures() > 0;
                          if (!live && *waited < kGiveUpMs)
                          {
                              return;
@@ -114,18 +116,36 @@ int main(int argc, char* argv[])
     {
         return 1;
     }
-    if (!options.connectName.isEmpty())
+    if (!options.wallName.isEmpty())
+    {
+        if (!app.GetWallSwitcher()->ShowNamedWall(options.wallName.toStdU16String(), error))
+        {
+            Complain(error);
+        }
+    }
+    else if (!options.connectName.isEmpty())
     {
         if (const auto entry = FindDirectoryEntry(
                 app.GetDirectoryFile(), options.connectName.toStdU16String(), error,
                 app.GetView()->GetPasswordStore()))
         {
-            app.GetView()->ConnectTo(*entry);
+            if (options.layoutColumns > 1)
+            {
+                app.GetWallSwitcher()->ShowWall(options.layoutColumns, *entry);
+            }
+            else
+            {
+                app.GetView()->ConnectTo(*entry);
+            }
         }
         else
         {
             Complain(error);
         }
+    }
+    else if (options.layoutColumns > 0)
+    {
+        app.GetWallSwitcher()->SetLayout(options.layoutColumns);
     }
     else
     {

@@ -3,6 +3,7 @@
 #include "decode/JpegErrorHandler.h"
 #include "decode/JpegMemorySource.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -116,9 +117,9 @@ void AverageRows(const uint8_t* below, const uint8_t* above, uint8_t* middle, si
 class RowDeinterlacer
 {
 public:
-    RowDeinterlacer(uint8_t* bits, int32_t width, int32_t height, uint32_t stride)
+    RowDeinterlacer(uint8_t* bits, int32_t width, int32_t height, uint32_t stride, bool scaled)
         : m_bits(bits), m_rowBytes(static_cast<size_t>(width) * 3), m_stride(stride),
-          m_lastPairRow(2 * (height / 2 - 1)), m_active(width >= 704 && height >= 480)
+          m_lastPairRow(2 * (height / 2 - 1)), m_active(!scaled && width >= 704 && height >= 480)
     {
     }
 
@@ -188,6 +189,30 @@ void ConvertKeptRows(j_decompress_ptr cinfo, JSAMPIMAGE input, JDIMENSION inputR
         skipped.convert(cinfo, input, inputRow + static_cast<JDIMENSION>(i), output + i, end - i);
         i = end;
     }
+}
+
+JDIMENSION ScaledSide(JDIMENSION side, unsigned denominator)
+{
+    return (side + denominator - 1) / denominator;
+}
+
+// The largest denominator whose picture is at least as large as the cover size.
+unsigned CoveringDenominator(const jpeg_decompress_struct& cinfo, int32_t width, int32_t height)
+{
+    if (width <= 0)
+    {
+        return 1;
+    }
+    for (unsigned denominator : {8u, 4u, 2u})
+    {
+        if (ScaledSide(cinfo.image_width, denominator) >= static_cast<JDIMENSION>(width) &&
+            ScaledSide(cinfo.image_height, denominator) >=
+                static_cast<JDIMENSION>(std::max(height, 0)))
+        {
+            return denominator;
+        }
+    }
+    return 1;
 }
 
 bool FitsSizeLimit(const jpeg_decompress_struct& cinfo)
@@ -288,6 +313,8 @@ bool CJpegDecoder::Decompress(Decompressor& d, const uint8_t* data, size_t lengt
         {
             cinfo->out_color_space = JCS_EXT_BGR;
         }
+        cinfo->scale_num = 1;
+        cinfo->scale_denom = CoveringDenominator(*cinfo, m_nCoverWidth, m_nCoverHeight);
     }
     if (!jpeg_start_decompress(cinfo))
     {
@@ -297,6 +324,8 @@ bool CJpegDecoder::Decompress(Decompressor& d, const uint8_t* data, size_t lengt
     decoded.width = static_cast<int32_t>(cinfo->output_width);
     decoded.height = static_cast<int32_t>(cinfo->output_height);
     decoded.stride = StrideOf(decoded.width);
+    decoded.sourceWidth = static_cast<int32_t>(cinfo->image_width);
+    decoded.sourceHeight = static_cast<int32_t>(cinfo->image_height);
     const size_t rowBytes = static_cast<size_t>(decoded.width) * 3;
     uint8_t* bits = m_buffers.PreparePending(static_cast<size_t>(decoded.stride) * decoded.height);
     if (bits == nullptr)
@@ -304,7 +333,8 @@ bool CJpegDecoder::Decompress(Decompressor& d, const uint8_t* data, size_t lengt
         return false;
     }
     const bool converted = cinfo->output_components == 3;
-    const RowDeinterlacer deinterlacer(bits, decoded.width, decoded.height, decoded.stride);
+    const RowDeinterlacer deinterlacer(bits, decoded.width, decoded.height, decoded.stride,
+                                       cinfo->scale_denom > cinfo->scale_num);
     const bool skipReplaced = converted && deinterlacer.IsActive();
     const size_t scratchBytes =
         static_cast<size_t>(cinfo->output_width) * static_cast<size_t>(cinfo->output_components);
@@ -387,6 +417,8 @@ bool CJpegDecoder::Commit(const Decoded& decoded, const std::function<bool()>& m
     m_nWidth = decoded.width;
     m_nHeight = decoded.height;
     m_nStride = decoded.stride;
+    m_nSourceWidth = decoded.sourceWidth;
+    m_nSourceHeight = decoded.sourceHeight;
     m_bmih = BitmapInfoHeader{};
     m_bmih.biSize = kBitmapInfoHeaderSize;
     m_bmih.biWidth = decoded.width;
@@ -418,6 +450,22 @@ int32_t CJpegDecoder::GetHeight() const
 uint32_t CJpegDecoder::GetStride() const
 {
     return m_nStride;
+}
+
+int32_t CJpegDecoder::GetSourceWidth() const
+{
+    return m_nSourceWidth;
+}
+
+int32_t CJpegDecoder::GetSourceHeight() const
+{
+    return m_nSourceHeight;
+}
+
+void CJpegDecoder::SetCoverSize(int32_t width, int32_t height)
+{
+    m_nCoverWidth = width;
+    m_nCoverHeight = height;
 }
 
 const BitmapInfoHeader& CJpegDecoder::GetBitmapInfoHeader() const

@@ -4,6 +4,8 @@
 #include "platform/PictureWindow.h"
 #include "protocol/CFrameHeader.h"
 
+#include <algorithm>
+
 namespace
 {
 constexpr uint8_t kLastIgnoredKind = 5;
@@ -34,6 +36,11 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
     {
         return;
     }
+    if (!m_bDecoding)
+    {
+        m_statistics.OnFrame(length);
+        return;
+    }
     const unsigned channel = header.GetChannel();
     if (channel < kVideoLossChannels && (header.GetVideoLossMask() >> channel) & 1u)
     {
@@ -57,6 +64,19 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
 void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
                                     const std::function<bool()>& isCurrent, uint32_t packetLength)
 {
+    // In portrait the placement is as wide as the window and keeps the picture's
+    // shape, so covering the width covers it.
+    const int32_t clientWidth = m_window.ClientWidth();
+    const int32_t clientHeight = m_window.ClientHeight();
+    if (m_bScaledDecoding)
+    {
+        m_decoder.SetCoverSize(std::max(clientWidth, 1),
+                               clientWidth < clientHeight ? 0 : clientHeight);
+    }
+    else
+    {
+        m_decoder.SetCoverSize(0, 0);
+    }
     m_decoder.Decode(data, length, isCurrent);
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
@@ -117,8 +137,8 @@ PictureRect CPictureDisplay::ComputePlacementLocked()
     const int32_t clientWidth = m_window.ClientWidth();
     const int32_t clientHeight = m_window.ClientHeight();
     PictureRect placement{0, 0, clientWidth, clientHeight};
-    const int32_t width = m_decoder.GetWidth();
-    const int32_t height = m_decoder.GetHeight();
+    const int32_t width = m_decoder.GetSourceWidth();
+    const int32_t height = m_decoder.GetSourceHeight();
     if (clientWidth < clientHeight && width > 0)
     {
         int64_t scaled = int64_t{height} * clientWidth / width;

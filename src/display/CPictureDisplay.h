@@ -4,6 +4,7 @@
 #include "display/CFrameStatistics.h"
 #include "display/PictureRect.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,10 @@ public:
     // Window's thread: runs draw with the committed picture and its placement
     // under the one lock the receiver commits under; false if nothing to paint.
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
+    // Any thread: a picture nobody sees is not decoded; its frames still count.
+    void SetDecoding(bool decoding) { m_bDecoding = decoding; }
+    // Any thread: decode at the smallest scale that still covers the placement.
+    void SetScaledDecoding(bool scaled) { m_bScaledDecoding = scaled; }
     // Frames committed and their packets' bytes, for the live statistics.
     const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
@@ -55,4 +60,6 @@ private:
     PictureRect m_rcPlacement;
     bool m_bHasPicture = false;
     CFrameStatistics m_statistics;
+    std::atomic<bool> m_bDecoding{true};
+    std::atomic<bool> m_bScaledDecoding{false};
 };

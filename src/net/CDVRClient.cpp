@@ -184,6 +184,17 @@ void CDVRClient::Disconnect()
     m_busyCursor.End();
 }
 
+void CDVRClient::Stop()
+{
+    if (m_bLoggedIn)
+    {
+        Disconnect();
+        return;
+    }
+    StopReceiver();
+    m_display.Clear();
+}
+
 void CDVRClient::SelectChannel(int channel)
 {
     ++m_nCommandDepth;
@@ -273,6 +284,12 @@ void CDVRClient::ResumeReceiver()
         }
     }
     m_sync->changed.notify_all();
+}
+
+bool CDVRClient::IsStarted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_current != nullptr;
 }
 
 bool CDVRClient::HasChannel(int channel) const

@@ -45,6 +45,8 @@ public:
 
     void Start(const DvrConnectInfo& info);
     void Disconnect();
+    // Disconnect, or the end of a login not yet answered: nothing stays connecting.
+    void Stop();
     void SelectChannel(int channel);
     void SendPTZRequest(const std::u16string& text);
     // One camera action: its requests with the receiver held throughout. A
@@ -57,6 +59,8 @@ public:
     PictureRect GetPictureRect();
 
     bool IsLoggedIn() const { return m_bLoggedIn; }
+    // A connection was started and not stopped since, whatever became of it.
+    bool IsStarted() const;
     uint32_t GetClientId() const { return m_nClientId; }
     DvrConnectInfo GetConnectInfo() const;
     CPictureDisplay& GetPictureDisplay() { return m_display; }

@@ -20,9 +20,17 @@ constexpr MenuItemTemplate kChannelPopup[] = {
     {u"CH-15", ID_CHANNEL_FIRST + 14, {}},      {u"CH-16", ID_CHANNEL_FIRST + 15, {}},
 };
 
+constexpr MenuItemTemplate kLayoutPopup[] = {
+    {u"Single", ID_LAYOUT_SINGLE, {}, u"Alt+1"},  {u"2 \u00d7 2", ID_LAYOUT_2X2, {}, u"Alt+2"},
+    {u"3 \u00d7 3", ID_LAYOUT_3X3, {}, u"Alt+3"}, {u"4 \u00d7 4", ID_LAYOUT_4X4, {}, u"Alt+4"},
+    {u"Edit Wall...", ID_LAYOUT_EDIT, {}, u"Alt+W"},
+    {u"Tour", ID_LAYOUT_TOUR, {}, u"Alt+T"},
+};
+
 constexpr MenuItemTemplate kMainPopup[] = {
     {u"Connect", 0, kConnectPopup},
     {u"Channel", 0, kChannelPopup},
+    {u"Layout", 0, kLayoutPopup},
     {kPtzControlText, ID_PTZ_CONTROL, {}},
     {u"DVR Information", ID_DVR_INFORMATION, {}},
     {u"Save Picture...", ID_SAVE_PICTURE, {}, u"Ctrl+S"},

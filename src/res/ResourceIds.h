@@ -43,6 +43,13 @@ constexpr unsigned ID_FULL_SCREEN = 32795;
 constexpr unsigned ID_STATISTICS = 32796;
 constexpr unsigned ID_RECONNECT_AT_START = 32801;
 constexpr unsigned ID_KEEP_PASSWORDS_IN_KEYRING = 32802;
+// The Layout pop-up: Single, the grids of 2, 3 and 4 columns, Edit Wall..., Tour.
+constexpr unsigned ID_LAYOUT_SINGLE = 32810;
+constexpr unsigned ID_LAYOUT_2X2 = 32811;
+constexpr unsigned ID_LAYOUT_3X3 = 32812;
+constexpr unsigned ID_LAYOUT_4X4 = 32813;
+constexpr unsigned ID_LAYOUT_TOUR = 32814;
+constexpr unsigned ID_LAYOUT_EDIT = 32815;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

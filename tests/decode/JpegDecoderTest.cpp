@@ -266,6 +266,51 @@ TEST_F(JpegDecoderTest,
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+// The cover size picks the smallest scale still as large as it; scaled pictures
+// are the library's own, never de-interlaced, and a steady size keeps its buffer.
+TEST_F(JpegDecoderTest, ScaledPicturesMatchDjpegScaleAndCoverTheAskedSize)
+{
+    struct Case
+    {
+        int width;
+        int height;
+        int32_t coverWidth;
+        int32_t coverHeight;
+        int denominator;
+    };
+    const Case cases[] = {
+        {704, 480, 0, 0, 1},      {704, 480, 352, 240, 2}, {704, 480, 353, 100, 1},
+        {704, 480, 176, 120, 4},  {704, 480, 88, 60, 8},   {704, 480, 10, 10, 8},
+        {705, 481, 89, 0, 8},     {705, 481, 90, 0, 4},    {704, 240, 320, 120, 2},
+        {1280, 720, 320, 180, 4}, {3, 2, 1, 1, 8},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " covering " +
+                     std::to_string(c.coverWidth) + "x" + std::to_string(c.coverHeight));
+        const std::vector<uint8_t> jpeg =
+            EncodeTestJpeg({c.width, c.height, 3, false, 90}, PatternSample);
+        const std::string path = WriteTempFile(jpeg);
+        ReferencePicture reference;
+        ASSERT_TRUE(DecodeWithDjpeg(path, reference, c.denominator));
+        std::remove(path.c_str());
+        if (c.denominator == 1 && c.width >= 704 && c.height >= 480)
+        {
+            ReferenceDeinterlace(reference);
+        }
+        m_decoder.SetCoverSize(c.coverWidth, c.coverHeight);
+        ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+        EXPECT_TRUE(SamePixels(m_decoder, reference));
+        EXPECT_EQ(m_decoder.GetSourceWidth(), c.width);
+        EXPECT_EQ(m_decoder.GetSourceHeight(), c.height);
+        const uint8_t* bits = m_decoder.GetBits();
+        ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+        ASSERT_TRUE(m_decoder.Decode(jpeg.data(), jpeg.size()));
+        EXPECT_EQ(m_decoder.GetBits(), bits);
+    }
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
 TEST_F(JpegDecoderTest, PicturesOverTheSizeLimitAreDroppedWithoutABox)
 {
     DecodePreviousPicture();

@@ -110,6 +110,27 @@ TEST(CommandLineTest, UnusableOptionsAreNamedInTheError)
     }
     EXPECT_TRUE(CommandLine::Parse({"--help"}).showHelp);
 }
+
+// The help is the option table itself: every option it lists is one Parse takes.
+TEST(CommandLineTest, HelpListsWhatParseTakesAndTheOlderNameStillWorks)
+{
+    const std::string usage = CommandLine::Usage();
+    size_t listed = 0;
+    for (size_t at = usage.find("\n  --"); at != std::string::npos;
+         at = usage.find("\n  --", at + 1))
+    {
+        const size_t end = usage.find_first_of(" \n", at + 3);
+        const std::string name = usage.substr(at + 3, end - at - 3);
+        const auto result = CommandLine::Parse({name, "1"});
+        EXPECT_FALSE(result.error.starts_with(name + ": unknown option")) << name;
+        ++listed;
+    }
+    EXPECT_GE(listed, 24u);
+    EXPECT_EQ(CommandLine::Parse({"--max-clients", "5"}).settings.clientLimit, 5u);
+    EXPECT_EQ(CommandLine::Parse({"--client-limit", "6"}).settings.clientLimit, 6u);
+    EXPECT_NE(usage.find("--max-clients N       streams at once before error 4"), std::string::npos)
+        << usage;
+}
 } // namespace
 
 TEST(CommandLineTest, FrameSourceOptionsReachTheSettings)

@@ -31,9 +31,11 @@ std::string Quoted(const std::string& path)
 }
 } // namespace
 
-bool DecodeWithDjpeg(const std::string& path, ReferencePicture& picture)
+bool DecodeWithDjpeg(const std::string& path, ReferencePicture& picture, int denominator)
 {
-    const std::string bmp = RunCommand("djpeg -bmp " + Quoted(path) + " 2>/dev/null");
+    const std::string scale =
+        denominator > 1 ? "-scale 1/" + std::to_string(denominator) + " " : std::string();
+    const std::string bmp = RunCommand("djpeg -bmp " + scale + Quoted(path) + " 2>/dev/null");
     if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M')
     {
         return false;

@@ -14,8 +14,9 @@ struct ReferencePicture
     std::vector<uint8_t> bits;
 };
 
-// Runs `djpeg -bmp` on the file; false when djpeg fails or writes no 24-bit BMP.
-bool DecodeWithDjpeg(const std::string& path, ReferencePicture& picture);
+// Runs `djpeg -bmp` on the file, with `-scale 1/denominator` above 1; false when
+// djpeg fails or writes no 24-bit BMP.
+bool DecodeWithDjpeg(const std::string& path, ReferencePicture& picture, int denominator = 1);
 // What djpeg reports on its error stream for the file, without its "djpeg: " prefix.
 std::string DjpegErrorMessage(const std::string& path);
 // Runs `djpeg -pnm` on a greyscale file: top-down samples, one byte per pixel.

@@ -2,10 +2,12 @@
 
 #include "FormFields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace
@@ -80,199 +82,296 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path)
     }
     return bytes;
 }
+
+// What the options gather before the settings are whole: channel options are
+// checked once the channel count is known.
+struct Gathered
+{
+    DvrSimSettings& s;
+    bool accountsGiven = false;
+    std::vector<std::string> sizeOptions;
+    std::vector<std::string> lossOptions;
+    std::vector<std::vector<uint8_t>> replay;
+};
+
+// Takes the option's value (empty for a flag); returns why it is not usable, or nothing.
+using Setter = std::optional<std::string> (*)(Gathered& g, const std::string& value);
+
+struct Option
+{
+    std::string_view name;
+    std::string_view argument; // empty: a flag
+    std::string_view help;
+    Setter set;
+    bool fault = false;          // listed among the faults on purpose
+    std::string_view alias = {}; // an older name that means the same
+};
+
+template <typename Number>
+std::optional<std::string> SetNumber(const std::string& value, size_t min, size_t max,
+                                     Number& target, const std::string& why)
+{
+    const auto number = ParseDecimal(value, max);
+    if (!number || *number < min)
+    {
+        return why;
+    }
+    target = static_cast<Number>(*number);
+    return std::nullopt;
+}
+
+constexpr std::optional<std::string> kTaken = std::nullopt;
+
+const Option kOptions[] = {
+    {"--port", "N", "port to listen on; 0 picks a free one (default 0)",
+     [](Gathered& g, const std::string& v)
+     { return SetNumber(v, 0, 65535, g.s.port, "not a port number: " + v); }},
+    {"--bind", "ADDRESS", "IPv4 address to listen on (default 127.0.0.1)",
+     [](Gathered& g, const std::string& v)
+     {
+         g.s.bindAddress = v;
+         return kTaken;
+     }},
+    {"--channels", "N", "channels of the DVR, 1 to 16 (default 4)",
+     [](Gathered& g, const std::string& v) {
+         return SetNumber(v, 1, DvrSimSettings::kMaxChannels, g.s.channelCount, "must be 1 to 16");
+     }},
+    {"--account", "USER:PASS", "an account; repeat for more (default ADMIN:1234)",
+     [](Gathered& g, const std::string& v) -> std::optional<std::string>
+     {
+         const size_t colon = v.find(':');
+         if (colon == std::string::npos || colon == 0)
+         {
+             return "expected USER:PASSWORD";
+         }
+         if (!std::exchange(g.accountsGiven, true))
+         {
+             g.s.accounts.clear();
+         }
+         g.s.accounts.push_back({v.substr(0, colon), v.substr(colon + 1)});
+         return kTaken;
+     }},
+    {"--size", "CH=WxH", "picture size of channel CH (1 = CH-01; default 320x240)",
+     [](Gathered& g, const std::string& v)
+     {
+         g.sizeOptions.push_back(v);
+         return kTaken;
+     }},
+    {"--video-loss", "CH", "channel CH has no video (repeatable)",
+     [](Gathered& g, const std::string& v)
+     {
+         g.lossOptions.push_back(v);
+         return kTaken;
+     }},
+    {"--fps", "RATE",
+     "frames per second of every stream (default 5); max: as fast as each "
+     "client takes them",
+     [](Gathered& g, const std::string& v) -> std::optional<std::string>
+     {
+         if (v == "max")
+         {
+             g.s.frameSource.unthrottled = true;
+             return kTaken;
+         }
+         const auto rate = ParseRate(v);
+         if (!rate)
+         {
+             return "must be a number above 0 and at most 1000";
+         }
+         g.s.framesPerSecond = *rate;
+         return kTaken;
+     }},
+    {"--max-clients", "N", "streams at once before error 4 (default 16)",
+     [](Gathered& g, const std::string& v)
+     { return SetNumber(v, 1, 255, g.s.clientLimit, "must be 1 to 255"); },
+     false, "--client-limit"},
+    {"--pre-encoded", "", "encode each channel's picture once and send it again",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.frameSource.preEncoded = true;
+         return kTaken;
+     }},
+    {"--replay", "FILE.jpg", "send this JPEG on every channel; repeat for more, in turn",
+     [](Gathered& g, const std::string& v) -> std::optional<std::string>
+     {
+         std::optional<std::vector<uint8_t>> jpeg = ReadWholeFile(v);
+         if (!jpeg || jpeg->empty())
+         {
+             return "cannot read " + v;
+         }
+         g.replay.push_back(std::move(*jpeg));
+         return kTaken;
+     }},
+    {"--silent-after-login", "", "send the login reply, then nothing",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.silentAfterLogin = true;
+         return kTaken;
+     },
+     true},
+    {"--close-after-login", "", "send the login reply, then close",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.closeAfterLogin = true;
+         return kTaken;
+     },
+     true},
+    {"--close-before-packets", "", "close before sending any packet",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.closeBeforePackets = true;
+         return kTaken;
+     },
+     true},
+    {"--write-sizes", "A,B,..", "write the body in pieces of these sizes, repeated",
+     [](Gathered& g, const std::string& v) -> std::optional<std::string>
+     {
+         const auto sizes = ParseSizes(v);
+         if (!sizes)
+         {
+             return "expected sizes like 1,7,512";
+         }
+         g.s.misbehaviour.writeSizes = *sizes;
+         return kTaken;
+     },
+     true},
+    {"--junk", "N", "N junk bytes before every frame packet",
+     [](Gathered& g, const std::string& v)
+     { return SetNumber(v, 0, 1 << 20, g.s.misbehaviour.junkBytes, "expected a byte count"); },
+     true},
+    {"--damaged-jpeg", "", "frames carry a JPEG no decoder accepts",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.damagedJpeg = true;
+         return kTaken;
+     },
+     true},
+    {"--wrong-end-marker", "", "frame packets end with a wrong end marker",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.wrongEndMarker = true;
+         return kTaken;
+     },
+     true},
+    {"--oversize-length", "", "frame packets declare a length over the limit",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.oversizeLength = true;
+         return kTaken;
+     },
+     true},
+    {"--close-after-bytes", "N", "cut the connection after N bytes of the body",
+     [](Gathered& g, const std::string& v)
+     {
+         return SetNumber(v, 1, 1u << 30, g.s.misbehaviour.closeAfterBytes,
+                          "expected a byte count over 0");
+     },
+     true},
+    {"--declared-length", "N", "frame packets declare a payload length of N",
+     [](Gathered& g, const std::string& v)
+     {
+         return SetNumber(v, 1, UINT32_MAX, g.s.misbehaviour.declaredLength,
+                          "expected a length over 0");
+     },
+     true},
+    {"--huge-jpeg", "", "frames carry a JPEG that declares 65535 x 65535",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.hugeJpeg = true;
+         return kTaken;
+     },
+     true},
+    {"--no-headers", "", "answer the login with the packet stream only, no HTTP headers",
+     [](Gathered& g, const std::string&)
+     {
+         g.s.misbehaviour.noHeaders = true;
+         return kTaken;
+     },
+     true},
+    {"--refuse", "CODE", "answer every login with error packet CODE",
+     [](Gathered& g, const std::string& v)
+     {
+         return SetNumber(v, 1, 255, g.s.misbehaviour.refuseLoginCode,
+                          "expected an error code 1 to 255");
+     },
+     true},
+};
+
+const Option* FindOption(std::string_view name)
+{
+    const auto it = std::find_if(
+        std::begin(kOptions), std::end(kOptions),
+        [&](const Option& o) { return o.name == name || (!o.alias.empty() && o.alias == name); });
+    return it == std::end(kOptions) ? nullptr : &*it;
+}
+
+void AppendHelp(std::string& text, bool faults)
+{
+    constexpr size_t kHelpColumn = 24;
+    for (const Option& option : kOptions)
+    {
+        if (option.fault != faults)
+        {
+            continue;
+        }
+        std::string line = "  " + std::string(option.name);
+        if (!option.argument.empty())
+        {
+            line += " " + std::string(option.argument);
+        }
+        line += line.size() + 1 < kHelpColumn ? std::string(kHelpColumn - line.size(), ' ') : " ";
+        line += option.help;
+        if (!option.alias.empty())
+        {
+            line += " (also " + std::string(option.alias) + ")";
+        }
+        text += line + "\n";
+    }
+}
 } // namespace
 
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
 {
     Result result;
+    Gathered gathered{result.settings, false, {}, {}, {}};
     DvrSimSettings& s = result.settings;
-    DvrMisbehaviour& faults = s.misbehaviour;
-    bool accountsGiven = false;
-    // Channel options are checked once the channel count is known.
-    std::vector<std::string> sizeOptions;
-    std::vector<std::string> lossOptions;
-    std::vector<std::vector<uint8_t>> replay;
-
     for (size_t i = 0; i < args.size(); ++i)
     {
-        const std::string& option = args[i];
-        if (option == "--pre-encoded")
-        {
-            s.frameSource.preEncoded = true;
-            continue;
-        }
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size())
-            {
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        auto fail = [&](const std::string& why)
-        {
-            result.error = option + ": " + why;
-            return result;
-        };
-
-        if (option == "--help" || option == "-h")
+        const std::string& name = args[i];
+        if (name == "--help" || name == "-h")
         {
             result.showHelp = true;
             return result;
         }
-        const bool flag = option == "--silent-after-login" || option == "--close-after-login" ||
-                          option == "--close-before-packets" || option == "--damaged-jpeg" ||
-                          option == "--wrong-end-marker" || option == "--oversize-length" ||
-                          option == "--no-headers" || option == "--huge-jpeg";
-        if (flag)
+        const Option* option = FindOption(name);
+        if (option == nullptr)
         {
-            faults.silentAfterLogin |= option == "--silent-after-login";
-            faults.closeAfterLogin |= option == "--close-after-login";
-            faults.closeBeforePackets |= option == "--close-before-packets";
-            faults.damagedJpeg |= option == "--damaged-jpeg";
-            faults.wrongEndMarker |= option == "--wrong-end-marker";
-            faults.oversizeLength |= option == "--oversize-length";
-            faults.noHeaders |= option == "--no-headers";
-            faults.hugeJpeg |= option == "--huge-jpeg";
-            continue;
+            result.error = name + ": unknown option (see --help)";
+            return result;
         }
-        const std::optional<std::string> text = value();
-        if (!text)
+        std::string value;
+        if (!option->argument.empty())
         {
-            return option.starts_with("--") ? fail("needs a value")
-                                            : fail("unknown option (see --help)");
-        }
-        if (option == "--port")
-        {
-            const auto port = ParseDecimal(*text, 65535);
-            if (!port)
+            if (i + 1 >= args.size())
             {
-                return fail("not a port number: " + *text);
+                result.error = name + ": needs a value";
+                return result;
             }
-            s.port = static_cast<uint16_t>(*port);
+            value = args[++i];
         }
-        else if (option == "--bind")
+        if (const auto why = option->set(gathered, value))
         {
-            s.bindAddress = *text;
-        }
-        else if (option == "--channels")
-        {
-            const auto count = ParseDecimal(*text, DvrSimSettings::kMaxChannels);
-            if (!count || *count == 0)
-            {
-                return fail("must be 1 to 16");
-            }
-            s.channelCount = *count;
-        }
-        else if (option == "--account")
-        {
-            const size_t colon = text->find(':');
-            if (colon == std::string::npos || colon == 0)
-            {
-                return fail("expected USER:PASSWORD");
-            }
-            if (!accountsGiven)
-            {
-                s.accounts.clear();
-                accountsGiven = true;
-            }
-            s.accounts.push_back({text->substr(0, colon), text->substr(colon + 1)});
-        }
-        else if (option == "--size")
-        {
-            sizeOptions.push_back(*text);
-        }
-        else if (option == "--video-loss")
-        {
-            lossOptions.push_back(*text);
-        }
-        else if (option == "--fps" && *text == "max")
-        {
-            s.frameSource.unthrottled = true;
-        }
-        else if (option == "--fps")
-        {
-            const auto rate = ParseRate(*text);
-            if (!rate)
-            {
-                return fail("must be a number above 0 and at most 1000");
-            }
-            s.framesPerSecond = *rate;
-        }
-        else if (option == "--client-limit")
-        {
-            const auto limit = ParseDecimal(*text, 255);
-            if (!limit || *limit == 0)
-            {
-                return fail("must be 1 to 255");
-            }
-            s.clientLimit = *limit;
-        }
-        else if (option == "--write-sizes")
-        {
-            const auto sizes = ParseSizes(*text);
-            if (!sizes)
-            {
-                return fail("expected sizes like 1,7,512");
-            }
-            faults.writeSizes = *sizes;
-        }
-        else if (option == "--close-after-bytes")
-        {
-            const auto count = ParseDecimal(*text, 1u << 30);
-            if (!count || *count == 0)
-            {
-                return fail("expected a byte count over 0");
-            }
-            faults.closeAfterBytes = *count;
-        }
-        else if (option == "--declared-length")
-        {
-            const auto length = ParseDecimal(*text, UINT32_MAX);
-            if (!length || *length == 0)
-            {
-                return fail("expected a length over 0");
-            }
-            faults.declaredLength = static_cast<uint32_t>(*length);
-        }
-        else if (option == "--junk")
-        {
-            const auto count = ParseDecimal(*text, 1 << 20);
-            if (!count)
-            {
-                return fail("expected a byte count");
-            }
-            faults.junkBytes = *count;
-        }
-        else if (option == "--replay")
-        {
-            std::optional<std::vector<uint8_t>> jpeg = ReadWholeFile(*text);
-            if (!jpeg || jpeg->empty())
-            {
-                return fail("cannot read " + *text);
-            }
-            replay.push_back(std::move(*jpeg));
-        }
-        else if (option == "--refuse")
-        {
-            const auto code = ParseDecimal(*text, 255);
-            if (!code || *code == 0)
-            {
-                return fail("expected an error code 1 to 255");
-            }
-            faults.refuseLoginCode = static_cast<uint8_t>(*code);
-        }
-        else
-        {
-            return fail("unknown option (see --help)");
+            result.error = name + ": " + *why;
+            return result;
         }
     }
 
-    if (!replay.empty())
+    if (!gathered.replay.empty())
     {
         s.frameSource.replay =
-            std::make_shared<const std::vector<std::vector<uint8_t>>>(std::move(replay));
+            std::make_shared<const std::vector<std::vector<uint8_t>>>(std::move(gathered.replay));
     }
-    for (const std::string& option : sizeOptions)
+    for (const std::string& option : gathered.sizeOptions)
     {
         const size_t equals = option.find('=');
         const auto channel =
@@ -287,7 +386,7 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
         }
         s.sizes[*channel] = *size;
     }
-    for (const std::string& option : lossOptions)
+    for (const std::string& option : gathered.lossOptions)
     {
         const auto channel = ParseChannel(option, s.channelCount);
         if (!channel)
@@ -303,37 +402,15 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
 
 std::string CommandLine::Usage()
 {
-    return R"(Usage: quillon-dvrsim [options]
+    std::string text = R"(Usage: quillon-dvrsim [options]
 
 Serves a simulated DVR: the login stream and the command forms of
 /cgi-bin/webapp.cgi over HTTP/1.0. Stop it with Ctrl-C.
 
-  --port N              port to listen on; 0 picks a free one (default 0)
-  --bind ADDRESS        IPv4 address to listen on (default 127.0.0.1)
-  --channels N          channels of the DVR, 1 to 16 (default 4)
-  --account USER:PASS   an account; repeat for more (default ADMIN:1234)
-  --size CH=WxH         picture size of channel CH (1 = CH-01; default 320x240)
-  --video-loss CH       channel CH has no video (repeatable)
-  --fps RATE            frames per second of every stream (default 5)
-  --client-limit N      streams at once before error 4 (default 16)
-  --fps max             frames as fast as each client takes them
-  --pre-encoded         encode each channel's picture once and send it again
-  --replay FILE.jpg     send this JPEG on every channel; repeat for more, in turn
-
-Faults on purpose, for testing clients:
-  --silent-after-login  send the login reply, then nothing
-  --close-after-login   send the login reply, then close
-  --close-before-packets  close before sending any packet
-  --write-sizes A,B,..  write the body in pieces of these sizes, repeated
-  --junk N              N junk bytes before every frame packet
-  --damaged-jpeg        frames carry a JPEG no decoder accepts
-  --wrong-end-marker    frame packets end with a wrong end marker
-  --oversize-length     frame packets declare a length over the limit
-  --close-after-bytes N cut the connection after N bytes of the body
-  --declared-length N   frame packets declare a payload length of N
-  --huge-jpeg           frames carry a JPEG that declares 65535 x 65535
-  --no-headers          answer the login with the packet stream only, no HTTP headers
-  --refuse CODE         answer every login with error packet CODE
-  --help                show this text
 )";
+    AppendHelp(text, false);
+    text += "\nFaults on purpose, for testing clients:\n";
+    AppendHelp(text, true);
+    text += "  --help                show this text\n";
+    return text;
 }

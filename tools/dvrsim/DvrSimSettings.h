@@ -22,7 +22,8 @@ struct PictureSize
 
 // Faults the simulator commits on purpose, so that clients can be tested against them.
 // The first four and noHeaders are taken when a login is admitted; the frame faults (junk, JPEG,
-// end marker, length) apply from the next frame of every stream; the refusal to the next login.
+// end marker, length, pause) apply from the next frame of every stream; the refusal to the next
+// login.
 struct DvrMisbehaviour
 {
     bool silentAfterLogin =
@@ -40,6 +41,7 @@ struct DvrMisbehaviour
     size_t closeAfterBytes = 0; // not 0: the connection is cut after this many body bytes
     uint32_t declaredLength = 0; // not 0: frame packets declare this payload length
     bool hugeJpeg = false;       // frames carry a JPEG that declares 65535 x 65535 pixels
+    bool pauseFrames = false;    // no frames while set; every stream stays open
 };
 
 // Where frames come from. Pre-encoded frames and replays cost the simulator next

@@ -183,7 +183,7 @@ SimulatorState::StreamTurn SimulatorState::WaitForTurn(uint8_t clientId,
             return {};
         }
         const auto now = std::chrono::steady_clock::now();
-        if (now >= due)
+        if (now >= due && !m_settings.misbehaviour.pauseFrames)
         {
             return {true, client->second.channel};
         }

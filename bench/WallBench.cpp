@@ -1,0 +1,340 @@
+// What the 4 x 4 wall costs: the real viewer (offscreen, 1280 x 720) on sixteen
+// 704 x 480 streams at 25 frames/s from quillon-dvrsim in a child process,
+// pre-encoded; then the same wall decoding at full size, and TurboJPEG's bare
+// decode of the same frames at full size and at the tiles' scale. Only this
+// process's CPU is counted: receiving, deframing, decoding and painting.
+#include "BareDecode.h"
+#include "BenchRatios.h"
+#include "JpegEncoder.h"
+#include "TestScene.h"
+#include "app/CMainFrame.h"
+#include "app/CWallSwitcher.h"
+#include "app/CZentrelApp.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+constexpr double kWatchSeconds = 10;
+constexpr double kWarmUpSeconds = 2;
+constexpr int kTiles = 16;
+constexpr int kFramesPerSecond = 25;
+constexpr int kWidth = 704;
+constexpr int kHeight = 480;
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// quillon-dvrsim in a child process; its first line names the port it serves.
+class ChildSimulator
+{
+public:
+    ~ChildSimulator()
+    {
+        if (m_pid > 0)
+        {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_output != nullptr)
+        {
+            std::fclose(m_output);
+        }
+    }
+
+    // The port, or 0 when the simulator did not start.
+    unsigned Start()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+        {
+            return 0;
+        }
+        m_pid = fork();
+        if (m_pid == 0)
+        {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<std::string> args = {"quillon-dvrsim", "--pre-encoded",
+                                             "--fps",          "25",
+                                             "--channels",     "16",
+                                             "--port",         "0"};
+            for (int channel = 1; channel <= kTiles; ++channel)
+            {
+                args.push_back("--size");
+                args.push_back(std::to_string(channel) + "=704x480");
+            }
+            std::vector<char*> argv;
+            for (std::string& arg : args)
+            {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            execv(QUILLON_DVRSIM_PATH, argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        if (m_pid < 0)
+        {
+            close(fds[0]);
+            return 0;
+        }
+        m_output = fdopen(fds[0], "r");
+        char line[256] = {};
+        if (m_output == nullptr || std::fgets(line, sizeof line, m_output) == nullptr)
+        {
+            return 0;
+        }
+        // "quillon-dvrsim: serving N channels on http://ADDRESS:PORT/cgi-bin/..."
+        const char* path = std::strstr(line, "/cgi-bin");
+        const char* colon = path;
+        while (colon != nullptr && colon > line && *colon != ':')
+        {
+            --colon;
+        }
+        return colon != nullptr && *colon == ':' ? static_cast<unsigned>(std::atoi(colon + 1)) : 0;
+    }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_output = nullptr;
+};
+
+// CPU seconds of each of this process's threads, by name and thread id: the GUI thread, the
+// receivers, Qt's pooled threads.
+std::map<std::string, double> ThreadCpuSeconds()
+{
+    std::map<std::string, double> byName;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream commFile(task.path() / "comm");
+        std::ifstream schedFile(task.path() / "schedstat");
+        std::string name;
+        double nanoseconds = 0;
+        if (std::getline(commFile, name) && (schedFile >> nanoseconds))
+        {
+            byName[name + " " + task.path().filename().string()] = nanoseconds * 1e-9;
+        }
+    }
+    return byName;
+}
+
+void RunEventsFor(double seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
+
+unsigned g_port = 0;
+
+void WatchWall(benchmark::State& state, bool scaled)
+{
+    AppSettings settings;
+    settings.directoryFile = std::filesystem::temp_directory_path() / "quillon-bench-wall.db";
+    settings.settingsFile = std::filesystem::temp_directory_path() / "quillon-bench-wall.conf";
+    settings.autoCloseDelay = std::chrono::hours(1);
+    settings.wall.scaledDecoding = scaled;
+    CZentrelApp app(settings);
+    if (!app.InitInstance())
+    {
+        state.SkipWithError("the viewer did not start");
+        return;
+    }
+    app.GetMainFrame()->resize(1280, 720);
+    CWallSwitcher& switcher = *app.GetWallSwitcher();
+    const std::string portText = std::to_string(g_port);
+    switcher.ShowWall(4, DvrEntry{u"bench", u"127.0.0.1",
+                                  std::u16string(portText.begin(), portText.end()), 0, u"ADMIN",
+                                  u"1234"});
+    CCameraWall& wall = switcher.GetWall();
+    QElapsedTimer waited;
+    waited.start();
+    auto allPainting = [&]
+    {
+        for (int i = 0; i < wall.GetTileCount(); ++i)
+        {
+            if (wall.GetTile(i).GetPaintedPictures() == 0)
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!allPainting() && waited.elapsed() < 20000)
+    {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    if (!allPainting())
+    {
+        state.SkipWithError("not every tile showed a picture");
+        return;
+    }
+    RunEventsFor(kWarmUpSeconds);
+    for (auto _ : state)
+    {
+        std::vector<int> before;
+        for (int i = 0; i < wall.GetTileCount(); ++i)
+        {
+            before.push_back(wall.GetTile(i).GetPaintedPictures());
+        }
+        const auto threadsBefore = ThreadCpuSeconds();
+        const double cpuBefore = ProcessCpuSeconds();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        RunEventsFor(kWatchSeconds);
+        const double seconds = static_cast<double>(elapsed.nsecsElapsed()) * 1e-9;
+        const double cpu = ProcessCpuSeconds() - cpuBefore;
+        // Threads that ended meanwhile are not in either reading; none should.
+        for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
+        {
+            const auto before = threadsBefore.find(thread);
+            const double used = threadCpu - (before == threadsBefore.end() ? 0 : before->second);
+            if (used >= 0.001)
+            {
+                std::printf("%s: threads %-24s %.3f s CPU in %.1f s\n", scaled ? "scaled" : "full",
+                            thread.c_str(), used, seconds);
+            }
+        }
+        double slowest = 1e9;
+        for (int i = 0; i < wall.GetTileCount(); ++i)
+        {
+            slowest = std::min(
+                slowest,
+                (wall.GetTile(i).GetPaintedPictures() - before[static_cast<size_t>(i)]) / seconds);
+        }
+        state.SetIterationTime(seconds);
+        state.counters["cpu_percent"] = cpu / seconds * 100;
+        state.counters["slowest_tile_pictures_per_s"] = slowest;
+        state.counters["tile_width"] = wall.GetTile(0).width();
+        state.counters["tile_height"] = wall.GetTile(0).height();
+    }
+    switcher.SetLayout(1);
+}
+
+// The sixteen channels' scenes, as the simulator encodes them.
+const std::vector<std::vector<uint8_t>>& Frames()
+{
+    static const std::vector<std::vector<uint8_t>> frames = []
+    {
+        std::vector<std::vector<uint8_t>> made;
+        const std::chrono::system_clock::time_point noon{std::chrono::hours(12)};
+        for (unsigned channel = 0; channel < kTiles; ++channel)
+        {
+            made.push_back(JpegEncoder::Encode(
+                TestScene::Render(channel, CameraState{}, PictureSize{kWidth, kHeight}, noon), 75));
+        }
+        return made;
+    }();
+    return frames;
+}
+
+// One iteration decodes every channel's frame once, at 1/denominator.
+void BareDecode(benchmark::State& state, int denominator)
+{
+    tjhandle handle = tjInitDecompress();
+    const int width = (kWidth + denominator - 1) / denominator;
+    const int height = (kHeight + denominator - 1) / denominator;
+    const int stride = bench::BareDecoder::Stride(width);
+    std::vector<uint8_t> bits(static_cast<size_t>(stride) * height);
+    for (auto _ : state)
+    {
+        for (const auto& jpeg : Frames())
+        {
+            if (tjDecompress2(handle, jpeg.data(), jpeg.size(), bits.data(), width, stride, height,
+                              TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
+            {
+                state.SkipWithError("TurboJPEG refused a frame");
+                break;
+            }
+        }
+    }
+    tjDestroy(handle);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    int qtArgc = 1;
+    QApplication qtApp(qtArgc, argv);
+    ChildSimulator simulator;
+    g_port = simulator.Start();
+    if (g_port == 0)
+    {
+        std::fprintf(stderr, "bench_wall: quillon-dvrsim did not start\n");
+        return 1;
+    }
+    bench::RatioReporter reporter;
+    for (const bool scaled : {true, false})
+    {
+        benchmark::RegisterBenchmark(scaled ? "Wall4x4/scaled" : "Wall4x4/full",
+                                     [scaled](benchmark::State& state)
+                                     { WatchWall(state, scaled); })
+            ->Unit(benchmark::kSecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(1);
+    }
+    benchmark::RegisterBenchmark("BareDecode16/full", [](benchmark::State& s) { BareDecode(s, 1); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BareDecode16/half", [](benchmark::State& s) { BareDecode(s, 2); })
+        ->Unit(benchmark::kMillisecond);
+    const int result = bench::RunAndPrint(argc, argv, reporter);
+
+    const bench::Measured* scaled = reporter.Find("Wall4x4/scaled");
+    const bench::Measured* full = reporter.Find("Wall4x4/full");
+    const bench::Measured* bareFull = reporter.Find("BareDecode16/full");
+    const bench::Measured* bareHalf = reporter.Find("BareDecode16/half");
+    if (scaled == nullptr || full == nullptr || bareFull == nullptr || bareHalf == nullptr ||
+        scaled->counters.count("cpu_percent") == 0 || full->counters.count("cpu_percent") == 0)
+    {
+        return result == 0 ? 1 : result;
+    }
+    // Sixteen frames per iteration, 25 iterations a second: the share of one core.
+    const double bareFullPercent = bareFull->cpuSeconds * kFramesPerSecond * 100;
+    const double bareHalfPercent = bareHalf->cpuSeconds * kFramesPerSecond * 100;
+    const double wallPercent = scaled->counters.at("cpu_percent");
+    const double fullPercent = full->counters.at("cpu_percent");
+    std::printf("%-40s %.2f %%   (slowest tile %.1f pictures a second, tile %.0fx%.0f)\n",
+                "wall cpu 4x4 704x480@25", wallPercent,
+                scaled->counters.at("slowest_tile_pictures_per_s"),
+                scaled->counters.at("tile_width"), scaled->counters.at("tile_height"));
+    std::printf("%-40s %.2f %%   (slowest tile %.1f pictures a second)\n", "wall cpu 4x4 unscaled",
+                fullPercent, full->counters.at("slowest_tile_pictures_per_s"));
+    std::printf("%-40s %.2f %%\n", "bare decode 16x704x480@25 full", bareFullPercent);
+    std::printf("%-40s %.2f %%\n", "bare decode 16x704x480@25 1/2", bareHalfPercent);
+    std::printf("%-40s %6.3f   (at most 0.8)\n", "wall/bare full decode",
+                wallPercent / bareFullPercent);
+    std::printf("%-40s %6.3f   (at most 1.2)\n", "wall/bare scaled decode",
+                wallPercent / bareHalfPercent);
+    std::printf("%-40s %6.3f\n", "wall/wall unscaled", wallPercent / fullPercent);
+    return result;
+}

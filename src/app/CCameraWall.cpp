@@ -1,0 +1,190 @@
+#include "app/CCameraWall.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+
+#include <algorithm>
+
+namespace
+{
+constexpr int kTileGap = 2;
+
+bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>& b)
+{
+    if (!a || !b)
+    {
+        return !a && !b;
+    }
+    return a->Name == b->Name && a->Address == b->Address && a->Port == b->Port &&
+           a->Channel == b->Channel && a->User == b->User && a->Password == b->Password;
+}
+} // namespace
+
+CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
+    : QWidget(parent), m_messagePump(messagePump), m_settings(settings),
+      m_pGrid(new QGridLayout(this))
+{
+    setObjectName(QStringLiteral("wall"));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, Qt::black);
+    setPalette(background);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+    m_pGrid->setContentsMargins(0, 0, 0, 0);
+    m_pGrid->setSpacing(kTileGap);
+}
+
+CCameraWall::~CCameraWall() = default;
+
+void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras)
+{
+    const auto count = static_cast<size_t>(columns * columns);
+    while (m_tiles.size() > count)
+    {
+        m_tiles.pop_back();
+    }
+    for (size_t i = 0; i < count; ++i)
+    {
+        const std::optional<DvrEntry> camera = i < cameras.size() ? cameras[i] : std::nullopt;
+        if (i < m_tiles.size())
+        {
+            if (SameCamera(m_tiles[i]->GetEntry(), camera))
+            {
+                continue;
+            }
+            m_tiles[i]->Assign(camera);
+        }
+        else
+        {
+            auto tile = std::make_unique<CWallTile>(m_messagePump, m_settings, this);
+            tile->onSelect = [this](CWallTile& t) { Select(IndexOf(t)); };
+            tile->onOpen = [this](CWallTile& t)
+            {
+                Select(IndexOf(t));
+                if (onOpen)
+                {
+                    onOpen(IndexOf(t));
+                }
+            };
+            tile->Assign(camera);
+            m_tiles.push_back(std::move(tile));
+        }
+    }
+    // Every tile the same share of the window, whatever its contents.
+    for (int i = 0; i < 4; ++i)
+    {
+        m_pGrid->setColumnStretch(i, i < columns ? 1 : 0);
+        m_pGrid->setRowStretch(i, i < columns ? 1 : 0);
+    }
+    for (size_t i = 0; i < m_tiles.size(); ++i)
+    {
+        m_pGrid->addWidget(m_tiles[i].get(), static_cast<int>(i) / columns,
+                           static_cast<int>(i) % columns);
+        m_tiles[i]->show();
+    }
+    m_nColumns = columns;
+    Select(std::min(m_nSelected, static_cast<int>(count) - 1));
+    SetShown(m_bShown);
+    ConnectAll();
+}
+
+void CCameraWall::DisconnectAll()
+{
+    for (const auto& tile : m_tiles)
+    {
+        tile->Disconnect();
+    }
+}
+
+void CCameraWall::ConnectAll()
+{
+    for (const auto& tile : m_tiles)
+    {
+        if (tile->GetState() == CWallTile::State::Idle)
+        {
+            tile->Connect();
+        }
+    }
+}
+
+void CCameraWall::SetShown(bool shown)
+{
+    m_bShown = shown;
+    for (const auto& tile : m_tiles)
+    {
+        tile->SetShown(shown);
+    }
+}
+
+void CCameraWall::Select(int index)
+{
+    m_nSelected = std::max(index, 0);
+    for (size_t i = 0; i < m_tiles.size(); ++i)
+    {
+        m_tiles[i]->SetSelected(static_cast<int>(i) == m_nSelected);
+    }
+}
+
+int CCameraWall::GetPaintedPictures() const
+{
+    int painted = 0;
+    for (const auto& tile : m_tiles)
+    {
+        painted += tile->GetPaintedPictures();
+    }
+    return painted;
+}
+
+int CCameraWall::IndexOf(const CWallTile& tile) const
+{
+    const auto it = std::find_if(m_tiles.begin(), m_tiles.end(),
+                                 [&](const auto& t) { return t.get() == &tile; });
+    return static_cast<int>(it - m_tiles.begin());
+}
+
+// Arrows move the selection, Enter opens it.
+void CCameraWall::keyPressEvent(QKeyEvent* event)
+{
+    const int count = GetTileCount();
+    if (count == 0)
+    {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key())
+    {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (onOpen)
+        {
+            onOpen(m_nSelected);
+        }
+        return;
+    case Qt::Key_Left:
+        Select((m_nSelected + count - 1) % count);
+        return;
+    case Qt::Key_Right:
+        Select((m_nSelected + 1) % count);
+        return;
+    case Qt::Key_Up:
+        Select((m_nSelected + count - m_nColumns) % count);
+        return;
+    case Qt::Key_Down:
+        Select((m_nSelected + m_nColumns) % count);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void CCameraWall::showEvent(QShowEvent* event)
+{
+    SetShown(true);
+    QWidget::showEvent(event);
+}
+
+void CCameraWall::hideEvent(QHideEvent* event)
+{
+    SetShown(false);
+    QWidget::hideEvent(event);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/CWallTile.h"
+#include "app/WallSettings.h"
+#include "directory/DvrEntry.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class IMessagePump;
+class QGridLayout;
+
+// The grid of tiles. Tiles that keep their camera across a change of grid keep
+// their connection; only the ones added connect and only the ones dropped log out.
+class CCameraWall final : public QWidget
+{
+public:
+    CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent = nullptr);
+    ~CCameraWall() override;
+
+    // columns x columns tiles showing these cameras in order; nothing for "No channel".
+    void SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras);
+    void DisconnectAll();
+    // Tiles with a camera and no connection, not even a refused one, connect.
+    void ConnectAll();
+    // Decoding follows what the user can see: the wall on screen, the tile not open.
+    void SetShown(bool shown);
+
+    int GetColumns() const { return m_nColumns; }
+    int GetTileCount() const { return static_cast<int>(m_tiles.size()); }
+    CWallTile& GetTile(int index) { return *m_tiles[static_cast<size_t>(index)]; }
+    int GetSelected() const { return m_nSelected; }
+    void Select(int index);
+    int GetPaintedPictures() const;
+
+    // A double click or Enter on a tile.
+    std::function<void(int index)> onOpen;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    int IndexOf(const CWallTile& tile) const;
+
+    IMessagePump& m_messagePump;
+    const WallSettings m_settings;
+    QGridLayout* m_pGrid; // a child
+    std::vector<std::unique_ptr<CWallTile>> m_tiles;
+    int m_nColumns = 0;
+    int m_nSelected = 0;
+    bool m_bShown = false;
+};

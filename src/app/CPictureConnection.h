@@ -1,0 +1,85 @@
+#pragma once
+
+#include "display/CPictureAge.h"
+#include "net/CDVRClient.h"
+#include "platform/PictureWindow.h"
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+
+class CPictureZoom;
+class QPainter;
+class QRegion;
+class QWidget;
+
+// Everything one connection's picture needs: the DVR client with its display
+// and decoder, the window it repaints, and the watch on the picture's age. The
+// single view owns one, and so does every tile of the wall.
+class CPictureConnection final : public IPictureWindow
+{
+public:
+    struct Services
+    {
+        INotifyWindow& notifyWindow;
+        IMessageBox& messageBox;
+        IMessagePump& messagePump;
+        IBusyCursor& busyCursor;
+        DvrClientTimeouts timeouts;
+    };
+    // What a frozen picture says about its age, with %1 for the seconds.
+    enum class AgeWording
+    {
+        Long,  // "Last picture 12 s ago"
+        Short, // "12 s ago"
+    };
+
+    CPictureConnection(QWidget& widget, const Services& services, AgeWording wording,
+                       CPictureAge age = CPictureAge());
+    ~CPictureConnection() override;
+
+    CPictureConnection(const CPictureConnection&) = delete;
+    CPictureConnection& operator=(const CPictureConnection&) = delete;
+
+    CDVRClient& GetClient() { return m_client; }
+    CPictureDisplay& GetDisplay() { return m_client.GetPictureDisplay(); }
+
+    // The widget's new size; GUI thread.
+    void Resize(const QSize& size);
+    // Paints the committed picture into the widget, dimmed with its age once it
+    // is frozen; the rectangle it covered, empty when there is none. A zoom
+    // shows its part of the picture in the same rectangle; without one, the whole.
+    QRect Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom = nullptr);
+    // The age the last paint showed: nothing while the picture was live.
+    std::optional<std::chrono::seconds> GetShownAge() const { return m_shownAge; }
+    QString AgeText(std::chrono::seconds age) const;
+
+    // IPictureWindow; RepaintNow may come from the receiver thread.
+    bool Exists() const override { return m_bExists; }
+    int ClientWidth() const override { return m_nClientWidth; }
+    int ClientHeight() const override { return m_nClientHeight; }
+    void RepaintNow() override;
+
+private:
+    void CheckAge();
+
+    QWidget& m_widget;
+    const AgeWording m_wording;
+    const CPictureAge m_age;
+    // Read by the receiver thread, written by the GUI thread.
+    std::atomic<bool> m_bExists{false};
+    std::atomic<int> m_nClientWidth{0};
+    std::atomic<int> m_nClientHeight{0};
+    // Set by the receiver when it asks for a repaint, cleared by the GUI thread
+    // when it takes the request, so a slow screen gets one repaint per frame shown.
+    std::atomic<bool> m_bRepaintPending{false};
+    std::optional<std::chrono::seconds> m_shownAge;
+    // No frame means no repaint: the age is looked at on a timer instead.
+    QTimer m_ageTimer;
+    CDVRClient m_client;
+};

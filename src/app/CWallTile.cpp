@@ -1,0 +1,215 @@
+#include "app/CWallTile.h"
+
+#include "directory/DvrConnectInfo.h"
+#include "protocol/Protocol.h"
+#include "platform/WindowMessages.h"
+#include "res/ResourceIds.h"
+#include "res/StringTable.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+namespace
+{
+constexpr uint8_t kUnknownUser = 1;
+constexpr uint8_t kWrongPassword = 2;
+constexpr uint8_t kNoVideoChannel = 7;
+constexpr int kCaptionHeight = 18;
+const QColor kSelectedFrame(255, 200, 0);
+
+QString Text(unsigned stringId)
+{
+    return QString::fromStdU16String(LoadString(stringId));
+}
+} // namespace
+
+CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
+    : QWidget(parent), m_backoff(settings.firstRetry, settings.longestRetry),
+      m_picture(*this,
+                CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
+                                             settings.timeouts},
+                CPictureConnection::AgeWording::Short)
+{
+    setObjectName(QStringLiteral("tile"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    m_picture.GetDisplay().SetScaledDecoding(settings.scaledDecoding);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, [this] { Connect(); });
+    SetState(State::NoChannel, QStringLiteral("No channel"));
+}
+
+CWallTile::~CWallTile()
+{
+    m_retryTimer.stop();
+    m_picture.GetClient().Disconnect();
+}
+
+void CWallTile::Assign(const std::optional<DvrEntry>& entry)
+{
+    Disconnect();
+    m_entry = entry;
+    m_backoff.Reset();
+    SetState(entry ? State::Idle : State::NoChannel,
+             entry ? QString() : QStringLiteral("No channel"));
+}
+
+void CWallTile::Connect()
+{
+    m_retryTimer.stop();
+    if (!m_entry)
+    {
+        return;
+    }
+    SetState(State::Connecting, QStringLiteral("Connecting..."));
+    const DvrEntry& e = *m_entry;
+    m_picture.GetClient().Start(
+        MakeConnectInfo(e.Name, e.Address, e.Port, e.Channel, e.User, e.Password));
+}
+
+// A logout goes out only for a login; a connection still trying is started
+// over by the next Connect, which supersedes it.
+void CWallTile::Disconnect()
+{
+    m_retryTimer.stop();
+    m_picture.GetClient().Stop();
+    if (m_entry)
+    {
+        SetState(State::Idle, QString());
+    }
+}
+
+void CWallTile::SetShown(bool shown)
+{
+    m_picture.GetDisplay().SetDecoding(shown);
+}
+
+void CWallTile::SetSelected(bool selected)
+{
+    if (m_bSelected != selected)
+    {
+        m_bSelected = selected;
+        update();
+    }
+}
+
+QString CWallTile::GetCaption() const
+{
+    if (!m_entry)
+    {
+        return {};
+    }
+    return QString::fromStdU16String(m_entry->Name + u" " + ChannelLabel(m_entry->Channel));
+}
+
+intptr_t CWallTile::SendMessage(unsigned message, uintptr_t wParam, intptr_t)
+{
+    switch (message)
+    {
+    case WM_DVR_CONNECTED:
+        m_backoff.Reset();
+        SetState(State::Live, QString());
+        break;
+    case WM_DVR_CONNECT_FAILED:
+        WaitToRetry(Text(IDS_CANT_CONNECT_DVR));
+        break;
+    case WM_DVR_ERROR:
+    {
+        const auto code = static_cast<uint8_t>(wParam);
+        const QString why = Text(ErrorStringId(code));
+        if (code == kUnknownUser || code == kWrongPassword)
+        {
+            SetState(State::Refused, why);
+        }
+        else if (code == kNoVideoChannel)
+        {
+            SetState(State::NoChannel, QStringLiteral("No channel"));
+        }
+        else
+        {
+            WaitToRetry(why);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CWallTile::WaitToRetry(const QString& why)
+{
+    const auto wait = m_backoff.Next();
+    const auto seconds = (wait.count() + 999) / 1000;
+    SetState(State::WaitingToRetry, why + QStringLiteral("\nRetry in %1 s").arg(seconds));
+    m_retryTimer.start(wait);
+}
+
+void CWallTile::SetState(State state, const QString& status)
+{
+    m_state = state;
+    m_status = status;
+    update();
+}
+
+void CWallTile::resizeEvent(QResizeEvent* event)
+{
+    m_picture.Resize(event->size());
+    QWidget::resizeEvent(event);
+}
+
+void CWallTile::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    QRegion uncovered = event->region();
+    const QRect picture = m_picture.Paint(painter, event->region());
+    uncovered -= picture;
+    for (const QRect& rect : uncovered)
+    {
+        painter.fillRect(rect, Qt::black);
+    }
+    if (!picture.isEmpty())
+    {
+        ++m_nPaintedPictures;
+    }
+    painter.setPen(Qt::white);
+    if (!m_status.isEmpty())
+    {
+        const QRect area = rect().adjusted(4, kCaptionHeight, -4, -4);
+        painter.fillRect(
+            QRect(0, height() - 2 * kCaptionHeight - 4, width(), 2 * kCaptionHeight + 4),
+            QColor(0, 0, 0, 170));
+        painter.drawText(area, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_status);
+    }
+    const QString caption = GetCaption();
+    if (!caption.isEmpty())
+    {
+        painter.fillRect(QRect(0, 0, width(), kCaptionHeight), QColor(0, 0, 0, 140));
+        painter.drawText(QRect(4, 0, width() - 8, kCaptionHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         caption);
+    }
+    if (m_bSelected)
+    {
+        painter.setPen(QPen(kSelectedFrame, 2));
+        painter.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void CWallTile::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && onSelect)
+    {
+        onSelect(*this);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CWallTile::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && onOpen)
+    {
+        onOpen(*this);
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/CPictureConnection.h"
+#include "app/RetryBackoff.h"
+#include "app/WallSettings.h"
+#include "directory/DvrEntry.h"
+#include "platform/BusyCursor.h"
+#include "platform/NotifyWindow.h"
+#include "platform/SilentMessageBox.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+// One camera of the wall: its own connection to its DVR and channel, painted
+// into its own rectangle. It says what it shows in its caption and its status,
+// never in a box; a lost connection is tried again after a growing wait.
+class CWallTile final : public QWidget, public INotifyWindow
+{
+public:
+    enum class State
+    {
+        NoChannel,
+        Idle,
+        Connecting,
+        Live,
+        WaitingToRetry,
+        Refused, // a wrong user or password: nothing is tried until the user acts
+    };
+
+    CWallTile(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent = nullptr);
+    ~CWallTile() override;
+
+    // The DVR entry with the tile's channel; nothing for "No channel".
+    void Assign(const std::optional<DvrEntry>& entry);
+    const std::optional<DvrEntry>& GetEntry() const { return m_entry; }
+    void Connect();
+    void Disconnect();
+    // A tile nobody sees reads its stream without decoding it.
+    void SetShown(bool shown);
+    void SetSelected(bool selected);
+
+    State GetState() const { return m_state; }
+    QString GetCaption() const;
+    QString GetStatusText() const { return m_status; }
+    CPictureConnection& GetPictureConnection() { return m_picture; }
+    int GetPaintedPictures() const { return m_nPaintedPictures; }
+
+    std::function<void(CWallTile&)> onSelect;
+    std::function<void(CWallTile&)> onOpen;
+
+    // The client's notifications; GUI thread only.
+    intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // Connecting a tile must not turn the whole window's cursor busy.
+    class QuietCursor final : public IBusyCursor
+    {
+    public:
+        void Begin() override {}
+        void End() override {}
+    };
+
+    void WaitToRetry(const QString& why);
+    void SetState(State state, const QString& status);
+
+    RetryBackoff m_backoff;
+    std::optional<DvrEntry> m_entry;
+    State m_state = State::NoChannel;
+    QString m_status;
+    bool m_bSelected = false;
+    int m_nPaintedPictures = 0;
+    QTimer m_retryTimer;
+    SilentMessageBox m_silentBox;
+    QuietCursor m_cursor;
+    // Last, so the connection ends while the rest of the tile is whole.
+    CPictureConnection m_picture;
+};

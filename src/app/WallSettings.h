@@ -1,0 +1,16 @@
+#pragma once
+
+#include "net/CDVRClient.h"
+
+#include <chrono>
+
+// What every tile of a wall shares; tests shorten the waits.
+struct WallSettings
+{
+    DvrClientTimeouts timeouts;
+    std::chrono::milliseconds firstRetry{2000};
+    std::chrono::milliseconds longestRetry{60000};
+    std::chrono::milliseconds tourStep{10000};
+    // Off only to measure what scaling saves.
+    bool scaledDecoding = true;
+};

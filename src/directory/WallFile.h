@@ -1,0 +1,48 @@
+#pragma once
+
+#include "directory/AtomicFileWriter.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// One tile of a named wall: a directory entry by name and a channel; no name, no camera.
+struct WallTile
+{
+    std::u16string dvrName;
+    int channel = 0;
+
+    bool operator==(const WallTile&) const = default;
+};
+
+struct NamedWall
+{
+    std::u16string name;
+    int columns = 2;
+    std::vector<WallTile> tiles; // columns x columns, row by row
+
+    bool operator==(const NamedWall&) const = default;
+};
+
+// The user's named walls, one UTF-8 file in the configuration folder:
+//   wall COLUMNS NAME
+//   tile INDEX CHANNEL DVR-NAME
+// written whole on every save. A file that cannot be read as walls is never
+// overwritten: it is renamed aside and the caller tells the user, once.
+class WallFile
+{
+public:
+    explicit WallFile(std::filesystem::path file, AtomicFileWriter writer = AtomicFileWriter());
+
+    // False with `error` set when the file was damaged; it is then kept aside
+    // under `error`'s name and the walls start empty. A missing file is no walls.
+    bool Load(std::vector<NamedWall>& walls, std::string& error);
+    // False when the file could not be written, or is a damaged one still in its place.
+    bool Save(const std::vector<NamedWall>& walls) const;
+    const std::filesystem::path& Path() const { return m_file; }
+
+private:
+    std::filesystem::path m_file;
+    AtomicFileWriter m_writer;
+    bool m_bDamagedInPlace = false;
+};

@@ -1,0 +1,414 @@
+#include "ViewerFixture.h"
+
+#include "app/CEditWallDlg.h"
+#include "app/CWallSwitcher.h"
+#include "app/RetryBackoff.h"
+#include "support/ProcessResources.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+
+#include <malloc.h>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+class CameraWallTest : public ViewerFixture
+{
+protected:
+    void StartWallViewer(const std::u16string& directory)
+    {
+        AppSettings settings;
+        settings.settingsFile = m_folder.Path() / "quillon.conf";
+        settings.wall.firstRetry = 300ms;
+        settings.wall.tourStep = 300ms;
+        StartViewer(directory, settings);
+        Frame().resize(640, 520);
+    }
+
+    CWallSwitcher& Switcher() { return *m_app->GetWallSwitcher(); }
+    CCameraWall& Wall() { return Switcher().GetWall(); }
+    CWallTile& Tile(int index) { return Wall().GetTile(index); }
+
+    QSize SourceSize(CWallTile& tile)
+    {
+        QSize size;
+        tile.GetPictureConnection().GetDisplay().PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect&)
+            { size = QSize(picture.GetSourceWidth(), picture.GetSourceHeight()); });
+        return size;
+    }
+
+    // Every tile with a camera painting pictures that come in now, none of them aged.
+    bool AllLive(int withCamera, int timeout = 10000)
+    {
+        std::vector<int> painted;
+        for (int i = 0; i < Wall().GetTileCount(); ++i)
+        {
+            painted.push_back(Tile(i).GetPaintedPictures());
+        }
+        return ProcessEventsUntil(
+            [&]
+            {
+                for (int i = 0; i < withCamera; ++i)
+                {
+                    if (Tile(i).GetState() != CWallTile::State::Live ||
+                        Tile(i).GetPaintedPictures() < painted[static_cast<size_t>(i)] + 2 ||
+                        Tile(i).GetPictureConnection().GetShownAge())
+                    {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            timeout);
+    }
+
+    static DvrEntry Camera(const std::u16string& name, uint16_t port, int channel,
+                           const std::u16string& password = u"1234")
+    {
+        return DvrEntry{name, u"127.0.0.1", FromNumber(port), channel, u"ADMIN", password};
+    }
+
+    bool NoBoxEverOpened() const { return QApplication::activeModalWidget() == nullptr; }
+
+    double MeanGray()
+    {
+        const QImage image = View().grab().toImage();
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+        {
+            for (int x = 0; x < image.width(); ++x)
+            {
+                sum += qGray(image.pixel(x, y));
+            }
+        }
+        return sum / (image.width() * image.height());
+    }
+};
+} // namespace
+
+// The whole walk of one DVR: its channels fill the grid, the one without video
+// shows the logo, a tile opens in the single view and Esc brings the wall back.
+TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
+{
+    StartWallViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    ConnectToRow(0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+
+    Item(ID_LAYOUT_2X2).trigger();
+    EXPECT_TRUE(Item(ID_LAYOUT_2X2).isChecked());
+    EXPECT_FALSE(Item(ID_LAYOUT_SINGLE).isChecked());
+    ASSERT_EQ(Wall().GetTileCount(), 4);
+    ASSERT_TRUE(AllLive(4));
+    EXPECT_FALSE(View().GetClient().IsLoggedIn());
+    EXPECT_TRUE(m_dvr->WaitForClientCount(4, 5s));
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(Tile(i).GetCaption(), QString("Gate CH-0%1").arg(i + 1));
+        EXPECT_EQ(SourceSize(Tile(i)), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
+    }
+
+    // The next run starts on the same wall.
+    m_app.reset();
+    ASSERT_TRUE(m_dvr->WaitForClientCount(0, 5s));
+    StartWallViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    ASSERT_TRUE(m_app->RestoreLastConnection());
+    EXPECT_EQ(Switcher().GetColumns(), 2);
+    ASSERT_TRUE(AllLive(4));
+
+    // CH-02 opens in the single view; its tile's login is the view's now.
+    const QPoint centre = Tile(1).rect().center();
+    QTest::mouseDClick(&Tile(1), Qt::LeftButton, {}, centre);
+    ASSERT_TRUE(Switcher().IsTileOpen());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetClient().IsLoggedIn(); }));
+    EXPECT_EQ(View().GetChannel(), 1);
+    EXPECT_EQ(Tile(1).GetState(), CWallTile::State::Idle);
+    EXPECT_TRUE(m_dvr->WaitForClientCount(4, 5s));
+    // Covered tiles read their streams without decoding them.
+    CPictureDisplay& hidden = Tile(0).GetPictureConnection().GetDisplay();
+    const uint8_t* hiddenBits = nullptr;
+    hidden.PaintCommitted([&](const CJpegDecoder& picture, const PictureRect&)
+                          { hiddenBits = picture.GetBits(); });
+    const int viewPainted = View().GetPaintedPictures();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > viewPainted + 3; }));
+    EXPECT_GT(hidden.GetStatistics().Read().framesPerSecond, 0);
+    hidden.PaintCommitted([&](const CJpegDecoder& picture, const PictureRect&)
+                          { EXPECT_EQ(picture.GetBits(), hiddenBits); });
+
+    QTest::keyClick(&View(), Qt::Key_Escape);
+    EXPECT_FALSE(Switcher().IsTileOpen());
+    EXPECT_FALSE(View().GetClient().IsLoggedIn());
+    ASSERT_TRUE(AllLive(4));
+
+    // Enter opens the selected tile, and the tour walks on from it by itself.
+    Wall().Select(3);
+    QTest::keyClick(&Wall(), Qt::Key_Return);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 3; }));
+    QTest::mouseDClick(&View(), Qt::LeftButton);
+    EXPECT_FALSE(Switcher().IsTileOpen());
+    Item(ID_LAYOUT_TOUR).trigger();
+    EXPECT_TRUE(Item(ID_LAYOUT_TOUR).isChecked());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 0; }));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 1; }));
+    Item(ID_LAYOUT_SINGLE).trigger();
+    EXPECT_FALSE(Switcher().IsTourOn());
+    EXPECT_EQ(Switcher().GetColumns(), 1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetClient().IsLoggedIn(); }));
+    EXPECT_TRUE(m_dvr->WaitForClientCount(1, 5s));
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// Two DVRs on one wall; one of them refuses a password and, past its limit, a client.
+TEST_F(CameraWallTest, TilesOfTwoDvrsSayWhyTheyAreRefusedWithoutABox)
+{
+    DvrSimSettings limited;
+    limited.channelCount = 4;
+    limited.framesPerSecond = 25;
+    limited.clientLimit = 2;
+    StartDvr(limited);
+    DvrSimSettings otherSettings;
+    otherSettings.framesPerSecond = 25;
+    DvrSimulator other(otherSettings);
+    ASSERT_TRUE(other.Start());
+    StartWallViewer(u"");
+
+    Switcher().ShowWall(3, DvrEntry{});
+    const uint16_t port = m_dvr->GetPort();
+    Wall().SetTiles(3,
+                    {Camera(u"A", port, 0), Camera(u"A", port, 1), Camera(u"A", port, 2, u"9999"),
+                     Camera(u"B", other.GetPort(), 0), Camera(u"B", other.GetPort(), 1)});
+    ASSERT_TRUE(
+        ProcessEventsUntil([&] { return Tile(2).GetState() == CWallTile::State::Refused; }));
+    EXPECT_EQ(Tile(2).GetStatusText(), "Password Miss Error!!");
+    ASSERT_TRUE(AllLive(2));
+    EXPECT_TRUE(Tile(3).GetState() == CWallTile::State::Live);
+    EXPECT_TRUE(Tile(4).GetState() == CWallTile::State::Live);
+    EXPECT_EQ(Tile(5).GetStatusText(), "No channel");
+
+    // Past its limit the DVR answers code 4: the tile says so and tries again.
+    Wall().SetTiles(3, {Camera(u"A", port, 0), Camera(u"A", port, 1),
+                        Camera(u"A", port, 2, u"9999"), Camera(u"A", port, 3)});
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return Tile(3).GetStatusText().startsWith("Client Limit Error!!\nRetry in"); }));
+    const size_t logins = Count(IsLogin);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Count(IsLogin) > logins; }));
+    EXPECT_EQ(Tile(2).GetState(), CWallTile::State::Refused);
+    EXPECT_TRUE(Tile(0).GetState() == CWallTile::State::Live);
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// Edit Wall mixes two DVRs on one named wall; a damaged walls file is told once and kept.
+TEST_F(CameraWallTest, EditWallKeepsANamedWallOfTwoDvrsAndToldOfADamagedFileOnce)
+{
+    DvrSimulator other;
+    ASSERT_TRUE(other.Start());
+    WriteBytes(m_folder.Path() / "walls.conf", "wall 9 broken\n");
+    StartWallViewer(u"A,127.0.0.1," + Port() + u",0,ADMIN,1234\nB,127.0.0.1," +
+                    FromNumber(other.GetPort()) + u",0,ADMIN,1234\n");
+
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* box = qobject_cast<QMessageBox*>(&modal);
+            if (box == nullptr)
+            {
+                return false;
+            }
+            EXPECT_TRUE(box->text().contains("cannot be read; it was kept as"))
+                << box->text().toStdString();
+            box->button(QMessageBox::Ok)->click();
+            return true;
+        });
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* dialog = dynamic_cast<CEditWallDlg*>(&modal);
+            if (dialog == nullptr)
+            {
+                return false;
+            }
+            auto combo = [&](const QString& name) { return dialog->findChild<QComboBox*>(name); };
+            combo("wallName")->setEditText("Mixed");
+            combo("wallGrid")->setCurrentIndex(0);
+            combo("tileDvr0")->setCurrentIndex(combo("tileDvr0")->findText("A"));
+            combo("tileChannel0")->setCurrentIndex(1);
+            combo("tileDvr1")->setCurrentIndex(combo("tileDvr1")->findText("B"));
+            EXPECT_FALSE(combo("tileDvr4")->isVisibleTo(dialog));
+            QTest::mouseClick(dialog->findChild<QPushButton*>("show"), Qt::LeftButton);
+            return true;
+        });
+    Item(ID_LAYOUT_EDIT).trigger();
+    ASSERT_TRUE(m_driver.Idle());
+    ASSERT_EQ(Switcher().GetColumns(), 2);
+    ASSERT_TRUE(AllLive(2));
+    EXPECT_EQ(Tile(0).GetCaption(), "A CH-02");
+    EXPECT_EQ(Tile(1).GetCaption(), "B CH-01");
+    EXPECT_EQ(Tile(2).GetStatusText(), "No channel");
+    EXPECT_TRUE(m_dvr->WaitForClientCount(1, 5s));
+    EXPECT_TRUE(other.WaitForClientCount(1, 5s));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "walls.conf.damaged"));
+
+    // The next look at the walls finds the kept one and tells nothing again.
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* dialog = dynamic_cast<CEditWallDlg*>(&modal);
+            if (dialog == nullptr)
+            {
+                return false;
+            }
+            EXPECT_EQ(dialog->findChild<QComboBox*>("wallName")->currentText(), "Mixed");
+            EXPECT_EQ(dialog->findChild<QComboBox*>("tileChannel0")->currentIndex(), 1);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("close"), Qt::LeftButton);
+            return true;
+        });
+    Item(ID_LAYOUT_EDIT).trigger();
+    EXPECT_EQ(m_driver.BoxTexts().size(), 1);
+    Switcher().SetLayout(1);
+    QString error;
+    EXPECT_FALSE(Switcher().ShowNamedWall(u"Nowhere", error));
+    EXPECT_TRUE(error.contains("no wall named \"Nowhere\"")) << error.toStdString();
+    ASSERT_TRUE(Switcher().ShowNamedWall(u"Mixed", error));
+    ASSERT_TRUE(AllLive(2));
+
+    // Connect from the wall: the DVR shows in the single view and the tiles log out.
+    ConnectToRow(1);
+    EXPECT_EQ(Switcher().GetColumns(), 1);
+    EXPECT_TRUE(Item(ID_LAYOUT_SINGLE).isChecked());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+    EXPECT_TRUE(m_dvr->WaitForClientCount(0, 5s));
+    EXPECT_TRUE(other.WaitForClientCount(1, 5s));
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// A DVR that dies leaves frozen pictures that say so, and the wall heals by itself.
+TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
+{
+    StartWallViewer(u"");
+    const uint16_t port = m_dvr->GetPort();
+    Switcher().ShowWall(2, Camera(u"Gate", port, 0));
+    ASSERT_TRUE(AllLive(4));
+
+    DvrSimSettings settings = m_dvr->GetSettings();
+    m_dvr.reset();
+    const auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&]
+        {
+            for (int i = 0; i < 4; ++i)
+            {
+                if (!Tile(i).GetPictureConnection().GetShownAge() ||
+                    !Tile(i).GetStatusText().contains("Retry in"))
+                {
+                    return false;
+                }
+            }
+            return true;
+        },
+        6000));
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, 4500ms);
+    EXPECT_EQ(Tile(0).GetPictureConnection().AgeText(12s), "12 s ago");
+    EXPECT_TRUE(Tile(0).GetStatusText().startsWith("Can't connect the DVR."));
+
+    settings.port = port;
+    StartDvr(settings);
+    ASSERT_TRUE(AllLive(4, 15000));
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// A stream that stops sending dims the single view with its age; the next frame restores it.
+TEST_F(CameraWallTest, APausedStreamDimsTheSingleViewUntilTheNextFrame)
+{
+    StartWallViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    ConnectToRow(0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 2; }));
+    const double live = MeanGray();
+
+    DvrMisbehaviour pause;
+    pause.pauseFrames = true;
+    m_dvr->SetMisbehaviour(pause);
+    const auto paused = std::chrono::steady_clock::now();
+    CPictureConnection& picture = View().GetPictureConnection();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return picture.GetShownAge().has_value(); }, 6000));
+    EXPECT_LT(std::chrono::steady_clock::now() - paused, 4s);
+    EXPECT_EQ(picture.AgeText(12s), "Last picture 12 s ago");
+    EXPECT_LT(MeanGray(), live * 0.6);
+    EXPECT_TRUE(View().GetClient().IsLoggedIn());
+
+    m_dvr->SetMisbehaviour({});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !picture.GetShownAge().has_value(); }));
+    EXPECT_GT(MeanGray(), live * 0.8);
+}
+
+TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
+{
+    DvrSimSettings settings;
+    settings.channelCount = 16;
+    settings.framesPerSecond = 5;
+    StartDvr(settings);
+    StartWallViewer(u"");
+    const DvrEntry dvr = Camera(u"Gate", m_dvr->GetPort(), 0);
+    auto settle = [&](const ProcessResources& bound)
+    {
+        // Each receiver thread's allocator arena keeps what it freed; only what
+        // is still in use counts.
+        malloc_trim(0);
+        ProcessResources now = ReadProcessResources();
+        ProcessEventsUntil(
+            [&]
+            {
+                now = ReadProcessResources();
+                return now.threads <= bound.threads && now.openFiles <= bound.openFiles;
+            },
+            10000);
+        return now;
+    };
+    const int grids[] = {2, 3, 1, 3, 2, 1, 4, 1, 2, 1};
+    auto change = [&](int i)
+    {
+        const int columns = grids[i % std::size(grids)];
+        if (columns == 1)
+        {
+            Switcher().SetLayout(1);
+            View().GetClient().Stop();
+        }
+        else
+        {
+            Switcher().ShowWall(columns, dvr);
+        }
+        QApplication::processEvents();
+    };
+    for (int i = 0; i < 20; ++i)
+    {
+        change(i);
+    }
+    ASSERT_TRUE(m_dvr->WaitForClientCount(0, 10s));
+    const ProcessResources before = settle(ReadProcessResources());
+    for (int i = 0; i < 100; ++i)
+    {
+        change(i);
+    }
+    ASSERT_EQ(Switcher().GetColumns(), 1);
+    ASSERT_TRUE(m_dvr->WaitForClientCount(0, 10s));
+    const ProcessResources after = settle(before);
+    EXPECT_LE(after.threads, before.threads);
+    EXPECT_LE(after.openFiles, before.openFiles);
+    if (kResidentSizeIsMeaningful)
+    {
+        EXPECT_LT(after.residentBytes, before.residentBytes + (8u << 20));
+    }
+}
+
+TEST(RetryBackoffTest, WaitsDoubleUpToTheLongestAndALoginStartsOver)
+{
+    RetryBackoff backoff(2s, 60s);
+    for (auto expected : {2s, 4s, 8s, 16s, 32s, 60s, 60s})
+    {
+        EXPECT_EQ(backoff.Next(), expected);
+    }
+    backoff.Reset();
+    EXPECT_EQ(backoff.Next(), 2s);
+}

@@ -1,0 +1,73 @@
+#include "directory/WallFile.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace
+{
+std::string ReadAll(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::filesystem::path& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+} // namespace
+
+TEST(WallFileTest, WallsComeBackAsSavedAndAMissingFileIsNoWalls)
+{
+    TempFolder folder;
+    WallFile file(folder.Path() / "config" / "walls.conf");
+    std::vector<NamedWall> walls;
+    std::string error;
+    EXPECT_TRUE(file.Load(walls, error));
+    EXPECT_TRUE(walls.empty());
+
+    NamedWall gate{u"Gate and yard \u00e9", 2, std::vector<WallTile>(4)};
+    gate.tiles[0] = {u"Gate", 3};
+    gate.tiles[3] = {u"Yard, north", 15};
+    const std::vector<NamedWall> saved = {gate, {u"Empty", 4, std::vector<WallTile>(16)}};
+    ASSERT_TRUE(file.Save(saved));
+    EXPECT_TRUE(file.Load(walls, error));
+    EXPECT_EQ(walls, saved);
+}
+
+// Nothing of a file the viewer cannot read is lost: it is kept aside, told once,
+// and a second damaged file does not take the first one's place.
+TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
+{
+    TempFolder folder;
+    const auto path = folder.Path() / "walls.conf";
+    WallFile file(path);
+    const std::string damaged[] = {
+        "wall 5 Too wide\n",
+        "wall 2\n",
+        "wall 2 A\ntile 4 0 Gate\n",
+        "wall 2 A\ntile 0 16 Gate\n",
+        "tile 0 0 Gate\n",
+        "wall 2 A\ntile 0 0\n",
+        "wall x A\n",
+        "\x01\x02garbage\n",
+        "wall 2 A\ntile 0 1Gate\n",
+    };
+    for (const std::string& bytes : damaged)
+    {
+        SCOPED_TRACE(bytes);
+        WriteAll(path, bytes);
+        std::vector<NamedWall> walls;
+        std::string error;
+        EXPECT_FALSE(file.Load(walls, error));
+        EXPECT_TRUE(walls.empty());
+        EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged"), damaged[0]);
+    EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged-9"), damaged[8]);
+}
