@@ -135,7 +135,8 @@ TEST_F(ZoomTest, PinchZoomsAboutTheFingersAndDisconnectStartsOver)
     Watch();
     const QPoint centre = m_placement.center();
     const QPointF before(centre.x() + 0.5, centre.y() + 0.5);
-    QPointingDevice* screen = QTest::createTouchDevice();
+    // Qt keeps the device for the application's life; one for the whole run.
+    static QPointingDevice* const screen = QTest::createTouchDevice();
     QTest::touchEvent(&View(), screen)
         .press(0, centre - QPoint(20, 0))
         .press(1, centre + QPoint(20, 0));
