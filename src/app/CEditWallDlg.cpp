@@ -32,7 +32,7 @@ QPushButton* AddButton(QHBoxLayout& row, const QString& text, const QString& nam
 }
 } // namespace
 
-CEditWallDlg::CEditWallDlg(WallFile& file, std::vector<NamedWall> walls,
+CEditWallDlg::CEditWallDlg(CWallFile& file, std::vector<NamedWall> walls,
                            const std::vector<std::u16string>& dvrNames, QWidget* parent)
     : QDialog(parent), m_file(file), m_walls(std::move(walls)), m_pName(new QComboBox),
       m_pGrid(new QComboBox), m_pStatus(new QLabel)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "directory/WallFile.h"
+#include "directory/CWallFile.h"
 
 #include <QDialog>
 
@@ -17,7 +17,7 @@ class QLabel;
 class CEditWallDlg final : public QDialog
 {
 public:
-    CEditWallDlg(WallFile& file, std::vector<NamedWall> walls,
+    CEditWallDlg(CWallFile& file, std::vector<NamedWall> walls,
                  const std::vector<std::u16string>& dvrNames, QWidget* parent = nullptr);
 
     // The wall Show chose; nothing after Close.
@@ -31,7 +31,7 @@ private:
     void OnDelete();
     void FillNames();
 
-    WallFile& m_file;
+    CWallFile& m_file;
     std::vector<NamedWall> m_walls;
     std::optional<NamedWall> m_shown;
     QComboBox* m_pName;

@@ -1,7 +1,7 @@
 #include "app/CPictureConnection.h"
 
 #include "display/PictureScaler.h"
-#include "display/PictureZoom.h"
+#include "display/CPictureZoom.h"
 #include "platform/HandOver.h"
 
 #include <QImage>

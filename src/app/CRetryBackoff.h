@@ -5,10 +5,10 @@
 
 // How long a tile waits before it tries a lost connection again: the first
 // wait, then twice the last, up to the longest; a login starts over.
-class RetryBackoff
+class CRetryBackoff
 {
 public:
-    RetryBackoff(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+    CRetryBackoff(std::chrono::milliseconds first, std::chrono::milliseconds longest)
         : m_first(first), m_longest(longest), m_next(first)
     {
     }

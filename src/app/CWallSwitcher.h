@@ -3,7 +3,7 @@
 #include "app/CCameraWall.h"
 #include "app/WallSettings.h"
 #include "directory/DvrEntry.h"
-#include "directory/WallFile.h"
+#include "directory/CWallFile.h"
 
 #include <QObject>
 #include <QString>
@@ -80,7 +80,7 @@ private:
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
     const std::filesystem::path m_settingsFile;
-    WallFile m_wallFile;
+    CWallFile m_wallFile;
     bool m_bDamageTold = false;
     QString m_layoutName;     // what the last layout is remembered as
     QStackedWidget* m_pStack; // the frame's central widget

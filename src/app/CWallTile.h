@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CPictureConnection.h"
-#include "app/RetryBackoff.h"
+#include "app/CRetryBackoff.h"
 #include "app/WallSettings.h"
 #include "directory/DvrEntry.h"
 #include "platform/BusyCursor.h"
@@ -73,7 +73,7 @@ private:
     void WaitToRetry(const QString& why);
     void SetState(State state, const QString& status);
 
-    RetryBackoff m_backoff;
+    CRetryBackoff m_backoff;
     std::optional<DvrEntry> m_entry;
     State m_state = State::NoChannel;
     QString m_status;

@@ -3,7 +3,7 @@
 #include "app/CPictureConnection.h"
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
-#include "display/PictureZoom.h"
+#include "display/CPictureZoom.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
 #include "ptz/CPTZPanels.h"

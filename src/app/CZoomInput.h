@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/PictureZoom.h"
+#include "display/CPictureZoom.h"
 
 #include <QLabel>
 #include <QObject>

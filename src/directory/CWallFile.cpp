@@ -1,4 +1,4 @@
-#include "directory/WallFile.h"
+#include "directory/CWallFile.h"
 
 #include "platform/TextCodec.h"
 
@@ -90,12 +90,12 @@ std::filesystem::path AsideName(const std::filesystem::path& file)
 }
 } // namespace
 
-WallFile::WallFile(std::filesystem::path file, AtomicFileWriter writer)
+CWallFile::CWallFile(std::filesystem::path file, AtomicFileWriter writer)
     : m_file(std::move(file)), m_writer(std::move(writer))
 {
 }
 
-bool WallFile::Load(std::vector<NamedWall>& walls, std::string& error)
+bool CWallFile::Load(std::vector<NamedWall>& walls, std::string& error)
 {
     walls.clear();
     std::ifstream in(m_file, std::ios::binary);
@@ -121,7 +121,7 @@ bool WallFile::Load(std::vector<NamedWall>& walls, std::string& error)
     return false;
 }
 
-bool WallFile::Save(const std::vector<NamedWall>& walls) const
+bool CWallFile::Save(const std::vector<NamedWall>& walls) const
 {
     if (m_bDamagedInPlace)
     {

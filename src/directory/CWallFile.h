@@ -29,10 +29,10 @@ struct NamedWall
 //   tile INDEX CHANNEL DVR-NAME
 // written whole on every save. A file that cannot be read as walls is never
 // overwritten: it is renamed aside and the caller tells the user, once.
-class WallFile
+class CWallFile
 {
 public:
-    explicit WallFile(std::filesystem::path file, AtomicFileWriter writer = AtomicFileWriter());
+    explicit CWallFile(std::filesystem::path file, AtomicFileWriter writer = AtomicFileWriter());
 
     // False with `error` set when the file was damaged; it is then kept aside
     // under `error`'s name and the walls start empty. A missing file is no walls.

@@ -2,7 +2,7 @@
 
 #include "app/CEditWallDlg.h"
 #include "app/CWallSwitcher.h"
-#include "app/RetryBackoff.h"
+#include "app/CRetryBackoff.h"
 #include "support/ProcessResources.h"
 
 #include <QApplication>
@@ -404,7 +404,7 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
 
 TEST(RetryBackoffTest, WaitsDoubleUpToTheLongestAndALoginStartsOver)
 {
-    RetryBackoff backoff(2s, 60s);
+    CRetryBackoff backoff(2s, 60s);
     for (auto expected : {2s, 4s, 8s, 16s, 32s, 60s, 60s})
     {
         EXPECT_EQ(backoff.Next(), expected);

@@ -1,4 +1,4 @@
-#include "directory/WallFile.h"
+#include "directory/CWallFile.h"
 
 #include "support/TempFolder.h"
 
@@ -24,7 +24,7 @@ void WriteAll(const std::filesystem::path& file, const std::string& bytes)
 TEST(WallFileTest, WallsComeBackAsSavedAndAMissingFileIsNoWalls)
 {
     TempFolder folder;
-    WallFile file(folder.Path() / "config" / "walls.conf");
+    CWallFile file(folder.Path() / "config" / "walls.conf");
     std::vector<NamedWall> walls;
     std::string error;
     EXPECT_TRUE(file.Load(walls, error));
@@ -45,7 +45,7 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
 {
     TempFolder folder;
     const auto path = folder.Path() / "walls.conf";
-    WallFile file(path);
+    CWallFile file(path);
     const std::string damaged[] = {
         "wall 5 Too wide\n",
         "wall 2\n",

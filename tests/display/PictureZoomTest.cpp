@@ -1,4 +1,4 @@
-#include "display/PictureZoom.h"
+#include "display/CPictureZoom.h"
 
 #include <gtest/gtest.h>
 
