@@ -1,5 +1,8 @@
 # The 4 x 4 wall in the real viewer against TurboJPEG's bare decode of the same
-# frames, full size and at the tiles' scale; Qt runs offscreen.
+# frames, full size and at the tiles' scale; Qt runs offscreen, so it needs the GUI.
+if(NOT QUILLON_GUI)
+    return()
+endif()
 quillon_add_bench(wall SOURCES ${CMAKE_CURRENT_LIST_DIR}/WallBench.cpp
     LIBS quillon_app_qt quillon_dvrsim_lib quillon_jpeg_encoder PkgConfig::TURBOJPEG)
 target_compile_definitions(bench_wall PRIVATE
