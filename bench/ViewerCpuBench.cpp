@@ -3,132 +3,29 @@
 // 25 times a second. The child's CPU is not the viewer's, so only this
 // process's CPU is counted: receiving, deframing, decoding and painting.
 #include "BenchRatios.h"
+#include "ChildSimulator.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
 constexpr double kWatchSeconds = 10;
 constexpr double kWarmUpSeconds = 1;
 
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-// quillon-dvrsim in a child process; its first line names the port it serves.
-class ChildSimulator
-{
-public:
-    ~ChildSimulator()
-    {
-        if (m_pid > 0)
-        {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_output != nullptr)
-        {
-            std::fclose(m_output);
-        }
-    }
-
-    // The port, or 0 when the simulator did not start.
-    unsigned Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-        {
-            return 0;
-        }
-        m_pid = fork();
-        if (m_pid == 0)
-        {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            execl(QUILLON_DVRSIM_PATH, "quillon-dvrsim", "--pre-encoded", "--fps", "25", "--size",
-                  "1=704x480", "--port", "0", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (m_pid < 0)
-        {
-            close(fds[0]);
-            return 0;
-        }
-        m_output = fdopen(fds[0], "r");
-        char line[256] = {};
-        if (m_output == nullptr || std::fgets(line, sizeof line, m_output) == nullptr)
-        {
-            return 0;
-        }
-        // "quillon-dvrsim: serving N channels on http://ADDRESS:PORT/cgi-bin/..."
-        const char* path = std::strstr(line, "/cgi-bin");
-        const char* colon = path;
-        while (colon != nullptr && colon > line && *colon != ':')
-        {
-            --colon;
-        }
-        return colon != nullptr && *colon == ':' ? static_cast<unsigned>(std::atoi(colon + 1)) : 0;
-    }
-
-private:
-    pid_t m_pid = -1;
-    FILE* m_output = nullptr;
-};
-
-// CPU seconds of each of this process's threads, by name and thread id.
-std::map<std::string, double> ThreadCpuSeconds()
-{
-    std::map<std::string, double> byName;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    {
-        std::ifstream commFile(task.path() / "comm");
-        std::ifstream schedFile(task.path() / "schedstat");
-        std::string name;
-        double nanoseconds = 0;
-        if (std::getline(commFile, name) && (schedFile >> nanoseconds))
-        {
-            byName[name + " " + task.path().filename().string()] = nanoseconds * 1e-9;
-        }
-    }
-    return byName;
-}
-
-void RunEventsFor(double seconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-}
-
 void WatchStream(benchmark::State& state)
 {
     ChildSimulator simulator;
-    const unsigned port = simulator.Start();
+    const unsigned port =
+        simulator.Start({"--pre-encoded", "--fps", "25", "--size", "1=704x480"});
     if (port == 0)
     {
         state.SkipWithError("quillon-dvrsim did not start");

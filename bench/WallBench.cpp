@@ -5,6 +5,7 @@
 // process's CPU is counted: receiving, deframing, decoding and painting.
 #include "BareDecode.h"
 #include "BenchRatios.h"
+#include "ChildSimulator.h"
 #include "JpegEncoder.h"
 #include "TestScene.h"
 #include "app/CMainFrame.h"
@@ -13,21 +14,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -38,117 +30,6 @@ constexpr int kTiles = 16;
 constexpr int kFramesPerSecond = 25;
 constexpr int kWidth = 704;
 constexpr int kHeight = 480;
-
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-// quillon-dvrsim in a child process; its first line names the port it serves.
-class ChildSimulator
-{
-public:
-    ~ChildSimulator()
-    {
-        if (m_pid > 0)
-        {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_output != nullptr)
-        {
-            std::fclose(m_output);
-        }
-    }
-
-    // The port, or 0 when the simulator did not start.
-    unsigned Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-        {
-            return 0;
-        }
-        m_pid = fork();
-        if (m_pid == 0)
-        {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<std::string> args = {"quillon-dvrsim", "--pre-encoded",
-                                             "--fps",          "25",
-                                             "--channels",     "16",
-                                             "--port",         "0"};
-            for (int channel = 1; channel <= kTiles; ++channel)
-            {
-                args.push_back("--size");
-                args.push_back(std::to_string(channel) + "=704x480");
-            }
-            std::vector<char*> argv;
-            for (std::string& arg : args)
-            {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            execv(QUILLON_DVRSIM_PATH, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        if (m_pid < 0)
-        {
-            close(fds[0]);
-            return 0;
-        }
-        m_output = fdopen(fds[0], "r");
-        char line[256] = {};
-        if (m_output == nullptr || std::fgets(line, sizeof line, m_output) == nullptr)
-        {
-            return 0;
-        }
-        // "quillon-dvrsim: serving N channels on http://ADDRESS:PORT/cgi-bin/..."
-        const char* path = std::strstr(line, "/cgi-bin");
-        const char* colon = path;
-        while (colon != nullptr && colon > line && *colon != ':')
-        {
-            --colon;
-        }
-        return colon != nullptr && *colon == ':' ? static_cast<unsigned>(std::atoi(colon + 1)) : 0;
-    }
-
-private:
-    pid_t m_pid = -1;
-    FILE* m_output = nullptr;
-};
-
-// CPU seconds of each of this process's threads, by name and thread id: the GUI thread, the
-// receivers, Qt's pooled threads.
-std::map<std::string, double> ThreadCpuSeconds()
-{
-    std::map<std::string, double> byName;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    {
-        std::ifstream commFile(task.path() / "comm");
-        std::ifstream schedFile(task.path() / "schedstat");
-        std::string name;
-        double nanoseconds = 0;
-        if (std::getline(commFile, name) && (schedFile >> nanoseconds))
-        {
-            byName[name + " " + task.path().filename().string()] = nanoseconds * 1e-9;
-        }
-    }
-    return byName;
-}
-
-void RunEventsFor(double seconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-}
 
 unsigned g_port = 0;
 
@@ -286,7 +167,13 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     QApplication qtApp(qtArgc, argv);
     ChildSimulator simulator;
-    g_port = simulator.Start();
+    std::vector<std::string> options = {"--pre-encoded", "--fps", "25", "--channels", "16"};
+    for (int channel = 1; channel <= kTiles; ++channel)
+    {
+        options.push_back("--size");
+        options.push_back(std::to_string(channel) + "=704x480");
+    }
+    g_port = simulator.Start(std::move(options));
     if (g_port == 0)
     {
         std::fprintf(stderr, "bench_wall: quillon-dvrsim did not start\n");

@@ -1,0 +1,126 @@
+#pragma once
+
+// What the benchmarks that watch the real viewer share: quillon-dvrsim in a child
+// process (its CPU is not the viewer's), this process's CPU by thread and in all,
+// and the GUI thread's events for a while.
+#include <QEventLoop>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+inline double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// CPU seconds of each of this process's threads, by name and thread id: the GUI thread, the
+// receivers, Qt's pooled threads.
+inline std::map<std::string, double> ThreadCpuSeconds()
+{
+    std::map<std::string, double> byName;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream commFile(task.path() / "comm");
+        std::ifstream schedFile(task.path() / "schedstat");
+        std::string name;
+        double nanoseconds = 0;
+        if (std::getline(commFile, name) && (schedFile >> nanoseconds))
+        {
+            byName[name + " " + task.path().filename().string()] = nanoseconds * 1e-9;
+        }
+    }
+    return byName;
+}
+
+inline void RunEventsFor(double seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
+
+// quillon-dvrsim in a child process; its first line names the port it serves.
+class ChildSimulator
+{
+public:
+    ~ChildSimulator()
+    {
+        if (m_pid > 0)
+        {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_output != nullptr)
+        {
+            std::fclose(m_output);
+        }
+    }
+
+    // Starts the program with these options (port 0 is added); the port it
+    // serves, or 0 when it did not start.
+    unsigned Start(std::vector<std::string> options)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+        {
+            return 0;
+        }
+        options.insert(options.begin(), "quillon-dvrsim");
+        options.push_back("--port");
+        options.push_back("0");
+        m_pid = fork();
+        if (m_pid == 0)
+        {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> argv;
+            for (std::string& option : options)
+            {
+                argv.push_back(option.data());
+            }
+            argv.push_back(nullptr);
+            execv(QUILLON_DVRSIM_PATH, argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        if (m_pid < 0)
+        {
+            close(fds[0]);
+            return 0;
+        }
+        m_output = fdopen(fds[0], "r");
+        char line[256] = {};
+        if (m_output == nullptr || std::fgets(line, sizeof line, m_output) == nullptr)
+        {
+            return 0;
+        }
+        // "quillon-dvrsim: serving N channels on http://ADDRESS:PORT/cgi-bin/..."
+        const char* path = std::strstr(line, "/cgi-bin");
+        const char* colon = path;
+        while (colon != nullptr && colon > line && *colon != ':')
+        {
+            --colon;
+        }
+        return colon != nullptr && *colon == ':' ? static_cast<unsigned>(std::atoi(colon + 1)) : 0;
+    }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_output = nullptr;
+};
