@@ -49,7 +49,8 @@ struct Viewer
                                               busyCursor,
                                               std::filesystem::temp_directory_path() /
                                                   "quillon-bench-paint.db",
-                                              {}};
+                                              {},
+                                              CPictureAge([this] { return Now(); })};
         view = std::make_unique<CZentrelView>(services);
     }
 
@@ -84,6 +85,7 @@ struct Viewer
             return false;
         }
         view->GetClient().PauseReceiver();
+        pausedAt = CPictureAge::Clock::now();
         paused = true;
         return true;
     }
@@ -106,6 +108,13 @@ struct Viewer
         return converted;
     }
 
+    // What is measured is the paint of a live picture: its age stops with the
+    // stream, so the held picture never dims as a frozen one.
+    CPictureAge::Clock::time_point Now() const
+    {
+        return paused ? pausedAt : CPictureAge::Clock::now();
+    }
+
     NoFrame frame;
     QtMessageBox messageBox;
     QtMessagePump messagePump;
@@ -113,6 +122,7 @@ struct Viewer
     std::unique_ptr<DvrSimulator> dvr;
     std::unique_ptr<CZentrelView> view;
     bool paused = false;
+    CPictureAge::Clock::time_point pausedAt{};
 };
 
 Viewer* g_viewer = nullptr;

@@ -21,7 +21,7 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                 CPictureConnection::Services{services.notifyWindow, services.messageBox,
                                              services.messagePump, services.busyCursor,
                                              services.timeouts},
-                CPictureConnection::AgeWording::Long),
+                CPictureConnection::AgeWording::Long, services.pictureAge),
       m_client(m_picture.GetClient())
 {
     setObjectName(QStringLiteral("view"));

@@ -35,6 +35,7 @@ public:
         IBusyCursor& busyCursor;
         std::filesystem::path directoryFile;
         DvrClientTimeouts timeouts;
+        CPictureAge pictureAge{}; // its clock decides when a picture is frozen
     };
 
     CZentrelView(const Services& services, QWidget* parent = nullptr);
