@@ -37,8 +37,9 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 # Sanitizer runs build into their own folders so they never mix with the normal build.
+# UBSan stops the test at its first report, so undefined behaviour fails the run.
 asan:
-	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 $(MAKE) test BUILD=build-asan BUILD_TYPE=Debug \
 	  CMAKE_ARGS="-DCMAKE_CXX_FLAGS='-fsanitize=address,undefined -fno-omit-frame-pointer' -DQUILLON_BENCH=OFF"
 
 # Every test program whose tests run a second thread (the network client and the
