@@ -3,6 +3,7 @@
 // What the benchmarks that watch the real viewer share: quillon-dvrsim in a child
 // process (its CPU is not the viewer's), this process's CPU by thread and in all,
 // and the GUI thread's events for a while.
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -52,6 +53,37 @@ inline void RunEventsFor(double seconds)
     QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
                        &QEventLoop::quit);
     loop.exec();
+}
+
+struct CpuWatch
+{
+    double seconds; // of wall time
+    double cpu;     // seconds of this process's CPU
+};
+
+// Runs the GUI thread's events for a while, and says where this process's CPU
+// went meanwhile, each thread's share printed behind the label.
+inline CpuWatch WatchCpu(double seconds, const char* label)
+{
+    const auto threadsBefore = ThreadCpuSeconds();
+    const double cpuBefore = ProcessCpuSeconds();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    RunEventsFor(seconds);
+    const CpuWatch watch{static_cast<double>(elapsed.nsecsElapsed()) * 1e-9,
+                         ProcessCpuSeconds() - cpuBefore};
+    // Threads that ended meanwhile are in neither reading.
+    for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
+    {
+        const auto before = threadsBefore.find(thread);
+        const double used = threadCpu - (before == threadsBefore.end() ? 0 : before->second);
+        if (used >= 0.001)
+        {
+            std::printf("%s thread %-28s %.3f s CPU in %.1f s\n", label, thread.c_str(), used,
+                        watch.seconds);
+        }
+    }
+    return watch;
 }
 
 // quillon-dvrsim in a child process; its first line names the port it serves.

@@ -61,23 +61,7 @@ void WatchStream(benchmark::State& state)
     for (auto _ : state)
     {
         const int paintedBefore = view.GetPaintedPictures();
-        const auto threadsBefore = ThreadCpuSeconds();
-        const double cpuBefore = ProcessCpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        RunEventsFor(kWatchSeconds);
-        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-        const double cpu = ProcessCpuSeconds() - cpuBefore;
-        // Where the CPU went: the GUI thread, the receiver, Qt's pooled threads.
-        for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
-        {
-            const auto before = threadsBefore.find(thread);
-            const double used = threadCpu - (before == threadsBefore.end() ? 0 : before->second);
-            if (used >= 0.001)
-            {
-                std::printf("thread %-32s %.3f s CPU in %.1f s\n", thread.c_str(), used, seconds);
-            }
-        }
+        const auto [seconds, cpu] = WatchCpu(kWatchSeconds, "viewer");
         state.SetIterationTime(seconds);
         state.counters["cpu_percent"] = cpu / seconds * 100;
         state.counters["pictures_per_s"] = (view.GetPaintedPictures() - paintedBefore) / seconds;

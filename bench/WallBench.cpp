@@ -83,24 +83,7 @@ void WatchWall(benchmark::State& state, bool scaled)
         {
             before.push_back(wall.GetTile(i).GetPaintedPictures());
         }
-        const auto threadsBefore = ThreadCpuSeconds();
-        const double cpuBefore = ProcessCpuSeconds();
-        QElapsedTimer elapsed;
-        elapsed.start();
-        RunEventsFor(kWatchSeconds);
-        const double seconds = static_cast<double>(elapsed.nsecsElapsed()) * 1e-9;
-        const double cpu = ProcessCpuSeconds() - cpuBefore;
-        // Threads that ended meanwhile are not in either reading; none should.
-        for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
-        {
-            const auto before = threadsBefore.find(thread);
-            const double used = threadCpu - (before == threadsBefore.end() ? 0 : before->second);
-            if (used >= 0.001)
-            {
-                std::printf("%s: threads %-24s %.3f s CPU in %.1f s\n", scaled ? "scaled" : "full",
-                            thread.c_str(), used, seconds);
-            }
-        }
+        const auto [seconds, cpu] = WatchCpu(kWatchSeconds, scaled ? "scaled" : "full");
         double slowest = 1e9;
         for (int i = 0; i < wall.GetTileCount(); ++i)
         {
