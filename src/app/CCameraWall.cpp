@@ -2,12 +2,25 @@
 
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QScreen>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 
 namespace
 {
 constexpr int kTileGap = 2;
+constexpr double kUsualRefreshRate = 60;
+
+// A picture painted between two refreshes of the screen is never seen.
+std::chrono::milliseconds RefreshInterval(const QWidget& widget)
+{
+    const QScreen* screen = widget.screen();
+    const double rate =
+        screen != nullptr && screen->refreshRate() > 1 ? screen->refreshRate() : kUsualRefreshRate;
+    return std::chrono::milliseconds(std::clamp(static_cast<int>(std::lround(1000 / rate)), 8, 40));
+}
 
 bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>& b)
 {
@@ -22,8 +35,9 @@ bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>&
 
 CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_settings(settings),
-      m_pGrid(new QGridLayout(this))
+      m_pGrid(new QGridLayout(this)), m_paintDecoder(m_silentBox)
 {
+    connect(&m_repaintTick, &QTimer::timeout, this, [this] { RepaintNewPictures(); });
     setObjectName(QStringLiteral("wall"));
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::black);
@@ -56,7 +70,8 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
         }
         else
         {
-            auto tile = std::make_unique<CWallTile>(m_messagePump, m_settings, this);
+            auto tile =
+                std::make_unique<CWallTile>(m_messagePump, m_settings, m_paintDecoder, this);
             tile->onSelect = [this](CWallTile& t) { Select(IndexOf(t)); };
             tile->onOpen = [this](CWallTile& t)
             {
@@ -113,6 +128,33 @@ void CCameraWall::SetShown(bool shown)
     for (const auto& tile : m_tiles)
     {
         tile->SetShown(shown);
+    }
+    StartOrStopTick();
+}
+
+// Frames only mark their tiles; the tick paints them all in one pass of the window.
+void CCameraWall::RepaintNewPictures()
+{
+    for (const auto& tile : m_tiles)
+    {
+        if (tile->GetPictureConnection().TakeRepaintRequest())
+        {
+            tile->update();
+        }
+    }
+}
+
+void CCameraWall::StartOrStopTick()
+{
+    const bool cameras = std::any_of(m_tiles.begin(), m_tiles.end(),
+                                     [](const auto& tile) { return tile->GetEntry().has_value(); });
+    if (!m_bShown || !cameras)
+    {
+        m_repaintTick.stop();
+    }
+    else if (!m_repaintTick.isActive())
+    {
+        m_repaintTick.start(RefreshInterval(*this));
     }
 }
 

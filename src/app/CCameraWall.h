@@ -2,8 +2,11 @@
 
 #include "app/CWallTile.h"
 #include "app/WallSettings.h"
+#include "decode/CJpegDecoder.h"
 #include "directory/DvrEntry.h"
+#include "platform/SilentMessageBox.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -47,10 +50,17 @@ protected:
 
 private:
     int IndexOf(const CWallTile& tile) const;
+    void RepaintNewPictures();
+    void StartOrStopTick();
 
     IMessagePump& m_messagePump;
     const WallSettings m_settings;
     QGridLayout* m_pGrid; // a child
+    // The tiles decode their pictures when painted, all on the GUI thread, into this one.
+    SilentMessageBox m_silentBox;
+    CJpegDecoder m_paintDecoder;
+    // One repaint of the wall per refresh of the screen.
+    QTimer m_repaintTick;
     std::vector<std::unique_ptr<CWallTile>> m_tiles;
     int m_nColumns = 0;
     int m_nSelected = 0;

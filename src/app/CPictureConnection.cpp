@@ -1,7 +1,7 @@
 #include "app/CPictureConnection.h"
 
-#include "display/PictureScaler.h"
 #include "display/CPictureZoom.h"
+#include "display/PictureScaler.h"
 #include "platform/HandOver.h"
 
 #include <QImage>
@@ -88,6 +88,11 @@ void CPictureConnection::Resize(const QSize& size)
 
 void CPictureConnection::RepaintNow()
 {
+    if (m_bRepaintOnTick)
+    {
+        m_bRepaintPending = true;
+        return;
+    }
     if (!m_bRepaintPending.exchange(true))
     {
         HandOver(this);
@@ -101,6 +106,18 @@ void CPictureConnection::RepaintNow()
             },
             Qt::QueuedConnection);
     }
+}
+
+void CPictureConnection::RepaintOnTick()
+{
+    m_bRepaintOnTick = true;
+    m_ageTimer.stop();
+}
+
+bool CPictureConnection::TakeRepaintRequest()
+{
+    const bool arrived = m_bRepaintPending.exchange(false);
+    return arrived || m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge;
 }
 
 void CPictureConnection::CheckAge()
@@ -128,10 +145,10 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                             placement.bottom - placement.top);
             const BottomUpBgr rows{picture.GetBits(), picture.GetWidth(), picture.GetHeight(),
                                    picture.GetStride()};
-            const PictureSource source =
-                zoom != nullptr ? zoom->SourceFor(rows.width, rows.height)
-                                : PictureSource{0, 0, static_cast<double>(rows.width),
-                                                static_cast<double>(rows.height)};
+            const PictureSource source = zoom != nullptr
+                                             ? zoom->SourceFor(rows.width, rows.height)
+                                             : PictureSource{0, 0, static_cast<double>(rows.width),
+                                                             static_cast<double>(rows.height)};
             if (!PaintIntoRaster(painter, region, rows, placement, source))
             {
                 // A view over the decoder's rows, turned upside down by the painter;

@@ -51,6 +51,13 @@ public:
 
     // The widget's new size; GUI thread.
     void Resize(const QSize& size);
+    // GUI thread, before the first frame: a frame only marks a repaint, and the
+    // owner's tick asks (TakeRepaintRequest), so many connections share one
+    // wake-up and one paint of the window instead of one each, and the tick
+    // watches the picture's age in place of a timer of the connection's own.
+    void RepaintOnTick();
+    // A new frame, or an age to show that the last paint did not.
+    bool TakeRepaintRequest();
     // Paints the committed picture into the widget, dimmed with its age once it
     // is frozen; the rectangle it covered, empty when there is none. A zoom
     // shows its part of the picture in the same rectangle; without one, the whole.
@@ -78,6 +85,7 @@ private:
     // Set by the receiver when it asks for a repaint, cleared by the GUI thread
     // when it takes the request, so a slow screen gets one repaint per frame shown.
     std::atomic<bool> m_bRepaintPending{false};
+    std::atomic<bool> m_bRepaintOnTick{false};
     std::optional<std::chrono::seconds> m_shownAge;
     // No frame means no repaint: the age is looked at on a timer instead.
     QTimer m_ageTimer;

@@ -1,8 +1,8 @@
 #include "app/CWallTile.h"
 
 #include "directory/DvrConnectInfo.h"
-#include "protocol/Protocol.h"
 #include "platform/WindowMessages.h"
+#include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
@@ -25,7 +25,8 @@ QString Text(unsigned stringId)
 }
 } // namespace
 
-CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
+CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
+                     CJpegDecoder& paintDecoder, QWidget* parent)
     : QWidget(parent), m_backoff(settings.firstRetry, settings.longestRetry),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
@@ -36,6 +37,8 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings, QW
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     m_picture.GetDisplay().SetScaledDecoding(settings.scaledDecoding);
+    m_picture.GetDisplay().DecodeWhenPainted(paintDecoder);
+    m_picture.RepaintOnTick();
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, [this] { Connect(); });
     SetState(State::NoChannel, QStringLiteral("No channel"));
@@ -51,6 +54,7 @@ void CWallTile::Assign(const std::optional<DvrEntry>& entry)
 {
     Disconnect();
     m_entry = entry;
+    m_caption.setText(GetCaption());
     m_backoff.Reset();
     SetState(entry ? State::Idle : State::NoChannel,
              entry ? QString() : QStringLiteral("No channel"));
@@ -183,12 +187,13 @@ void CWallTile::paintEvent(QPaintEvent* event)
             QColor(0, 0, 0, 170));
         painter.drawText(area, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_status);
     }
-    const QString caption = GetCaption();
-    if (!caption.isEmpty())
+    if (m_entry)
     {
         painter.fillRect(QRect(0, 0, width(), kCaptionHeight), QColor(0, 0, 0, 140));
-        painter.drawText(QRect(4, 0, width() - 8, kCaptionHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         caption);
+        painter.setClipRect(QRect(4, 0, width() - 8, kCaptionHeight));
+        painter.drawStaticText(QPointF(4, (kCaptionHeight - fontMetrics().height()) / 2.0),
+                               m_caption);
+        painter.setClipping(false);
     }
     if (m_bSelected)
     {

@@ -8,6 +8,7 @@
 #include "platform/NotifyWindow.h"
 #include "platform/SilentMessageBox.h"
 
+#include <QStaticText>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -31,7 +32,9 @@ public:
         Refused, // a wrong user or password: nothing is tried until the user acts
     };
 
-    CWallTile(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent = nullptr);
+    // paintDecoder decodes the tile's frames when it is painted; the wall's tiles share it.
+    CWallTile(IMessagePump& messagePump, const WallSettings& settings, CJpegDecoder& paintDecoder,
+              QWidget* parent = nullptr);
     ~CWallTile() override;
 
     // The DVR entry with the tile's channel; nothing for "No channel".
@@ -77,6 +80,8 @@ private:
     std::optional<DvrEntry> m_entry;
     State m_state = State::NoChannel;
     QString m_status;
+    // Laid out once per camera, not once per picture.
+    QStaticText m_caption;
     bool m_bSelected = false;
     int m_nPaintedPictures = 0;
     QTimer m_retryTimer;

@@ -5,6 +5,8 @@
 #include "protocol/CFrameHeader.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 namespace
 {
@@ -64,19 +66,12 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
 void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
                                     const std::function<bool()>& isCurrent, uint32_t packetLength)
 {
-    // In portrait the placement is as wide as the window and keeps the picture's
-    // shape, so covering the width covers it.
-    const int32_t clientWidth = m_window.ClientWidth();
-    const int32_t clientHeight = m_window.ClientHeight();
-    if (m_bScaledDecoding)
+    if (m_pPaintDecoder != nullptr)
     {
-        m_decoder.SetCoverSize(std::max(clientWidth, 1),
-                               clientWidth < clientHeight ? 0 : clientHeight);
+        KeepForPaint(data, length, isCurrent, packetLength);
+        return;
     }
-    else
-    {
-        m_decoder.SetCoverSize(0, 0);
-    }
+    SetCoverSize(m_decoder);
     m_decoder.Decode(data, length, isCurrent);
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
@@ -90,11 +85,58 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
     Paint();
 }
 
+void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
+                                   const std::function<bool()>& isCurrent, uint32_t packetLength)
+{
+    try
+    {
+        m_arrivedJpeg.assign(data, data + length);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (isCurrent && !isCurrent())
+        {
+            return;
+        }
+        std::swap(m_arrivedJpeg, m_latestJpeg);
+        m_bNewJpeg = true;
+        m_bHasPicture = true;
+    }
+    m_statistics.OnFrame(packetLength);
+    Paint();
+}
+
+// In portrait the placement is as wide as the window and keeps the picture's
+// shape, so covering the width covers it.
+void CPictureDisplay::SetCoverSize(CJpegDecoder& decoder) const
+{
+    const int32_t clientWidth = m_window.ClientWidth();
+    const int32_t clientHeight = m_window.ClientHeight();
+    if (m_bScaledDecoding)
+    {
+        decoder.SetCoverSize(std::max(clientWidth, 1),
+                             clientWidth < clientHeight ? 0 : clientHeight);
+    }
+    else
+    {
+        decoder.SetCoverSize(0, 0);
+    }
+}
+
+bool CPictureDisplay::HasPictureLocked() const
+{
+    return m_bHasPicture && (m_pPaintDecoder != nullptr || m_decoder.HasPicture());
+}
+
 void CPictureDisplay::Paint()
 {
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        if (!m_bHasPicture || !m_decoder.HasPicture())
+        if (!HasPictureLocked())
         {
             return;
         }
@@ -115,18 +157,63 @@ void CPictureDisplay::Clear()
 {
     std::lock_guard<std::mutex> lock(m_pictureLock);
     m_bHasPicture = false;
+    m_bNewJpeg = false;
+    m_shownJpeg.clear();
     m_statistics.Reset();
 }
 
 bool CPictureDisplay::PaintCommitted(
     const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
+    if (m_pPaintDecoder != nullptr)
+    {
+        return DecodeAndPaint(draw);
+    }
     std::lock_guard<std::mutex> lock(m_pictureLock);
-    if (!m_bHasPicture || !m_decoder.HasPicture())
+    if (!HasPictureLocked())
     {
         return false;
     }
     draw(m_decoder, ComputePlacementLocked());
+    return true;
+}
+
+// The decode runs outside the lock, so the receiver keeps the next frame meanwhile.
+bool CPictureDisplay::DecodeAndPaint(
+    const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+{
+    bool arrived = false;
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (!m_bHasPicture)
+        {
+            return false;
+        }
+        if (m_bNewJpeg)
+        {
+            std::swap(m_latestJpeg, m_paintJpeg);
+            m_bNewJpeg = false;
+            arrived = true;
+        }
+    }
+    CJpegDecoder& decoder = *m_pPaintDecoder;
+    SetCoverSize(decoder);
+    if (arrived && decoder.Decode(m_paintJpeg.data(), m_paintJpeg.size()))
+    {
+        std::swap(m_paintJpeg, m_shownJpeg);
+    }
+    else if (m_shownJpeg.empty() || !decoder.Decode(m_shownJpeg.data(), m_shownJpeg.size()))
+    {
+        return false;
+    }
+    PictureRect placement;
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        m_nShownSourceWidth = decoder.GetSourceWidth();
+        m_nShownSourceHeight = decoder.GetSourceHeight();
+        placement = ComputePlacementLocked();
+    }
+    draw(decoder, placement);
     return true;
 }
 
@@ -137,8 +224,9 @@ PictureRect CPictureDisplay::ComputePlacementLocked()
     const int32_t clientWidth = m_window.ClientWidth();
     const int32_t clientHeight = m_window.ClientHeight();
     PictureRect placement{0, 0, clientWidth, clientHeight};
-    const int32_t width = m_decoder.GetSourceWidth();
-    const int32_t height = m_decoder.GetSourceHeight();
+    const bool painted = m_pPaintDecoder != nullptr;
+    const int32_t width = painted ? m_nShownSourceWidth : m_decoder.GetSourceWidth();
+    const int32_t height = painted ? m_nShownSourceHeight : m_decoder.GetSourceHeight();
     if (clientWidth < clientHeight && width > 0)
     {
         int64_t scaled = int64_t{height} * clientWidth / width;

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace
 {
 // The 16.16 source position of the first target pixel's centre, and the step.
@@ -15,15 +19,14 @@ struct Mapping
     int64_t step;
 };
 
-Mapping MapAxis(int32_t firstTarget, int32_t targetStart, int32_t targetLength,
-                double sourceStart, double sourceLength)
+Mapping MapAxis(int32_t firstTarget, int32_t targetStart, int32_t targetLength, double sourceStart,
+                double sourceLength)
 {
     const double scale = sourceLength / targetLength;
     const auto step = static_cast<int64_t>(65536 * scale);
-    const auto first = static_cast<int64_t>(std::floor(sourceStart * 65536)) +
-                       static_cast<int64_t>(
-                           std::ceil((firstTarget + 0.5 - targetStart) * scale * 65536)) -
-                       1;
+    const auto first =
+        static_cast<int64_t>(std::floor(sourceStart * 65536)) +
+        static_cast<int64_t>(std::ceil((firstTarget + 0.5 - targetStart) * scale * 65536)) - 1;
     return {first, step};
 }
 
@@ -43,6 +46,70 @@ uint32_t OpaqueFromFour(const uint8_t* bgr)
     }
     return pixel | 0xFF000000u;
 }
+// Four neighbouring target pixels whose source pixels lie within 16 bytes of
+// the first: one load and one byte shuffle place all four.
+struct ColumnGroup
+{
+    uint32_t first; // byte offset of the first pixel's source in its row
+    uint8_t shuffle[16];
+};
+
+constexpr size_t kGroupPixels = 4;
+constexpr uint32_t kCacheLine = 64;
+constexpr uint8_t kZeroByte = 0x80;
+
+// Groups for the columns from start while they fit; the column after the last.
+// rowBytes bounds the 16-byte loads to the picture's own row.
+size_t MakeGroups(const std::vector<uint32_t>& columns, size_t start, size_t rowBytes,
+                  std::vector<ColumnGroup>& groups)
+{
+    groups.clear();
+    size_t i = start;
+    for (; i + kGroupPixels <= columns.size(); i += kGroupPixels)
+    {
+        ColumnGroup group{columns[i], {}};
+        if (group.first + sizeof group.shuffle > rowBytes ||
+            columns[i + kGroupPixels - 1] - group.first + 3 > sizeof group.shuffle)
+        {
+            break;
+        }
+        for (size_t k = 0; k < kGroupPixels; ++k)
+        {
+            const auto at = static_cast<uint8_t>(columns[i + k] - group.first);
+            group.shuffle[k * 4] = at;
+            group.shuffle[k * 4 + 1] = static_cast<uint8_t>(at + 1);
+            group.shuffle[k * 4 + 2] = static_cast<uint8_t>(at + 2);
+            group.shuffle[k * 4 + 3] = kZeroByte;
+        }
+        groups.push_back(group);
+    }
+    return i;
+}
+
+#if defined(__x86_64__)
+// out is 16-byte aligned. The window's raster is far larger than the cache and
+// is only read again by the screen, so the stores go past the cache: no line is
+// read in only to be overwritten, and the decoder's rows stay cached.
+__attribute__((target("ssse3"))) void PlaceGroupsSsse3(const uint8_t* in, uint32_t* out,
+                                                       const ColumnGroup* groups, size_t count)
+{
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (size_t g = 0; g < count; ++g)
+    {
+        const __m128i source =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + groups[g].first));
+        const __m128i order = _mm_loadu_si128(reinterpret_cast<const __m128i*>(groups[g].shuffle));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + g * kGroupPixels),
+                         _mm_or_si128(_mm_shuffle_epi8(source, order), opaque));
+    }
+}
+
+bool CanShuffle()
+{
+    static const bool can = __builtin_cpu_supports("ssse3");
+    return can;
+}
+#endif
 } // namespace
 
 void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
@@ -86,6 +153,20 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
     const uint32_t lastColumn = static_cast<uint32_t>(picture.width - 1) * 3;
     const size_t wide = static_cast<size_t>(
         std::lower_bound(columns.begin(), columns.end(), lastColumn) - columns.begin());
+    // A picture shown at about its size or larger: four pixels a shuffle, from
+    // the first column whose place is aligned in every row.
+    thread_local std::vector<ColumnGroup> groups;
+    groups.clear();
+    size_t firstGrouped = 0;
+    size_t grouped = 0;
+#if defined(__x86_64__)
+    const auto firstOut = reinterpret_cast<uintptr_t>(raster.pixels + left);
+    if (CanShuffle() && raster.stride % 16 == 0 && firstOut % sizeof(uint32_t) == 0)
+    {
+        firstGrouped = (16 - firstOut % 16) % 16 / sizeof(uint32_t);
+        grouped = MakeGroups(columns, firstGrouped, static_cast<size_t>(picture.width) * 3, groups);
+    }
+#endif
     const Mapping down = MapAxis(top, target.top, targetHeight, source.top, source.height);
     int64_t y = down.first;
     const uint32_t* previousOut = nullptr;
@@ -97,7 +178,8 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
         uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(raster.pixels) +
                                                     static_cast<size_t>(row) * raster.stride) +
                         left;
-        if (source == previousSource)
+        // (Rows stored past the cache are placed again rather than read back.)
+        if (source == previousSource && groups.empty())
         {
             // Enlarged: the row above came from the same picture row.
             std::copy_n(previousOut, columns.size(), out);
@@ -106,6 +188,27 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
         const uint8_t* in =
             picture.bits + static_cast<size_t>(picture.height - 1 - source) * picture.stride;
         size_t i = 0;
+#if defined(__x86_64__)
+        // The rows are read upwards through memory, skipping some, which the
+        // processor does not foresee: the next row is asked for while this one is placed.
+        const auto next =
+            static_cast<int32_t>(std::clamp<int64_t>((y + down.step) >> 16, 0, picture.height - 1));
+        const uint8_t* nextIn =
+            picture.bits + static_cast<size_t>(picture.height - 1 - next) * picture.stride;
+        for (uint32_t at = columns.front(); at <= columns.back(); at += kCacheLine)
+        {
+            _mm_prefetch(reinterpret_cast<const char*>(nextIn + at), _MM_HINT_T0);
+        }
+        if (!groups.empty())
+        {
+            for (; i < firstGrouped; ++i)
+            {
+                out[i] = i < wide ? OpaqueFromFour(in + columns[i]) : Opaque(in + columns[i]);
+            }
+            PlaceGroupsSsse3(in, out + firstGrouped, groups.data(), groups.size());
+            i = grouped;
+        }
+#endif
         for (; i < wide; ++i)
         {
             out[i] = OpaqueFromFour(in + columns[i]);
@@ -117,4 +220,10 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
         previousOut = out;
         previousSource = source;
     }
+#if defined(__x86_64__)
+    if (!groups.empty())
+    {
+        _mm_sfence();
+    }
+#endif
 }

@@ -325,3 +325,56 @@ TEST_F(PictureDisplayTest, PaintNeverSeesAPictureBeingReplaced)
     EXPECT_TRUE(consistent);
     EXPECT_GT(paints, 0);
 }
+
+// Tiles of a wall keep their frames and decode them when painted, through one
+// decoder they share: each paints its own picture, a frame that fails paints
+// the tile's last good one, a hidden tile keeps nothing, and Clear empties it.
+TEST_F(PictureDisplayTest, FramesKeptForThePaintShowEachWindowsOwnPicture)
+{
+    RecordingMessageBox sharedBoxes;
+    CJpegDecoder shared(sharedBoxes);
+    FakePictureWindow otherWindow;
+    CPictureDisplay other(otherWindow, m_boxes);
+    m_display.DecodeWhenPainted(shared);
+    other.DecodeWhenPainted(shared);
+    m_display.SetScaledDecoding(true);
+    m_window.width = 150;
+    m_window.height = 100;
+    const auto colourOf = [&](CPictureDisplay& display, int32_t& width)
+    {
+        uint32_t bgr = 0;
+        const bool painted = display.PaintCommitted(
+            [&](const CJpegDecoder& picture, const PictureRect&)
+            {
+                const uint8_t* p = picture.GetBits();
+                bgr = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+                width = picture.GetWidth();
+            });
+        return painted ? bgr : 0xFFFFFFFFu;
+    };
+
+    Send(FramePacket({}, m_frame));
+    const std::vector<uint8_t> blue = FramePacket({}, SolidJpeg(64, 48, 0, 0, 255));
+    other.OnFramePacket(blue.data(), static_cast<uint32_t>(blue.size()));
+    EXPECT_EQ(m_window.repaints, 1);
+    EXPECT_FALSE(shared.HasPicture()) << "nothing is decoded before the paint";
+    int32_t width = 0;
+    EXPECT_NEAR(colourOf(m_display, width) >> 16, 10, 2);
+    EXPECT_EQ(width, 160) << "decoded at 1/2, which covers 150 x 100";
+    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
+    EXPECT_EQ(width, 64);
+    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "painted again from its own frame";
+
+    std::vector<uint8_t> broken = m_frame;
+    broken[3] = 0x02;
+    Send(FramePacket({}, broken));
+    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2);
+    EXPECT_EQ(sharedBoxes.Boxes().size(), 1u);
+
+    m_display.SetDecoding(false);
+    Send(FramePacket({}, SolidJpeg(320, 240, 0, 250, 0)));
+    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "a hidden window keeps no frame";
+    m_display.Clear();
+    EXPECT_EQ(colourOf(m_display, width), 0xFFFFFFFFu);
+    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
+}

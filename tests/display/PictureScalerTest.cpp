@@ -104,3 +104,53 @@ TEST(PictureScaler, ASourcePartFillsTheTargetByNearestNeighbour)
         EXPECT_EQ(fraction.At(x, 0), picture.At((x + 1) / 2, 1)) << "at " << x;
     }
 }
+
+// Rows of a raster whose stride is a multiple of 16 bytes are placed four pixels
+// a shuffle, the others one pixel at a time: both must give the same pixels, at
+// every alignment of the target, shrunk (a wall's tile), enlarged and zoomed.
+TEST(PictureScaler, PlacingFourPixelsAtOnceGivesThePixelsOfOneAtATime)
+{
+    struct Case
+    {
+        int width, height;
+        PictureRect target;
+        PictureSource source;
+    };
+    const Case cases[] = {
+        {352, 240, {0, 18, 319, 192}, {0, 0, 352, 240}},     // a 4 x 4 tile of 1280 x 720
+        {352, 240, {3, 1, 321, 175}, {0, 0, 352, 240}},      // the same, not aligned
+        {400, 100, {1, 0, 301, 100}, {0, 0, 400, 100}},      // the widest step grouped
+        {301, 50, {2, 0, 502, 90}, {0, 0, 301, 50}},         // enlarged, last column near
+        {352, 240, {5, 2, 305, 202}, {33.5, 17.25, 88, 60}}, // a zoom's part
+        {704, 480, {1, 0, 320, 174}, {0, 0, 704, 480}},      // too far apart to group
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " into " << c.target.right - c.target.left);
+        const uint32_t stride = (static_cast<uint32_t>(c.width) * 3 + 3) & ~3u;
+        // Exactly the picture's bytes, so that no read may reach past them.
+        std::vector<uint8_t> bytes(static_cast<size_t>(stride) * c.height);
+        uint32_t seed = 12345;
+        for (uint8_t& b : bytes)
+        {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(seed >> 16);
+        }
+        const BottomUpBgr picture{bytes.data(), c.width, c.height, stride};
+        Raster aligned(512, 210);   // 2048-byte rows
+        Raster unaligned(513, 210); // 2052-byte rows
+        ScalePictureNearest(picture, aligned.View(), c.target, {0, 0, 512, 210}, c.source);
+        ScalePictureNearest(picture, unaligned.View(), c.target, {0, 0, 512, 210}, c.source);
+        int differences = 0;
+        for (int y = 0; y < 210; ++y)
+        {
+            for (int x = 0; x < 512; ++x)
+            {
+                differences += aligned.At(x, y) != unaligned.At(x, y);
+            }
+        }
+        EXPECT_EQ(differences, 0);
+        EXPECT_EQ(aligned.At(c.target.left, c.target.top) >> 24, 0xFFu);
+    }
+}
