@@ -18,7 +18,8 @@ public:
     BareDecoder(const BareDecoder&) = delete;
     BareDecoder& operator=(const BareDecoder&) = delete;
 
-    // False when TurboJPEG refuses the frame; the size must be the frame's own.
+    // False when TurboJPEG refuses the frame; the size is the frame's own or one of
+    // TurboJPEG's scaled sizes of it, which it then decodes at.
     bool Decode(const std::vector<uint8_t>& jpeg, int width, int height, uint8_t* bits)
     {
         return tjDecompress2(m_handle, jpeg.data(), jpeg.size(), bits, width, Stride(width), height,

@@ -1,8 +1,9 @@
 // What the 4 x 4 wall costs: the real viewer (offscreen, 1280 x 720) on sixteen
 // 704 x 480 streams at 25 frames/s from quillon-dvrsim in a child process,
-// pre-encoded; then the same wall decoding at full size, and TurboJPEG's bare
-// decode of the same frames at full size and at the tiles' scale. Only this
-// process's CPU is counted: receiving, deframing, decoding and painting.
+// pre-encoded; then the same wall decoding at full size. Between the rounds of
+// each watch, TurboJPEG's bare decode of the same frames at full size and at the
+// tiles' scale. Only this process's CPU is counted: receiving, deframing,
+// decoding and painting.
 #include "BareDecode.h"
 #include "BenchRatios.h"
 #include "ChildSimulator.h"
@@ -18,16 +19,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace
 {
 constexpr double kWatchSeconds = 10;
+constexpr int kRounds = 10;
+// Each bare round decodes the sixteen frames this many times at each scale.
+constexpr int kBareIterations = 10;
 constexpr double kWarmUpSeconds = 2;
 constexpr int kTiles = 16;
-// Each in a fresh viewer, interleaved with the bare decodes; the medians are compared.
+// Each in a fresh viewer; the medians are compared.
 constexpr int kWallRepetitions = 3;
 constexpr int kFramesPerSecond = 25;
 constexpr int kWidth = 704;
@@ -35,6 +41,54 @@ constexpr int kHeight = 480;
 
 unsigned g_port = 0;
 
+// The sixteen channels' scenes, as the simulator encodes them.
+const std::vector<std::vector<uint8_t>>& Frames()
+{
+    static const std::vector<std::vector<uint8_t>> frames = []
+    {
+        std::vector<std::vector<uint8_t>> made;
+        const std::chrono::system_clock::time_point noon{std::chrono::hours(12)};
+        for (unsigned channel = 0; channel < kTiles; ++channel)
+        {
+            made.push_back(JpegEncoder::Encode(
+                TestScene::Render(channel, CameraState{}, PictureSize{kWidth, kHeight}, noon), 75));
+        }
+        return made;
+    }();
+    return frames;
+}
+
+double ThreadCpuNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// This thread's CPU seconds for iterations of the sixteen frames at 1/denominator,
+// or a negative number when TurboJPEG refuses one.
+double DecodeBare(bench::BareDecoder& decoder, int denominator, int iterations)
+{
+    const int width = (kWidth + denominator - 1) / denominator;
+    const int height = (kHeight + denominator - 1) / denominator;
+    static std::vector<uint8_t> bits;
+    bits.resize(static_cast<size_t>(bench::BareDecoder::Stride(width)) * height);
+    const double before = ThreadCpuNow();
+    for (int i = 0; i < iterations; ++i)
+    {
+        for (const auto& jpeg : Frames())
+        {
+            if (!decoder.Decode(jpeg, width, height, bits.data()))
+            {
+                return -1;
+            }
+        }
+    }
+    return ThreadCpuNow() - before;
+}
+
+// The wall is watched in rounds, and after each the GUI thread decodes the same
+// frames bare, so that the machine's moods fall on both sides of the ratios alike.
 void WatchWall(benchmark::State& state, bool scaled)
 {
     AppSettings settings;
@@ -78,68 +132,67 @@ void WatchWall(benchmark::State& state, bool scaled)
         return;
     }
     RunEventsFor(kWarmUpSeconds);
+    bench::BareDecoder bare;
     for (auto _ : state)
     {
-        std::vector<int> before;
-        for (int i = 0; i < wall.GetTileCount(); ++i)
+        std::vector<int> painted(static_cast<size_t>(wall.GetTileCount()), 0);
+        std::map<std::string, double> threads;
+        double seconds = 0;
+        double cpu = 0;
+        double bareFull = 0;
+        double bareHalf = 0;
+        for (int round = 0; round < kRounds; ++round)
         {
-            before.push_back(wall.GetTile(i).GetPaintedPictures());
+            std::vector<int> before;
+            for (int i = 0; i < wall.GetTileCount(); ++i)
+            {
+                before.push_back(wall.GetTile(i).GetPaintedPictures());
+            }
+            const auto threadsBefore = ThreadCpuSeconds();
+            const double cpuBefore = ProcessCpuSeconds();
+            QElapsedTimer elapsed;
+            elapsed.start();
+            RunEventsFor(kWatchSeconds / kRounds);
+            seconds += static_cast<double>(elapsed.nsecsElapsed()) * 1e-9;
+            cpu += ProcessCpuSeconds() - cpuBefore;
+            for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
+            {
+                const auto was = threadsBefore.find(thread);
+                threads[thread] += threadCpu - (was == threadsBefore.end() ? 0 : was->second);
+            }
+            for (int i = 0; i < wall.GetTileCount(); ++i)
+            {
+                painted[static_cast<size_t>(i)] +=
+                    wall.GetTile(i).GetPaintedPictures() - before[static_cast<size_t>(i)];
+            }
+            bareFull += DecodeBare(bare, 1, kBareIterations);
+            bareHalf += DecodeBare(bare, 2, kBareIterations);
         }
-        const auto [seconds, cpu] = WatchCpu(kWatchSeconds, scaled ? "scaled" : "full");
-        double slowest = 1e9;
-        for (int i = 0; i < wall.GetTileCount(); ++i)
+        if (bareFull <= 0 || bareHalf <= 0)
         {
-            slowest = std::min(
-                slowest,
-                (wall.GetTile(i).GetPaintedPictures() - before[static_cast<size_t>(i)]) / seconds);
+            state.SkipWithError("TurboJPEG refused a frame");
+            return;
         }
+        for (const auto& [thread, used] : threads)
+        {
+            if (used >= 0.001)
+            {
+                std::printf("%s thread %-28s %.3f s CPU in %.1f s\n", scaled ? "scaled" : "full",
+                            thread.c_str(), used, seconds);
+            }
+        }
+        // Sixteen frames an iteration, 25 iterations a second: the share of one core.
+        const double bareIterations = kRounds * kBareIterations;
         state.SetIterationTime(seconds);
         state.counters["cpu_percent"] = cpu / seconds * 100;
-        state.counters["slowest_tile_pictures_per_s"] = slowest;
+        state.counters["bare_full_percent"] = bareFull / bareIterations * kFramesPerSecond * 100;
+        state.counters["bare_half_percent"] = bareHalf / bareIterations * kFramesPerSecond * 100;
+        state.counters["slowest_tile_pictures_per_s"] =
+            *std::min_element(painted.begin(), painted.end()) / seconds;
         state.counters["tile_width"] = wall.GetTile(0).width();
         state.counters["tile_height"] = wall.GetTile(0).height();
     }
     switcher.SetLayout(1);
-}
-
-// The sixteen channels' scenes, as the simulator encodes them.
-const std::vector<std::vector<uint8_t>>& Frames()
-{
-    static const std::vector<std::vector<uint8_t>> frames = []
-    {
-        std::vector<std::vector<uint8_t>> made;
-        const std::chrono::system_clock::time_point noon{std::chrono::hours(12)};
-        for (unsigned channel = 0; channel < kTiles; ++channel)
-        {
-            made.push_back(JpegEncoder::Encode(
-                TestScene::Render(channel, CameraState{}, PictureSize{kWidth, kHeight}, noon), 75));
-        }
-        return made;
-    }();
-    return frames;
-}
-
-// One iteration decodes every channel's frame once, at 1/denominator.
-void BareDecode(benchmark::State& state, int denominator)
-{
-    tjhandle handle = tjInitDecompress();
-    const int width = (kWidth + denominator - 1) / denominator;
-    const int height = (kHeight + denominator - 1) / denominator;
-    const int stride = bench::BareDecoder::Stride(width);
-    std::vector<uint8_t> bits(static_cast<size_t>(stride) * height);
-    for (auto _ : state)
-    {
-        for (const auto& jpeg : Frames())
-        {
-            if (tjDecompress2(handle, jpeg.data(), jpeg.size(), bits.data(), width, stride, height,
-                              TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
-            {
-                state.SkipWithError("TurboJPEG refused a frame");
-                break;
-            }
-        }
-    }
-    tjDestroy(handle);
 }
 } // namespace
 
@@ -175,26 +228,17 @@ int main(int argc, char** argv)
             ->Iterations(1)
             ->Repetitions(kWallRepetitions);
     }
-    benchmark::RegisterBenchmark("BareDecode16/full", [](benchmark::State& s) { BareDecode(s, 1); })
-        ->Unit(benchmark::kMillisecond)
-        ->Repetitions(bench::kRepetitions);
-    benchmark::RegisterBenchmark("BareDecode16/half", [](benchmark::State& s) { BareDecode(s, 2); })
-        ->Unit(benchmark::kMillisecond)
-        ->Repetitions(bench::kRepetitions);
     const int result = bench::RunAndPrint(argc, argv, reporter);
 
     const bench::Measured* scaled = reporter.Find("Wall4x4/scaled");
     const bench::Measured* full = reporter.Find("Wall4x4/full");
-    const bench::Measured* bareFull = reporter.Find("BareDecode16/full");
-    const bench::Measured* bareHalf = reporter.Find("BareDecode16/half");
-    if (scaled == nullptr || full == nullptr || bareFull == nullptr || bareHalf == nullptr ||
-        scaled->counters.count("cpu_percent") == 0 || full->counters.count("cpu_percent") == 0)
+    if (scaled == nullptr || full == nullptr || scaled->counters.count("cpu_percent") == 0 ||
+        full->counters.count("cpu_percent") == 0)
     {
         return result == 0 ? 1 : result;
     }
-    // Sixteen frames per iteration, 25 iterations a second: the share of one core.
-    const double bareFullPercent = bareFull->cpuSeconds * kFramesPerSecond * 100;
-    const double bareHalfPercent = bareHalf->cpuSeconds * kFramesPerSecond * 100;
+    const double bareFullPercent = scaled->counters.at("bare_full_percent");
+    const double bareHalfPercent = scaled->counters.at("bare_half_percent");
     const double wallPercent = scaled->counters.at("cpu_percent");
     const double fullPercent = full->counters.at("cpu_percent");
     std::printf("%-40s %.2f %%   (slowest tile %.1f pictures a second, tile %.0fx%.0f)\n",

@@ -424,6 +424,10 @@ void CDVRClient::Deliver(const std::weak_ptr<Receiver>& weak, unsigned message, 
 
 void CDVRClient::WaitWhilePaused(Receiver& receiver)
 {
+    if (m_nPauseCount == 0)
+    {
+        return;
+    }
     std::unique_lock lock(m_sync->mutex);
     if (m_nPauseCount == 0 || receiver.stop)
     {

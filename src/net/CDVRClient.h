@@ -132,7 +132,9 @@ private:
     // Guards the pause count and every receiver's stop, finished, held, waiting
     // and delivered flags; shared with the receivers and their queued deliveries.
     const std::shared_ptr<Sync> m_sync;
-    int m_nPauseCount = 0;
+    // Changed under the sync mutex; read without it first, since the receiver
+    // asks for every chunk of every frame and a pause is rare.
+    std::atomic<int> m_nPauseCount{0};
 
     // Held while a receiver hands a frame to the display, so that a superseded
     // receiver still decoding never overlaps the new one.
