@@ -46,6 +46,8 @@ uint32_t OpaqueFromFour(const uint8_t* bgr)
     }
     return pixel | 0xFF000000u;
 }
+
+#if defined(__x86_64__)
 // Four neighbouring target pixels whose source pixels lie within 16 bytes of
 // the first: one load and one byte shuffle place all four.
 struct ColumnGroup
@@ -55,7 +57,6 @@ struct ColumnGroup
 };
 
 constexpr size_t kGroupPixels = 4;
-constexpr uint32_t kCacheLine = 64;
 constexpr uint8_t kZeroByte = 0x80;
 
 // Groups for the columns from start while they fit; the column after the last.
@@ -86,7 +87,6 @@ size_t MakeGroups(const std::vector<uint32_t>& columns, size_t start, size_t row
     return i;
 }
 
-#if defined(__x86_64__)
 // out is 16-byte aligned. The window's raster is far larger than the cache and
 // is only read again by the screen, so the stores go past the cache: no line is
 // read in only to be overwritten, and the decoder's rows stay cached.
@@ -155,16 +155,18 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
         std::lower_bound(columns.begin(), columns.end(), lastColumn) - columns.begin());
     // A picture shown at about its size or larger: four pixels a shuffle, from
     // the first column whose place is aligned in every row.
+    bool shuffled = false;
+#if defined(__x86_64__)
     thread_local std::vector<ColumnGroup> groups;
     groups.clear();
     size_t firstGrouped = 0;
     size_t grouped = 0;
-#if defined(__x86_64__)
     const auto firstOut = reinterpret_cast<uintptr_t>(raster.pixels + left);
     if (CanShuffle() && raster.stride % 16 == 0 && firstOut % sizeof(uint32_t) == 0)
     {
         firstGrouped = (16 - firstOut % 16) % 16 / sizeof(uint32_t);
         grouped = MakeGroups(columns, firstGrouped, static_cast<size_t>(picture.width) * 3, groups);
+        shuffled = !groups.empty();
     }
 #endif
     const Mapping down = MapAxis(top, target.top, targetHeight, source.top, source.height);
@@ -179,7 +181,7 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
                                                     static_cast<size_t>(row) * raster.stride) +
                         left;
         // (Rows stored past the cache are placed again rather than read back.)
-        if (source == previousSource && groups.empty())
+        if (source == previousSource && !shuffled)
         {
             // Enlarged: the row above came from the same picture row.
             std::copy_n(previousOut, columns.size(), out);
@@ -189,17 +191,7 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
             picture.bits + static_cast<size_t>(picture.height - 1 - source) * picture.stride;
         size_t i = 0;
 #if defined(__x86_64__)
-        // The rows are read upwards through memory, skipping some, which the
-        // processor does not foresee: the next row is asked for while this one is placed.
-        const auto next =
-            static_cast<int32_t>(std::clamp<int64_t>((y + down.step) >> 16, 0, picture.height - 1));
-        const uint8_t* nextIn =
-            picture.bits + static_cast<size_t>(picture.height - 1 - next) * picture.stride;
-        for (uint32_t at = columns.front(); at <= columns.back(); at += kCacheLine)
-        {
-            _mm_prefetch(reinterpret_cast<const char*>(nextIn + at), _MM_HINT_T0);
-        }
-        if (!groups.empty())
+        if (shuffled)
         {
             for (; i < firstGrouped; ++i)
             {
@@ -221,7 +213,7 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
         previousSource = source;
     }
 #if defined(__x86_64__)
-    if (!groups.empty())
+    if (shuffled)
     {
         _mm_sfence();
     }
