@@ -4,6 +4,7 @@
 // the in-process simulator, its receiver paused once a picture is committed.
 #include "BenchFrames.h"
 #include "DvrSimulator.h"
+#include "OffscreenApplication.h"
 #include "app/CZentrelView.h"
 #include "platform/QtBusyCursor.h"
 #include "platform/QtMessageBox.h"
@@ -16,7 +17,6 @@
 #include <QPainter>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -178,12 +178,7 @@ bool SamePixels(const FrameSize& window)
 
 int main(int argc, char** argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-    {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    OffscreenApplication qtApp(argv);
     Viewer viewer;
     if (!viewer.Start())
     {

@@ -4,6 +4,7 @@
 // process's CPU is counted: receiving, deframing, decoding and painting.
 #include "BenchRatios.h"
 #include "ChildSimulator.h"
+#include "OffscreenApplication.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
@@ -12,7 +13,6 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -24,8 +24,7 @@ constexpr double kWarmUpSeconds = 1;
 void WatchStream(benchmark::State& state)
 {
     ChildSimulator simulator;
-    const unsigned port =
-        simulator.Start({"--pre-encoded", "--fps", "25", "--size", "1=704x480"});
+    const unsigned port = simulator.Start({"--pre-encoded", "--fps", "25", "--size", "1=704x480"});
     if (port == 0)
     {
         state.SkipWithError("quillon-dvrsim did not start");
@@ -74,12 +73,7 @@ void WatchStream(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-    {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    int qtArgc = 1;
-    QApplication qtApp(qtArgc, argv);
+    OffscreenApplication qtApp(argv);
     bench::RatioReporter reporter;
     benchmark::RegisterBenchmark("WatchStream/704x480@25", WatchStream)
         ->Unit(benchmark::kSecond)

@@ -8,6 +8,7 @@
 #include "BenchRatios.h"
 #include "ChildSimulator.h"
 #include "JpegEncoder.h"
+#include "OffscreenApplication.h"
 #include "TestScene.h"
 #include "app/CMainFrame.h"
 #include "app/CWallSwitcher.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -206,12 +206,7 @@ void WatchWall(benchmark::State& state, bool scaled)
 
 int main(int argc, char** argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-    {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    int qtArgc = 1;
-    QApplication qtApp(qtArgc, argv);
+    OffscreenApplication qtApp(argv);
     ChildSimulator simulator;
     std::vector<std::string> options = {"--pre-encoded", "--fps", "25", "--channels", "16"};
     for (int channel = 1; channel <= kTiles; ++channel)
