@@ -11,8 +11,8 @@
 #include "OffscreenApplication.h"
 #include "TestScene.h"
 #include "app/CMainFrame.h"
-#include "app/CWallSwitcher.h"
 #include "app/CZentrelApp.h"
+#include "wall/CWallSwitcher.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,13 @@
 # The folders of src/ from the bottom up. A folder may include its own headers
 # and those of folders to its left, never one to its right: a lower layer reaches
 # a higher one only through an interface it owns.
-set(LAYERS res platform directory protocol decode display net ptz app)
+# history (every camera's received frames) needs the protocol's frame header and
+# nothing above it; record writes what history keeps; motion reads what decode
+# makes. All three sit below display, so that the picture display and the
+# client can keep their frames in the history and feed the detector. view holds
+# what the single view and the wall's tiles share; the wall reaches the
+# program's view and menu through view's interfaces.
+set(LAYERS res platform directory protocol history record decode motion display net ptz view wall app)
 
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<repository> -P check_layers.cmake")

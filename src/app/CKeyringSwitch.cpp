@@ -2,11 +2,11 @@
 
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
-#include "app/ViewerSettings.h"
 #include "directory/StoredPasswords.h"
 #include "platform/MessageBox.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/ViewerSettings.h"
 
 #include <QAction>
 #include <QSignalBlocker>

@@ -2,9 +2,9 @@
 
 #include "app/CMainFrame.h"
 #include "app/CZentrelView.h"
-#include "app/StartupOptions.h"
-#include "app/ViewerSettings.h"
+#include "directory/DirectoryEntries.h"
 #include "res/ResourceIds.h"
+#include "view/ViewerSettings.h"
 
 #include <QAction>
 #include <QEvent>

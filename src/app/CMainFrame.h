@@ -2,6 +2,7 @@
 
 #include "platform/NotifyWindow.h"
 #include "res/MenuTemplate.h"
+#include "view/IMenuItems.h"
 
 #include <QMainWindow>
 
@@ -19,7 +20,7 @@ class QMenu;
 // channel menu, and the receiver of the client's notifications, which it
 // reports in message boxes. "Can't connect the DVR." closes itself after a
 // while and the same DVR is tried again.
-class CMainFrame : public QMainWindow, public INotifyWindow
+class CMainFrame : public QMainWindow, public INotifyWindow, public IMenuItems
 {
 public:
     static constexpr std::chrono::milliseconds kAutoCloseDelay{60000};
@@ -33,7 +34,7 @@ public:
     // Runs the handler of one of the client's notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
-    QAction* FindAction(unsigned id) const;
+    QAction* FindAction(unsigned id) const override;
     // Runs every update handler, as when a menu opens or the connection changes.
     void UpdateCommandUI();
 

@@ -4,15 +4,15 @@
 #include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
-#include "app/CWallSwitcher.h"
 #include "app/CZentrelView.h"
-#include "app/ViewerSettings.h"
 #include "app/WindowPlacement.h"
 #include "directory/DirectoryFileLocation.h"
 #include "directory/QtKeychainStore.h"
 #include "net/HttpLayer.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/ViewerSettings.h"
+#include "wall/CWallSwitcher.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,15 +69,15 @@ bool CZentrelApp::InitInstance()
     m_pMainWnd->SetView(view);
     new CKeyringSwitch(*m_pMainWnd, *view, m_messageBox, *m_settings.passwordStore,
                        m_settings.settingsFile, m_settings.directoryFile);
-    m_pLastConnection = new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile,
-                                            m_settings.directoryFile);
+    m_pLastConnection =
+        new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile, m_settings.directoryFile);
     WallSettings wall = m_settings.wall;
     wall.timeouts = m_settings.timeouts;
-    m_pWallSwitcher = new CWallSwitcher(
-        *m_pMainWnd, *view,
-        CWallSwitcher::Services{m_messagePump, m_messageBox, m_settings.directoryFile,
-                                m_settings.settingsFile},
-        wall);
+    m_pWallSwitcher = new CWallSwitcher(*m_pMainWnd, *m_pMainWnd, *view,
+                                        CWallSwitcher::Services{m_messagePump, m_messageBox,
+                                                                m_settings.directoryFile,
+                                                                m_settings.settingsFile},
+                                        wall);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/CZentrelDoc.h"
-#include "app/WallSettings.h"
 #include "net/CDVRClient.h"
 #include "platform/QtBusyCursor.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtMessagePump.h"
+#include "wall/WallSettings.h"
 
 #include <QSize>
 
@@ -29,7 +29,7 @@ struct AppSettings
     // --size: wins over the remembered placement, and a run with it is not remembered.
     QSize windowSize;
     IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
-    WallSettings wall;                  // its timeouts are the ones above
+    WallSettings wall;                       // its timeouts are the ones above
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -65,5 +65,5 @@ private:
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame
-    CWallSwitcher* m_pWallSwitcher = nullptr; // a child of the frame
+    CWallSwitcher* m_pWallSwitcher = nullptr;     // a child of the frame
 };

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/CPictureConnection.h"
 #include "directory/DvrConnectInfo.h"
 #include "directory/DvrEntry.h"
 #include "display/CPictureZoom.h"
 #include "net/CDVRClient.h"
 #include "platform/NotifyWindow.h"
 #include "ptz/CPTZPanels.h"
+#include "view/CPictureConnection.h"
+#include "view/ISingleView.h"
 
 #include <QWidget>
 
@@ -24,7 +25,7 @@ class QAction;
 // The one view: it owns one connection's picture and turns the user's commands
 // into client operations. The client's receiver decodes frames and asks for a
 // repaint; the view paints the committed picture on the GUI thread.
-class CZentrelView : public QWidget, public INotifyWindow
+class CZentrelView : public QWidget, public INotifyWindow, public ISingleView
 {
 public:
     struct Services
@@ -54,10 +55,11 @@ public:
     void SetChannel(int channel);
     void UpdateChannelItem(QAction& item, int channel);
     void ReconnectIfIdle();
-    CDVRClient& GetClient() { return m_client; }
+    QWidget& GetWidget() override { return *this; }
+    CDVRClient& GetClient() override { return m_client; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
     int GetChannel() const { return m_nChannel; }
-    const DvrConnectInfo& GetConnectInfo() const { return m_connectInfo; }
+    const DvrConnectInfo& GetConnectInfo() const override { return m_connectInfo; }
 
     // One camera action: its one or two requests with the receiver held throughout.
     void SendPTZCommand(int code, bool recall);
@@ -68,7 +70,7 @@ public:
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
     // What Connect does once the Connect DVR dialog has returned an entry.
-    void ConnectTo(const DvrEntry& entry);
+    void ConnectTo(const DvrEntry& entry) override;
     // The window is going away: the connection ends while everything is whole.
     void OnDestroy();
     // True when a command waits: the close is then carried out once it is done.
@@ -77,7 +79,7 @@ public:
     int GetPaintedPictures() const { return m_nPaintedPictures; }
     // Where the saved logins are kept when not in the directory file; none: in the file.
     void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
-    IPasswordStore* GetPasswordStore() const { return m_pPasswords; }
+    IPasswordStore* GetPasswordStore() const override { return m_pPasswords; }
     // The digital zoom into the picture and the gestures that move it.
     CPictureZoom& GetZoom() { return m_zoom; }
     CZoomInput& GetZoomInput() { return *m_pZoomInput; }

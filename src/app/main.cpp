@@ -1,10 +1,11 @@
 #include "app/CMainFrame.h"
-#include "app/CWallSwitcher.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
 #include "app/StartupOptions.h"
+#include "directory/DirectoryEntries.h"
 #include "res/ResourceIds.h"
 #include "res/Version.h"
+#include "wall/CWallSwitcher.h"
 
 #include <QAction>
 
@@ -125,9 +126,9 @@ int main(int argc, char* argv[])
     }
     else if (!options.connectName.isEmpty())
     {
-        if (const auto entry = FindDirectoryEntry(
-                app.GetDirectoryFile(), options.connectName.toStdU16String(), error,
-                app.GetView()->GetPasswordStore()))
+        if (const auto entry =
+                FindDirectoryEntry(app.GetDirectoryFile(), options.connectName.toStdU16String(),
+                                   error, app.GetView()->GetPasswordStore()))
         {
             if (options.layoutColumns > 1)
             {

@@ -1,4 +1,4 @@
-#include "app/CPictureConnection.h"
+#include "view/CPictureConnection.h"
 
 #include "display/CPictureZoom.h"
 #include "display/PictureScaler.h"

@@ -1,4 +1,4 @@
-#include "app/ViewerSettings.h"
+#include "view/ViewerSettings.h"
 
 #include <QStandardPaths>
 

@@ -1,4 +1,4 @@
-#include "app/CCameraWall.h"
+#include "wall/CCameraWall.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

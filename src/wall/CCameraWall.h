@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/CWallTile.h"
-#include "app/WallSettings.h"
 #include "decode/CJpegDecoder.h"
 #include "directory/DvrEntry.h"
 #include "platform/SilentMessageBox.h"
+#include "wall/CWallTile.h"
+#include "wall/WallSettings.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "app/CEditWallDlg.h"
+#include "wall/CEditWallDlg.h"
 
 #include "directory/DvrEntry.h"
 

@@ -1,20 +1,21 @@
-#include "app/CWallSwitcher.h"
+#include "wall/CWallSwitcher.h"
 
-#include "app/CMainFrame.h"
-#include "app/CZentrelView.h"
-#include "app/StartupOptions.h"
-#include "app/ViewerSettings.h"
+#include "directory/DirectoryEntries.h"
 #include "directory/DvrConnectInfo.h"
-#include "res/ResourceIds.h"
-
-#include "app/CEditWallDlg.h"
 #include "directory/DvrDirectory.h"
+#include "directory/GridLayout.h"
 #include "platform/MessageBox.h"
 #include "platform/SilentMessageBox.h"
 #include "platform/TextCodec.h"
+#include "res/ResourceIds.h"
+#include "view/IMenuItems.h"
+#include "view/ISingleView.h"
+#include "view/ViewerSettings.h"
+#include "wall/CEditWallDlg.h"
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QStackedWidget>
 #include <QStandardPaths>
 
@@ -34,7 +35,12 @@ constexpr LayoutItem kLayoutItems[] = {
 
 QString LayoutName(int columns)
 {
-    return columns == 1 ? QStringLiteral("1") : QStringLiteral("%1x%1").arg(columns);
+    return QString::fromStdU16String(GridLayoutName(columns));
+}
+
+std::optional<int> ParseLayout(const QString& text)
+{
+    return ParseGridLayout(text.toStdU16String());
 }
 
 // The walls file lives beside the viewer's settings.
@@ -51,60 +57,48 @@ std::filesystem::path WallsFileBeside(const std::filesystem::path& settingsFile)
 }
 } // namespace
 
-CWallSwitcher::CWallSwitcher(CMainFrame& frame, CZentrelView& view, const Services& services,
-                             const WallSettings& settings)
-    : QObject(&frame), m_frame(frame), m_view(view), m_messageBox(services.messageBox),
-      m_directoryFile(services.directoryFile), m_settingsFile(services.settingsFile),
-      m_wallFile(WallsFileBeside(services.settingsFile)), m_pStack(new QStackedWidget),
-      m_pWall(new CCameraWall(services.messagePump, settings))
+CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingleView& view,
+                             const Services& services, const WallSettings& settings)
+    : QObject(&frame), m_frame(frame), m_items(items), m_view(view),
+      m_messageBox(services.messageBox), m_directoryFile(services.directoryFile),
+      m_settingsFile(services.settingsFile), m_wallFile(WallsFileBeside(services.settingsFile)),
+      m_pStack(new QStackedWidget), m_pWall(new CCameraWall(services.messagePump, settings))
 {
     frame.takeCentralWidget();
-    m_pStack->addWidget(&view);
+    m_pStack->addWidget(&view.GetWidget());
     m_pStack->addWidget(m_pWall);
     frame.setCentralWidget(m_pStack);
     m_pWall->onOpen = [this](int index) { OpenTile(index); };
-    view.installEventFilter(this);
+    view.GetWidget().installEventFilter(this);
     m_tour.setInterval(settings.tourStep);
     connect(&m_tour, &QTimer::timeout, this, [this] { NextTourStop(); });
     for (const LayoutItem& item : kLayoutItems)
     {
-        connect(frame.FindAction(item.id), &QAction::triggered, this,
+        connect(items.FindAction(item.id), &QAction::triggered, this,
                 [this, columns = item.columns] { SetLayout(columns); });
     }
-    connect(frame.FindAction(ID_LAYOUT_EDIT), &QAction::triggered, this, [this] { OnEditWall(); });
+    connect(items.FindAction(ID_LAYOUT_EDIT), &QAction::triggered, this, [this] { OnEditWall(); });
     // Runs after the frame's own handler: a DVR connected from the wall shows in the single view.
-    connect(frame.FindAction(ID_CONNECT), &QAction::triggered, this,
+    connect(items.FindAction(ID_CONNECT), &QAction::triggered, this,
             [this]
             {
                 if (m_nColumns > 1 && !IsTileOpen() && m_view.GetClient().IsStarted())
                 {
                     m_tour.stop();
                     m_pWall->DisconnectAll();
-                    m_pStack->setCurrentWidget(&m_view);
+                    m_pStack->setCurrentWidget(&m_view.GetWidget());
                     m_nColumns = 1;
                     m_layoutName = LayoutName(1);
                     Remember();
                     UpdateItems();
                 }
             });
-    connect(frame.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
+    connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     UpdateItems();
 }
 
 CWallSwitcher::~CWallSwitcher() = default;
-
-std::optional<int> CWallSwitcher::ParseLayout(const QString& text)
-{
-    for (const LayoutItem& item : kLayoutItems)
-    {
-        if (text == LayoutName(item.columns))
-        {
-            return item.columns;
-        }
-    }
-    return std::nullopt;
-}
 
 bool CWallSwitcher::RestoreLastWall(const std::filesystem::path& directoryFile)
 {
@@ -265,7 +259,7 @@ void CWallSwitcher::OnEditWall()
 void CWallSwitcher::StopView()
 {
     m_view.GetClient().Stop();
-    m_view.update();
+    m_view.GetWidget().update();
 }
 
 void CWallSwitcher::ShowSingle()
@@ -282,7 +276,7 @@ void CWallSwitcher::ShowSingle()
             m_view.ConnectTo(*camera);
         }
     }
-    m_pStack->setCurrentWidget(&m_view);
+    m_pStack->setCurrentWidget(&m_view.GetWidget());
     m_nColumns = 1;
     m_layoutName = LayoutName(1);
     Remember();
@@ -303,9 +297,9 @@ void CWallSwitcher::OpenTile(int index)
     }
     tile.Disconnect();
     m_nOpenTile = index;
-    m_pStack->setCurrentWidget(&m_view);
+    m_pStack->setCurrentWidget(&m_view.GetWidget());
     m_view.ConnectTo(*camera);
-    m_view.setFocus();
+    m_view.GetWidget().setFocus();
     UpdateItems();
 }
 
@@ -362,7 +356,7 @@ void CWallSwitcher::NextTourStop()
 
 bool CWallSwitcher::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_view && IsTileOpen())
+    if (watched == &m_view.GetWidget() && IsTileOpen())
     {
         const bool back = event->type() == QEvent::MouseButtonDblClick ||
                           (event->type() == QEvent::KeyPress &&
@@ -380,11 +374,11 @@ void CWallSwitcher::UpdateItems()
 {
     for (const LayoutItem& item : kLayoutItems)
     {
-        QAction* action = m_frame.FindAction(item.id);
+        QAction* action = m_items.FindAction(item.id);
         action->setCheckable(true);
         action->setChecked(item.columns == m_nColumns && !IsTileOpen());
     }
-    QAction* tour = m_frame.FindAction(ID_LAYOUT_TOUR);
+    QAction* tour = m_items.FindAction(ID_LAYOUT_TOUR);
     tour->setCheckable(true);
     tour->setChecked(IsTourOn());
     tour->setEnabled(m_nColumns > 1);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/CCameraWall.h"
-#include "app/WallSettings.h"
-#include "directory/DvrEntry.h"
 #include "directory/CWallFile.h"
+#include "directory/DvrEntry.h"
+#include "wall/CCameraWall.h"
+#include "wall/WallSettings.h"
 
 #include <QObject>
 #include <QString>
@@ -12,10 +12,11 @@
 #include <filesystem>
 #include <optional>
 
-class CMainFrame;
+class IMenuItems;
 class IMessageBox;
 class IMessagePump;
-class CZentrelView;
+class ISingleView;
+class QMainWindow;
 class QStackedWidget;
 
 // The Layout pop-up: the single view or a wall of 2 x 2, 3 x 3 or 4 x 4 cameras
@@ -33,8 +34,8 @@ public:
         std::filesystem::path settingsFile; // empty: the user's configuration folder
     };
 
-    CWallSwitcher(CMainFrame& frame, CZentrelView& view, const Services& services,
-                  const WallSettings& settings);
+    CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingleView& view,
+                  const Services& services, const WallSettings& settings);
     ~CWallSwitcher() override;
 
     // 1 is the single view; a grid shows the DVR the view shows, or the last wall's.
@@ -58,8 +59,6 @@ public:
     // The wall the last run ended on, if its DVR is still in the directory with a
     // saved user; false when there is none to show.
     bool RestoreLastWall(const std::filesystem::path& directoryFile);
-    // "1", "2x2", "3x3" or "4x4" as columns; nothing for anything else.
-    static std::optional<int> ParseLayout(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,8 +74,9 @@ private:
     void Remember();
     void NextTourStop();
 
-    CMainFrame& m_frame;
-    CZentrelView& m_view;
+    QMainWindow& m_frame;
+    const IMenuItems& m_items;
+    ISingleView& m_view;
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
     const std::filesystem::path m_settingsFile;

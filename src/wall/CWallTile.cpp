@@ -1,4 +1,4 @@
-#include "app/CWallTile.h"
+#include "wall/CWallTile.h"
 
 #include "directory/DvrConnectInfo.h"
 #include "platform/WindowMessages.h"

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/CPictureConnection.h"
-#include "app/CRetryBackoff.h"
-#include "app/WallSettings.h"
 #include "directory/DvrEntry.h"
+#include "net/CRetryBackoff.h"
 #include "platform/BusyCursor.h"
 #include "platform/NotifyWindow.h"
 #include "platform/SilentMessageBox.h"
+#include "view/CPictureConnection.h"
+#include "wall/WallSettings.h"
 
 #include <QStaticText>
 #include <QString>

@@ -1,6 +1,6 @@
 // The whole viewer against faults: a decoder error box left open while the
 // DVR keeps sending, a DVR that vanishes, and a directory it cannot write.
-#include "ViewerFixture.h"
+#include "support/ViewerFixture.h"
 
 #include "support/FileSystemFaults.h"
 

@@ -1,4 +1,4 @@
-#include "ViewerFixture.h"
+#include "support/ViewerFixture.h"
 
 namespace
 {

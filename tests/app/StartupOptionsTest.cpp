@@ -1,7 +1,8 @@
 #include "app/StartupOptions.h"
+#include "directory/DirectoryEntries.h"
 
-#include "ViewerFixture.h"
 #include "support/TempFolder.h"
+#include "support/ViewerFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ViewerFixture.h"
+#include "support/ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
 #include "app/WindowPlacement.h"

@@ -1,9 +1,9 @@
-#include "ViewerFixture.h"
+#include "support/ViewerFixture.h"
 
-#include "app/CEditWallDlg.h"
-#include "app/CRetryBackoff.h"
-#include "app/CWallSwitcher.h"
+#include "net/CRetryBackoff.h"
 #include "support/ProcessResources.h"
+#include "wall/CEditWallDlg.h"
+#include "wall/CWallSwitcher.h"
 
 #include <QApplication>
 #include <QComboBox>
