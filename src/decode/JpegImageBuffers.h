@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Owns the committed picture's rows and the buffer the next decode fills.
 // The next decode never writes into the committed rows, so a failed decode
@@ -17,8 +18,8 @@ public:
     JpegImageBuffers& operator=(const JpegImageBuffers&) = delete;
 
     // A buffer of exactly size bytes for the next picture, or null when memory
-    // runs out. The same size as the last time reuses the buffer; a new buffer
-    // starts zero-filled.
+    // runs out. A size decoded before reuses its buffer; a new buffer starts
+    // zero-filled.
     uint8_t* PreparePending(size_t size);
     // The pending buffer becomes the committed picture; the old one is kept
     // for the next decode.
@@ -34,6 +35,11 @@ private:
         size_t size = 0;
     };
 
+    // One decoder paints every tile of a wall, whose pictures may have many
+    // sizes: each keeps a buffer of its own size, so none is made per picture.
+    static constexpr size_t kMaxSpares = 16;
+
     Buffer m_padded;
     Buffer m_pending;
+    std::vector<Buffer> m_spares; // the least recently used first
 };
