@@ -1,6 +1,7 @@
 #include "wall/CEditWallDlg.h"
 
 #include "directory/DvrEntry.h"
+#include "directory/GridLayout.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -38,6 +39,7 @@ CEditWallDlg::CEditWallDlg(CWallFile& file, std::vector<NamedWall> walls,
       m_pGrid(new QComboBox), m_pStatus(new QLabel)
 {
     setObjectName(QStringLiteral("editWall"));
+    m_pStatus->setObjectName(QStringLiteral("status"));
     setWindowTitle(QStringLiteral("Edit Wall"));
     m_pName->setObjectName(QStringLiteral("wallName"));
     m_pName->setEditable(true);
@@ -183,6 +185,14 @@ bool CEditWallDlg::StoreEdited()
     if (wall.name.empty())
     {
         m_pStatus->setText(QStringLiteral("Give the wall a name."));
+        return false;
+    }
+    // --layout and the start-up restore read these names as the built-in grids.
+    if (ParseGridLayout(wall.name))
+    {
+        m_pStatus->setText(QStringLiteral("\"%1\" is a layout of the Layout menu; give the "
+                                          "wall another name.")
+                               .arg(QString::fromStdU16String(wall.name)));
         return false;
     }
     std::vector<NamedWall> walls = m_walls;

@@ -38,6 +38,21 @@ QString LayoutName(int columns)
     return QString::fromStdU16String(GridLayoutName(columns));
 }
 
+// Whether the connection record is the one a connect to this camera made.
+bool ShowsCamera(const DvrConnectInfo& info, const std::optional<DvrEntry>& camera)
+{
+    if (!camera)
+    {
+        return false;
+    }
+    const DvrConnectInfo expected =
+        MakeConnectInfo(camera->Name, camera->Address, camera->Port, camera->Channel, camera->User,
+                        camera->Password);
+    return FieldText(info.Name) == FieldText(expected.Name) &&
+           FieldText(info.Address) == FieldText(expected.Address) && info.Port == expected.Port &&
+           info.ChannelMask == expected.ChannelMask;
+}
+
 std::optional<int> ParseLayout(const QString& text)
 {
     return ParseGridLayout(text.toStdU16String());
@@ -70,6 +85,7 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     frame.setCentralWidget(m_pStack);
     m_pWall->onOpen = [this](int index) { OpenTile(index); };
     view.GetWidget().installEventFilter(this);
+    frame.installEventFilter(this);
     m_tour.setInterval(settings.tourStep);
     connect(&m_tour, &QTimer::timeout, this, [this] { NextTourStop(); });
     for (const LayoutItem& item : kLayoutItems)
@@ -79,20 +95,7 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     }
     connect(items.FindAction(ID_LAYOUT_EDIT), &QAction::triggered, this, [this] { OnEditWall(); });
     // Runs after the frame's own handler: a DVR connected from the wall shows in the single view.
-    connect(items.FindAction(ID_CONNECT), &QAction::triggered, this,
-            [this]
-            {
-                if (m_nColumns > 1 && !IsTileOpen() && m_view.GetClient().IsStarted())
-                {
-                    m_tour.stop();
-                    m_pWall->DisconnectAll();
-                    m_pStack->setCurrentWidget(&m_view.GetWidget());
-                    m_nColumns = 1;
-                    m_layoutName = LayoutName(1);
-                    Remember();
-                    UpdateItems();
-                }
-            });
+    connect(items.FindAction(ID_CONNECT), &QAction::triggered, this, [this] { AfterConnect(); });
     connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     UpdateItems();
@@ -123,6 +126,29 @@ bool CWallSwitcher::RestoreLastWall(const std::filesystem::path& directoryFile)
     }
     ShowWall(*columns, *dvr);
     return true;
+}
+
+void CWallSwitcher::AfterConnect()
+{
+    if (m_nColumns <= 1)
+    {
+        return;
+    }
+    // The user has chosen what the single view shows: the tour no longer moves it on.
+    m_tour.stop();
+    const bool chosen = IsTileOpen() ? !ShowsCamera(m_view.GetConnectInfo(),
+                                                    m_pWall->GetTile(m_nOpenTile).GetEntry())
+                                     : m_view.GetClient().IsStarted();
+    if (chosen)
+    {
+        m_nOpenTile = -1;
+        m_pWall->DisconnectAll();
+        m_pStack->setCurrentWidget(&m_view.GetWidget());
+        m_nColumns = 1;
+        m_layoutName = LayoutName(1);
+        Remember();
+    }
+    UpdateItems();
 }
 
 void CWallSwitcher::SetLayout(int columns)
@@ -356,6 +382,11 @@ void CWallSwitcher::NextTourStop()
 
 bool CWallSwitcher::eventFilter(QObject* watched, QEvent* event)
 {
+    // A tour step during the shutdown would start a login.
+    if (watched == &m_frame && event->type() == QEvent::Close)
+    {
+        m_tour.stop();
+    }
     if (watched == &m_view.GetWidget() && IsTileOpen())
     {
         const bool back = event->type() == QEvent::MouseButtonDblClick ||

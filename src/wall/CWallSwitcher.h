@@ -64,6 +64,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void AfterConnect();
     void ShowSingle();
     void ShowCameras(int columns, const std::vector<std::optional<DvrEntry>>& cameras,
                      const QString& layoutName);

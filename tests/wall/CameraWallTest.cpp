@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <malloc.h>
@@ -72,7 +73,11 @@ protected:
         return DvrEntry{name, u"127.0.0.1", FromNumber(port), channel, u"ADMIN", password};
     }
 
-    bool NoBoxEverOpened() const { return QApplication::activeModalWidget() == nullptr; }
+    // The driver answers every box at once, so what counts is the texts it saw.
+    bool NoBoxEverOpened() const
+    {
+        return m_driver.BoxTexts().isEmpty() && QApplication::activeModalWidget() == nullptr;
+    }
 
     double MeanGray()
     {
@@ -272,11 +277,17 @@ TEST_F(CameraWallTest, EditWallKeepsANamedWallOfTwoDvrsAndToldOfADamagedFileOnce
             }
             EXPECT_EQ(dialog->findChild<QComboBox*>("wallName")->currentText(), "Mixed");
             EXPECT_EQ(dialog->findChild<QComboBox*>("tileChannel0")->currentIndex(), 1);
+            // A wall under a built-in layout's name could never be opened again.
+            dialog->findChild<QComboBox*>("wallName")->setEditText("3x3");
+            QTest::mouseClick(dialog->findChild<QPushButton*>("save"), Qt::LeftButton);
+            const auto* status = dialog->findChild<QLabel*>("status");
+            EXPECT_TRUE(status != nullptr && status->text().contains("another name"));
             QTest::mouseClick(dialog->findChild<QPushButton*>("close"), Qt::LeftButton);
             return true;
         });
     Item(ID_LAYOUT_EDIT).trigger();
     EXPECT_EQ(m_driver.BoxTexts().size(), 1);
+    m_driver.ClearBoxTexts();
     Switcher().SetLayout(1);
     QString error;
     EXPECT_FALSE(Switcher().ShowNamedWall(u"Nowhere", error));
@@ -291,6 +302,53 @@ TEST_F(CameraWallTest, EditWallKeepsANamedWallOfTwoDvrsAndToldOfADamagedFileOnce
     ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
     EXPECT_TRUE(m_dvr->WaitForClientCount(0, 5s));
     EXPECT_TRUE(other.WaitForClientCount(1, 5s));
+    EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// The tour shows the wall's cameras only until the user picks a DVR, and never
+// outlives the window.
+TEST_F(CameraWallTest, TheTourGivesWayToAChosenDvrAndEndsWithTheWindow)
+{
+    DvrSimulator other;
+    ASSERT_TRUE(other.Start());
+    StartWallViewer(u"A,127.0.0.1," + Port() + u",0,ADMIN,1234\nB,127.0.0.1," +
+                    FromNumber(other.GetPort()) + u",0,ADMIN,1234\n");
+    Switcher().ShowWall(2, Camera(u"A", m_dvr->GetPort(), 0));
+    ASSERT_TRUE(AllLive(4));
+    Switcher().SetTour(true);
+    ASSERT_TRUE(Switcher().IsTileOpen());
+
+    // A cancelled Connect leaves the open tile where it is, and the tour stopped.
+    m_driver.Then(
+        [](QWidget& modal)
+        {
+            auto* dialog = dynamic_cast<CConnectDlg*>(&modal);
+            if (dialog == nullptr)
+            {
+                return false;
+            }
+            dialog->reject();
+            return true;
+        });
+    Item(ID_CONNECT).trigger();
+    EXPECT_FALSE(Switcher().IsTourOn());
+    EXPECT_TRUE(Switcher().IsTileOpen());
+
+    Switcher().SetTour(true);
+    ConnectToRow(1);
+    EXPECT_FALSE(Switcher().IsTourOn());
+    EXPECT_FALSE(Switcher().IsTileOpen());
+    EXPECT_EQ(Switcher().GetColumns(), 1);
+    EXPECT_TRUE(other.WaitForClientCount(1, 5s));
+    EXPECT_TRUE(m_dvr->WaitForClientCount(0, 5s));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+    EXPECT_EQ(FieldText(View().GetConnectInfo().Name), u"B");
+
+    Item(ID_LAYOUT_2X2).trigger();
+    ASSERT_TRUE(AllLive(4));
+    Switcher().SetTour(true);
+    Frame().close();
+    EXPECT_FALSE(Switcher().IsTourOn());
     EXPECT_TRUE(NoBoxEverOpened());
 }
 
