@@ -42,7 +42,7 @@ TEST_F(ViewPaintTest, ThePictureIsPaintedAsAPainterDrawsItUprightInEveryWindowSh
     {
         Frame().resize(frame);
         ASSERT_TRUE(
-            ProcessEventsUntil([&] { return View().width() < 300 == (frame.width() < 300); }));
+            ProcessEventsUntil([&] { return (View().width() < 300) == (frame.width() < 300); }));
         QImage viewed(View().size(), QImage::Format_RGB32);
         viewed.fill(Qt::white);
         View().render(&viewed);
