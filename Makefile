@@ -3,13 +3,15 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# CI (CI=true in its environment) fails on any new warning in our own code.
+CI_ARGS    := $(if $(CI),-DQUILLON_WERROR=ON)
 
 .PHONY: all configure build test core demo bench asan tsan fuzz format package clean
 
 all: build
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CI_ARGS) $(CMAKE_ARGS)
 
 configure: $(BUILD)/build.ninja
 
@@ -49,7 +51,7 @@ asan:
 # inside them alone are suppressed (tests/tsan-qt.supp says why); a report that
 # names our code still fails.
 tsan:
-	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CI_ARGS) \
 	  -DCMAKE_CXX_FLAGS='-fsanitize=thread' -DQUILLON_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS) --target threaded_tests
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 history_size=7 suppressions=$(CURDIR)/tests/tsan-qt.supp" \
@@ -64,7 +66,7 @@ FUZZERS = PacketParserFuzzer JpegDecoderFuzzer DirectoryFuzzer FramePacketFuzzer
 FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
   -artifact_prefix=build-fuzz/findings/
 fuzz:
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CI_ARGS) \
 	  -DCMAKE_CXX_FLAGS='-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined' \
 	  -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZERS)
