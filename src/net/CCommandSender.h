@@ -1,143 +1,36 @@
 #pragma once
 
 #include "directory/DvrConnectInfo.h"
-#include "display/CPictureDisplay.h"
-#include "protocol/Protocol.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <memory>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <vector>
 
-class IBusyCursor;
-class IMessageBox;
 class IMessagePump;
-class INotifyWindow;
-class IPictureWindow;
 
-// The program always uses 60 seconds; tests shorten them.
-struct DvrClientTimeouts
-{
-    std::chrono::milliseconds watchdog{60000};
-    std::chrono::milliseconds command{60000};
-};
-
-// The viewer's one connection to a DVR: a receiver thread logs in, reads the
-// packet stream and acts on each packet; commands go out as separate POSTs from
-// the GUI thread. Every operation except the receiver's own is for the GUI thread.
-// A receiver's notification is posted to the GUI thread while the receiver waits;
-// it reaches the notify window only if that receiver is still the current one,
-// so any operation, the destructor included, may be called from a handler.
-class CDVRClient
+// The client's command POSTs, and the notifications held back while a command
+// waits for its request: a box opened inside that wait would hold the user's
+// next request back. GUI thread only.
+class CCommandSender
 {
 public:
-    using Timeouts = DvrClientTimeouts;
+    CCommandSender(IMessagePump& messagePump, std::chrono::milliseconds wait);
 
-    CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow, IMessageBox& messageBox,
-               IMessagePump& messagePump, IBusyCursor& busyCursor, Timeouts timeouts = {});
-    virtual ~CDVRClient();
+    void Send(const DvrConnectInfo& connection, uint32_t clientId, uint32_t operationCode,
+              const std::u16string& text);
 
-    CDVRClient(const CDVRClient&) = delete;
-    CDVRClient& operator=(const CDVRClient&) = delete;
-
-    void Start(const DvrConnectInfo& info);
-    void Disconnect();
-    // Disconnect, or the end of a login not yet answered: nothing stays connecting.
-    void Stop();
-    void SelectChannel(int channel);
-    void SendPTZRequest(const std::u16string& text);
-    // One camera action: its requests with the receiver held throughout. A
-    // notification that opens a box waits until the last request has gone out.
-    void SendPTZRequests(const std::vector<std::u16string>& texts);
-    void PauseReceiver();
-    void ResumeReceiver();
-    bool HasChannel(int channel) const;
-    void RepaintPicture();
-    PictureRect GetPictureRect();
-
-    bool IsLoggedIn() const { return m_bLoggedIn; }
-    // A connection was started and not stopped since, whatever became of it.
-    bool IsStarted() const;
-    uint32_t GetClientId() const { return m_nClientId; }
-    DvrConnectInfo GetConnectInfo() const;
-    CPictureDisplay& GetPictureDisplay() { return m_display; }
+    // A command's wait, nested or not; the held notifications go out at the last End.
+    void Begin() { ++m_nDepth; }
+    void End();
+    bool IsWaiting() const { return m_nDepth > 0; }
+    // Kept until the last End, then posted to run after the command's caller returns.
+    void Hold(std::function<void()> delivery);
 
 private:
-    struct Receiver;
-    struct Sync;
-
-    enum class StreamEnd
-    {
-        Stopped,    // stop asked for, or an error packet
-        NoResponse, // the login could not be sent or was never answered
-        Closed,     // the stream ended or a read failed
-        TimedOut,   // the watchdog ran out
-    };
-
-    void ReceiverMain(std::shared_ptr<Receiver> receiver);
-    bool OpenStream(Receiver& receiver);
-    StreamEnd ReadStream(Receiver& receiver);
-    void CloseHandles(Receiver& receiver);
-    void ParseChunk(Receiver& receiver, const uint8_t* bytes, uint32_t count);
-    void OnConnectionLost(Receiver& receiver);
-    // False when the receiver is no longer current and so may not touch the state.
-    bool EndLogin(Receiver& receiver);
-    void StopReceiver();
-
-    static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
-    bool IsCurrent(const Receiver& receiver) const;
-    std::shared_ptr<Receiver> TakeCurrent();
-    void WaitWhilePaused(Receiver& receiver);
-    void AskToStop(Receiver& receiver);
-    void WaitUntilFinished(Receiver& receiver);
-    void SendCommand(uint32_t operationCode, const std::u16string& text);
-    // Receiver thread: the synchronous notification, over the GUI thread's queue.
-    void Notify(Receiver& receiver, unsigned message, uintptr_t wParam);
-    static void Deliver(const std::weak_ptr<Receiver>& receiver, unsigned message,
-                        uintptr_t wParam);
-    void EndCommand();
-    void EndConnectCursor();
-
-    INotifyWindow& m_notifyWindow;
     IMessagePump& m_messagePump;
-    IBusyCursor& m_busyCursor;
-    const Timeouts m_timeouts;
-    // GUI thread only: Start's busy cursor, held until the connection first reports.
-    bool m_bConnectCursor = false;
-    // GUI thread only: commands in progress, and the notifications kept until they end.
-    struct HeldNotification
-    {
-        std::weak_ptr<Receiver> receiver;
-        unsigned message;
-        uintptr_t wParam;
-    };
-    int m_nCommandDepth = 0;
-    std::vector<HeldNotification> m_heldNotifications;
-
-    // Guards m_connection, m_info, m_current and m_retired, written by the GUI
-    // thread (Start, SelectChannel) and by the receiver (login reply).
-    mutable std::mutex m_mutex;
-    DvrConnectInfo m_connection;
-    DvrInfoBlock m_info;
-    std::shared_ptr<Receiver> m_current;
-    // Receivers superseded by a later Start, still ending; joined at destruction.
-    std::vector<std::shared_ptr<Receiver>> m_retired;
-
-    std::atomic<bool> m_bLoggedIn{false};
-    std::atomic<uint32_t> m_nClientId{0};
-
-    // Guards the pause count and every receiver's stop, finished, held, waiting
-    // and delivered flags; shared with the receivers and their queued deliveries.
-    const std::shared_ptr<Sync> m_sync;
-    // Changed under the sync mutex; read without it first, since the receiver
-    // asks for every chunk of every frame and a pause is rare.
-    std::atomic<int> m_nPauseCount{0};
-
-    // Held while a receiver hands a frame to the display, so that a superseded
-    // receiver still decoding never overlaps the new one.
-    std::mutex m_frameMutex;
-    CPictureDisplay m_display;
+    const std::chrono::milliseconds m_wait;
+    int m_nDepth = 0;
+    std::vector<std::function<void()>> m_held;
 };

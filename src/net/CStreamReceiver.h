@@ -1,74 +1,56 @@
 #pragma once
 
-#include "directory/DvrConnectInfo.h"
-#include "display/CPictureDisplay.h"
-#include "protocol/Protocol.h"
+#include "protocol/CPacketParser.h"
 
 #include <atomic>
-#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <string>
+#include <thread>
 #include <vector>
 
-class IBusyCursor;
-class IMessageBox;
-class IMessagePump;
-class INotifyWindow;
-class IPictureWindow;
+#include <curl/curl.h>
 
-// The program always uses 60 seconds; tests shorten them.
-struct DvrClientTimeouts
-{
-    std::chrono::milliseconds watchdog{60000};
-    std::chrono::milliseconds command{60000};
-};
+class CDVRClient;
+struct ReceiverSync;
 
-// The viewer's one connection to a DVR: a receiver thread logs in, reads the
-// packet stream and acts on each packet; commands go out as separate POSTs from
-// the GUI thread. Every operation except the receiver's own is for the GUI thread.
-// A receiver's notification is posted to the GUI thread while the receiver waits;
-// it reaches the notify window only if that receiver is still the current one,
-// so any operation, the destructor included, may be called from a handler.
-class CDVRClient
+// One login and its packet stream, read on a thread of its own: the login, the
+// stream's reads under the watchdog, the pauses, the packets acted on, and the
+// connection-lost path. The client owns it, starts it and waits for its end.
+class CStreamReceiver : public std::enable_shared_from_this<CStreamReceiver>
 {
 public:
-    using Timeouts = DvrClientTimeouts;
+    CStreamReceiver(CDVRClient& client, std::shared_ptr<ReceiverSync> sync);
+    ~CStreamReceiver();
 
-    CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow, IMessageBox& messageBox,
-               IMessagePump& messagePump, IBusyCursor& busyCursor, Timeouts timeouts = {});
-    virtual ~CDVRClient();
+    CStreamReceiver(const CStreamReceiver&) = delete;
+    CStreamReceiver& operator=(const CStreamReceiver&) = delete;
 
-    CDVRClient(const CDVRClient&) = delete;
-    CDVRClient& operator=(const CDVRClient&) = delete;
+    // The thread's body.
+    void Main();
+    // Any thread: the one way a receiver is told to stop; it also releases a
+    // pending notification.
+    void AskToStop();
+    // GUI thread: waits, dispatching, until the thread has ended, and joins it.
+    void WaitUntilFinished();
 
-    void Start(const DvrConnectInfo& info);
-    void Disconnect();
-    // Disconnect, or the end of a login not yet answered: nothing stays connecting.
-    void Stop();
-    void SelectChannel(int channel);
-    void SendPTZRequest(const std::u16string& text);
-    // One camera action: its requests with the receiver held throughout. A
-    // notification that opens a box waits until the last request has gone out.
-    void SendPTZRequests(const std::vector<std::u16string>& texts);
-    void PauseReceiver();
-    void ResumeReceiver();
-    bool HasChannel(int channel) const;
-    void RepaintPicture();
-    PictureRect GetPictureRect();
-
-    bool IsLoggedIn() const { return m_bLoggedIn; }
-    // A connection was started and not stopped since, whatever became of it.
-    bool IsStarted() const;
-    uint32_t GetClientId() const { return m_nClientId; }
-    DvrConnectInfo GetConnectInfo() const;
-    CPictureDisplay& GetPictureDisplay() { return m_display; }
+    // Used only while stop is clear: the client stops every receiver before it goes.
+    CDVRClient& client;
+    const std::shared_ptr<ReceiverSync> sync;
+    // Started by the client's Start and joined by the GUI thread only.
+    std::thread thread;
+    // Set once, by AskToStop, when the receiver stops being current.
+    std::atomic<bool> stop{false};
+    // Written under sync->mutex; the GUI thread waits for them.
+    std::atomic<bool> finished{false};
+    bool held = false;
+    bool waiting = false;   // inside Notify, posted and not yet delivered
+    bool delivered = false; // the GUI thread is done with the posted notification
+    // Created before the thread and freed after it is joined, so the GUI thread
+    // may always wake the receiver through it.
+    CURLM* const multi;
 
 private:
-    struct Receiver;
-    struct Sync;
-
     enum class StreamEnd
     {
         Stopped,    // stop asked for, or an error packet
@@ -77,67 +59,23 @@ private:
         TimedOut,   // the watchdog ran out
     };
 
-    void ReceiverMain(std::shared_ptr<Receiver> receiver);
-    bool OpenStream(Receiver& receiver);
-    StreamEnd ReadStream(Receiver& receiver);
-    void CloseHandles(Receiver& receiver);
-    void ParseChunk(Receiver& receiver, const uint8_t* bytes, uint32_t count);
-    void OnConnectionLost(Receiver& receiver);
-    // False when the receiver is no longer current and so may not touch the state.
-    bool EndLogin(Receiver& receiver);
-    void StopReceiver();
-
+    bool OpenStream();
+    StreamEnd ReadStream();
+    void CloseHandles();
+    void ParseChunk(const uint8_t* bytes, uint32_t count);
+    void OnConnectionLost();
+    void WaitWhilePaused();
+    // The synchronous notification, over the GUI thread's queue.
+    void Notify(unsigned message, uintptr_t wParam);
     static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
-    bool IsCurrent(const Receiver& receiver) const;
-    std::shared_ptr<Receiver> TakeCurrent();
-    void WaitWhilePaused(Receiver& receiver);
-    void AskToStop(Receiver& receiver);
-    void WaitUntilFinished(Receiver& receiver);
-    void SendCommand(uint32_t operationCode, const std::u16string& text);
-    // Receiver thread: the synchronous notification, over the GUI thread's queue.
-    void Notify(Receiver& receiver, unsigned message, uintptr_t wParam);
-    static void Deliver(const std::weak_ptr<Receiver>& receiver, unsigned message,
-                        uintptr_t wParam);
-    void EndCommand();
-    void EndConnectCursor();
 
-    INotifyWindow& m_notifyWindow;
-    IMessagePump& m_messagePump;
-    IBusyCursor& m_busyCursor;
-    const Timeouts m_timeouts;
-    // GUI thread only: Start's busy cursor, held until the connection first reports.
-    bool m_bConnectCursor = false;
-    // GUI thread only: commands in progress, and the notifications kept until they end.
-    struct HeldNotification
-    {
-        std::weak_ptr<Receiver> receiver;
-        unsigned message;
-        uintptr_t wParam;
-    };
-    int m_nCommandDepth = 0;
-    std::vector<HeldNotification> m_heldNotifications;
-
-    // Guards m_connection, m_info, m_current and m_retired, written by the GUI
-    // thread (Start, SelectChannel) and by the receiver (login reply).
-    mutable std::mutex m_mutex;
-    DvrConnectInfo m_connection;
-    DvrInfoBlock m_info;
-    std::shared_ptr<Receiver> m_current;
-    // Receivers superseded by a later Start, still ending; joined at destruction.
-    std::vector<std::shared_ptr<Receiver>> m_retired;
-
-    std::atomic<bool> m_bLoggedIn{false};
-    std::atomic<uint32_t> m_nClientId{0};
-
-    // Guards the pause count and every receiver's stop, finished, held, waiting
-    // and delivered flags; shared with the receivers and their queued deliveries.
-    const std::shared_ptr<Sync> m_sync;
-    // Changed under the sync mutex; read without it first, since the receiver
-    // asks for every chunk of every frame and a pause is rare.
-    std::atomic<int> m_nPauseCount{0};
-
-    // Held while a receiver hands a frame to the display, so that a superseded
-    // receiver still decoding never overlaps the new one.
-    std::mutex m_frameMutex;
-    CPictureDisplay m_display;
+    // Everything below belongs to the receiver thread.
+    CURL* m_easy = nullptr;
+    curl_slist* m_headers = nullptr;
+    bool m_bGotResponse = false;
+    bool m_bGotData = false;
+    bool m_bLoggedIn = false;
+    bool m_bEnded = false; // an error packet or a lost connection ends the stream
+    CPacketParser m_parser;
+    std::vector<uint8_t> m_packet;
 };
