@@ -199,6 +199,23 @@ TEST_F(DVRClientTest, LogsInShowsFramesAndLogsOutWithExactRequests)
     EXPECT_TRUE(dvr.WaitForClientCount(0, kBound));
 }
 
+TEST_F(DVRClientTest, PasswordOfTheQuerysOwnCharactersReachesTheDvrExactly)
+{
+    DvrSimSettings settings = SmallPictures();
+    settings.accounts = {{"ADMIN", "&%+=#\xC3\xA9"}};
+    DvrSimulator strict(settings);
+    ASSERT_TRUE(strict.Start());
+    auto info = Info(0, u"&%+=#\u00e9");
+    info.Port = strict.GetPort();
+    auto client = MakeClient();
+    client->Start(info);
+    ASSERT_TRUE(gui.WaitFor([](const auto& handled) { return !handled.empty(); }, kBound));
+    EXPECT_EQ(gui.Handled()[0].message, WM_DVR_CONNECTED);
+    client->Disconnect();
+    EXPECT_EQ(RequestsWith(strict, "Get").at(0).target,
+              "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=%26%25%2B%3D%23%C3%A9&VER=3000&CH=1");
+}
+
 TEST_F(DVRClientTest, WrongPasswordReportsTheCodeAndNeverLogsIn)
 {
     auto client = MakeClient();
