@@ -21,11 +21,17 @@ class IPictureWindow;
 class CStreamReceiver;
 struct ReceiverSync;
 
-// The program always uses 60 seconds; tests shorten them.
+// The program always uses these; tests shorten them.
 struct DvrClientTimeouts
 {
     std::chrono::milliseconds watchdog{60000};
     std::chrono::milliseconds command{60000};
+    // A login that ends before its reply is followed by one new login at once,
+    // then by others after loginRetry, twice that, ... up to loginRetryLongest;
+    // no reply for loginReply is a failed connection.
+    std::chrono::milliseconds loginRetry{2000};
+    std::chrono::milliseconds loginRetryLongest{60000};
+    std::chrono::milliseconds loginReply{60000};
 };
 
 // The viewer's one connection to a DVR: a receiver thread logs in, reads the

@@ -112,6 +112,9 @@ void CStreamReceiver::WaitWhilePaused()
 
 void CStreamReceiver::Main()
 {
+    const DvrClientTimeouts& timeouts = client.m_timeouts;
+    m_replyDeadline = Clock::now() + timeouts.loginReply;
+    std::chrono::milliseconds retryWait{0};
     while (!stop && !m_bEnded)
     {
         if (!OpenStream())
@@ -125,11 +128,22 @@ void CStreamReceiver::Main()
         {
             break;
         }
-        // A stream that ends before its login reply is answered by a new login
-        // at once; one that ends after it is a lost connection.
+        // A stream that ends before its login reply is answered by a new login,
+        // the first at once, the next ones ever later, so that a web server that
+        // is no DVR is not flooded; one that ends after it is a lost connection.
         if (end == StreamEnd::Closed && !m_bLoggedIn)
         {
-            continue;
+            if (WaitBeforeNewLogin(retryWait))
+            {
+                retryWait = retryWait.count() == 0
+                                ? timeouts.loginRetry
+                                : std::min(retryWait * 2, timeouts.loginRetryLongest);
+                continue;
+            }
+            if (stop)
+            {
+                break;
+            }
         }
         OnConnectionLost();
         break;
@@ -142,6 +156,21 @@ void CStreamReceiver::Main()
         finished = true;
     }
     sync->changed.notify_all();
+}
+
+// A safe point for a pause: nothing is read while the receiver waits here.
+bool CStreamReceiver::WaitBeforeNewLogin(std::chrono::milliseconds wait)
+{
+    const auto until = std::min(Clock::now() + wait, m_replyDeadline);
+    std::unique_lock lock(sync->mutex);
+    if (wait.count() > 0)
+    {
+        held = true;
+        sync->changed.notify_all();
+        sync->changed.wait_until(lock, until, [&] { return stop.load(); });
+        held = false;
+    }
+    return !stop && Clock::now() < m_replyDeadline;
 }
 
 bool CStreamReceiver::OpenStream()
@@ -191,7 +220,9 @@ CStreamReceiver::StreamEnd CStreamReceiver::ReadStream()
     {
         const auto pausedAt = Clock::now();
         WaitWhilePaused();
-        deadline += Clock::now() - pausedAt;
+        const auto paused = Clock::now() - pausedAt;
+        deadline += paused;
+        m_replyDeadline += paused;
         if (stop || m_bEnded)
         {
             return StreamEnd::Stopped;
@@ -211,8 +242,9 @@ CStreamReceiver::StreamEnd CStreamReceiver::ReadStream()
         {
             return m_bGotResponse ? StreamEnd::Closed : StreamEnd::NoResponse;
         }
-        const auto remaining =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        // A login not yet answered also ends when its reply is overdue.
+        const auto limit = m_bLoggedIn ? deadline : std::min(deadline, m_replyDeadline);
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(limit - Clock::now());
         if (remaining.count() <= 0)
         {
             return StreamEnd::TimedOut;

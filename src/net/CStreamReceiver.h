@@ -3,6 +3,7 @@
 #include "protocol/CPacketParser.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -60,6 +61,8 @@ private:
     };
 
     bool OpenStream();
+    // False when no new login may go out: stopped, or no reply for too long.
+    bool WaitBeforeNewLogin(std::chrono::milliseconds wait);
     StreamEnd ReadStream();
     void CloseHandles();
     void ParseChunk(const uint8_t* bytes, uint32_t count);
@@ -76,6 +79,8 @@ private:
     bool m_bGotData = false;
     bool m_bLoggedIn = false;
     bool m_bEnded = false; // an error packet or a lost connection ends the stream
+    // Until the first login reply: the time by which one must have come.
+    std::chrono::steady_clock::time_point m_replyDeadline;
     CPacketParser m_parser;
     std::vector<uint8_t> m_packet;
 };

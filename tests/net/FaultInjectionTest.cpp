@@ -27,6 +27,8 @@ using namespace std::chrono_literals;
 namespace
 {
 constexpr auto kBound = 20s;
+// New logins after 50 ms, then after 100 and 200 ms.
+constexpr DvrClientTimeouts kTimeouts{5s, 2s, 50ms, 200ms, kBound};
 // A login reply is its 214-byte information block and 14 bytes of framing.
 constexpr size_t kLoginReplyBytes = 228;
 
@@ -60,7 +62,7 @@ protected:
         window.onRepaint = [this] { gui.Poke(); };
         ASSERT_TRUE(dvr->Start()) << dvr->GetLastError();
         client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              DvrClientTimeouts{5s, 2s});
+                                              kTimeouts);
     }
 
     void TearDown() override { client.reset(); }
@@ -101,9 +103,12 @@ TEST_F(FaultInjectionTest, DvrVanishingMidLoginIsAnsweredByNewLoginsUntilItAnswe
     cut.closeAfterBytes = kLoginReplyBytes / 2;
     dvr->SetMisbehaviour(cut);
     client->Start(Info(SimPort()));
-    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return Logins() >= 3; }, kBound));
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return Logins() >= 4; }, kBound));
     EXPECT_TRUE(gui.Handled().empty());
     EXPECT_FALSE(client->IsLoggedIn());
+    const auto logins = dvr->GetRequests();
+    EXPECT_GE(logins[2].received - logins[1].received, kTimeouts.loginRetry);
+    EXPECT_GE(logins[3].received - logins[2].received, 2 * kTimeouts.loginRetry);
 
     dvr->SetMisbehaviour({});
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1));
@@ -163,7 +168,7 @@ TEST_F(FaultInjectionTest, BrokenFramesAreDroppedAndTheNextGoodFrameShows)
             });
         // A fresh client: a failed decode repaints the previous picture.
         client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              DvrClientTimeouts{5s, 2s});
+                                              kTimeouts);
         window.repaints = 0;
         gui.Clear();
         client->Start(Info(peer.PortText()));
