@@ -102,15 +102,36 @@ void CDVRClient::Start(const DvrConnectInfo& info)
 
 void CDVRClient::Disconnect()
 {
-    if (!m_bLoggedIn.exchange(false))
+    EndConnection(false);
+}
+
+void CDVRClient::Stop()
+{
+    EndConnection(true);
+}
+
+// Whether the login was answered and which receiver ends are one decision, under
+// the lock that the login reply and a lost connection take, so neither can come between.
+void CDVRClient::EndConnection(bool evenIfConnecting)
+{
+    std::shared_ptr<CStreamReceiver> receiver;
+    bool loggedIn = false;
     {
-        return;
+        std::lock_guard lock(m_mutex);
+        loggedIn = m_bLoggedIn.exchange(false);
+        if (!loggedIn && !evenIfConnecting)
+        {
+            return;
+        }
+        // No longer current before the logout goes out: the DVR ends the stream in
+        // answer, and that must not reach the main frame as a lost connection.
+        receiver = std::exchange(m_current, nullptr);
     }
-    m_busyCursor.Begin();
-    // No longer current before the logout goes out: the DVR ends the stream in
-    // answer, and that must not reach the main frame as a lost connection.
-    const std::shared_ptr<CStreamReceiver> receiver = TakeCurrent();
-    SendCommand(OP_LOGOUT, {});
+    if (loggedIn)
+    {
+        m_busyCursor.Begin();
+        SendCommand(OP_LOGOUT, {});
+    }
     if (receiver)
     {
         receiver->AskToStop();
@@ -118,18 +139,10 @@ void CDVRClient::Disconnect()
     }
     EndConnectCursor();
     m_display.Clear();
-    m_busyCursor.End();
-}
-
-void CDVRClient::Stop()
-{
-    if (m_bLoggedIn)
+    if (loggedIn)
     {
-        Disconnect();
-        return;
+        m_busyCursor.End();
     }
-    StopReceiver();
-    m_display.Clear();
 }
 
 void CDVRClient::SelectChannel(int channel)

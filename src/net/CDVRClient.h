@@ -77,6 +77,7 @@ public:
 private:
     friend class CStreamReceiver;
 
+    void EndConnection(bool evenIfConnecting);
     void StopReceiver();
     bool IsCurrent(const CStreamReceiver& receiver) const;
     std::shared_ptr<CStreamReceiver> TakeCurrent();
