@@ -25,7 +25,8 @@ CDVRClient::CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindo
                        Timeouts timeouts)
     : m_notifyWindow(notifyWindow), m_messagePump(messagePump), m_busyCursor(busyCursor),
       m_timeouts(timeouts),
-      m_commands(messagePump, timeouts.command), m_sync(std::make_shared<ReceiverSync>()), m_display(pictureWindow, messageBox)
+      m_commands(messagePump, timeouts.command), m_sync(std::make_shared<ReceiverSync>()), m_decoderBoxes(messageBox),
+      m_display(pictureWindow, m_decoderBoxes)
 {
     std::memset(&m_connection, 0, sizeof m_connection);
     std::memset(&m_info, 0, sizeof m_info);
@@ -275,30 +276,39 @@ void CDVRClient::EndConnectCursor()
 }
 
 // GUI thread. Currency is decided here, where no Start or stop can interleave.
-void CDVRClient::Deliver(const std::weak_ptr<CStreamReceiver>& weak, unsigned message,
-                         uintptr_t wParam)
+void CDVRClient::Deliver(const std::weak_ptr<CStreamReceiver>& weak,
+                         const Notification& notification)
 {
     const std::shared_ptr<CStreamReceiver> r = weak.lock();
     if (!r)
     {
         return;
     }
+    MessageBoxAnswer answer = MessageBoxAnswer::Ok;
     if (!r->stop && r->client.IsCurrent(*r))
     {
         CDVRClient& client = r->client;
         // A box opened inside a command's wait would hold its next request back.
-        if (client.m_commands.IsWaiting() && message != WM_DVR_CONNECTED)
+        if (client.m_commands.IsWaiting() && notification.message != WM_DVR_CONNECTED)
         {
-            client.m_commands.Hold([weak, message, wParam] { Deliver(weak, message, wParam); });
+            client.m_commands.Hold([weak, notification] { Deliver(weak, notification); });
             return;
         }
-        client.EndConnectCursor();
-        client.m_notifyWindow.SendMessage(message, wParam, 0);
+        if (notification.box)
+        {
+            answer = notification.box();
+        }
+        else
+        {
+            client.EndConnectCursor();
+            client.m_notifyWindow.SendMessage(notification.message, notification.wParam, 0);
+        }
     }
     // The handler may have destroyed the client: only the receiver's share from here.
     {
         std::lock_guard lock(r->sync->mutex);
         r->delivered = true;
+        r->boxAnswer = answer;
     }
     r->sync->changed.notify_all();
 }

@@ -2,11 +2,13 @@
 
 #include "directory/DvrConnectInfo.h"
 #include "net/CCommandSender.h"
+#include "net/CReceiverMessageBox.h"
 #include "display/CPictureDisplay.h"
 #include "protocol/Protocol.h"
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -82,9 +84,16 @@ private:
     bool IsCurrent(const CStreamReceiver& receiver) const;
     std::shared_ptr<CStreamReceiver> TakeCurrent();
     void SendCommand(uint32_t operationCode, const std::u16string& text);
+    // A message to the notify window, or a box to show.
+    struct Notification
+    {
+        unsigned message = 0;
+        uintptr_t wParam = 0;
+        std::function<MessageBoxAnswer()> box;
+    };
     // GUI thread: a receiver's notification, handed over if it is still current.
-    static void Deliver(const std::weak_ptr<CStreamReceiver>& receiver, unsigned message,
-                        uintptr_t wParam);
+    static void Deliver(const std::weak_ptr<CStreamReceiver>& receiver,
+                        const Notification& notification);
     void EndConnectCursor();
 
     // Receiver thread. The login reply's block, or null when the receiver is no
@@ -126,5 +135,6 @@ private:
     // Held while a receiver hands a frame to the display, so that a superseded
     // receiver still decoding never overlaps the new one.
     std::mutex m_frameMutex;
+    CReceiverMessageBox m_decoderBoxes;
     CPictureDisplay m_display;
 };

@@ -19,6 +19,8 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 
+thread_local CStreamReceiver* t_pReceiver = nullptr;
+
 // The receiver hands the deframer what one read of the original gave it at most.
 constexpr size_t kReadChunk = 512;
 // A whole frame in one read: each read is a poll and a system call, sixteen
@@ -73,24 +75,48 @@ void CStreamReceiver::WaitUntilFinished()
 
 void CStreamReceiver::Notify(unsigned message, uintptr_t wParam)
 {
+    HandOver({.message = message, .wParam = wParam});
+    WaitWhilePaused();
+}
+
+MessageBoxAnswer CStreamReceiver::ShowBox(IMessageBox& box, const std::u16string& text,
+                                          const std::u16string& caption, MessageBoxIcon icon,
+                                          MessageBoxButtons buttons)
+{
+    // Copies: a stop lets the receiver go on while the box may still be open.
+    const bool shown = HandOver(
+        {.box = [&box, text, caption, icon, buttons] { return box.Show(text, caption, icon, buttons); }});
+    std::lock_guard lock(sync->mutex);
+    if (!shown)
+    {
+        return buttons == MessageBoxButtons::YesNo ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
+    }
+    return boxAnswer;
+}
+
+CStreamReceiver* CStreamReceiver::OnThisThread()
+{
+    return t_pReceiver;
+}
+
+bool CStreamReceiver::HandOver(CDVRClient::Notification notification)
+{
     {
         std::lock_guard lock(sync->mutex);
         if (stop)
         {
-            return;
+            return false;
         }
         waiting = true;
         delivered = false;
     }
     sync->changed.notify_all(); // a PauseReceiver may wait for this safe point
-    client.m_messagePump.Post([weak = weak_from_this(), message, wParam]
-                              { CDVRClient::Deliver(weak, message, wParam); });
-    {
-        std::unique_lock lock(sync->mutex);
-        sync->changed.wait(lock, [&] { return delivered || stop.load(); });
-        waiting = false;
-    }
-    WaitWhilePaused();
+    client.m_messagePump.Post([weak = weak_from_this(), notification = std::move(notification)]
+                              { CDVRClient::Deliver(weak, notification); });
+    std::unique_lock lock(sync->mutex);
+    sync->changed.wait(lock, [&] { return delivered || stop.load(); });
+    waiting = false;
+    return delivered;
 }
 
 void CStreamReceiver::WaitWhilePaused()
@@ -112,6 +138,7 @@ void CStreamReceiver::WaitWhilePaused()
 
 void CStreamReceiver::Main()
 {
+    t_pReceiver = this;
     const DvrClientTimeouts& timeouts = client.m_timeouts;
     m_replyDeadline = Clock::now() + timeouts.loginReply;
     std::chrono::milliseconds retryWait{0};

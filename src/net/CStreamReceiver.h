@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/CDVRClient.h"
+#include "platform/MessageBox.h"
 #include "protocol/CPacketParser.h"
 
 #include <atomic>
@@ -7,12 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <curl/curl.h>
 
-class CDVRClient;
 struct ReceiverSync;
 
 // One login and its packet stream, read on a thread of its own: the login, the
@@ -34,6 +36,13 @@ public:
     void AskToStop();
     // GUI thread: waits, dispatching, until the thread has ended, and joins it.
     void WaitUntilFinished();
+    // Receiver thread: the box shown on the GUI thread as a notification is
+    // delivered; stopped first, the receiver goes on with the box's default answer.
+    MessageBoxAnswer ShowBox(IMessageBox& box, const std::u16string& text,
+                             const std::u16string& caption, MessageBoxIcon icon,
+                             MessageBoxButtons buttons);
+    // The receiver whose thread this is, or null.
+    static CStreamReceiver* OnThisThread();
 
     // Used only while stop is clear: the client stops every receiver before it goes.
     CDVRClient& client;
@@ -47,6 +56,7 @@ public:
     bool held = false;
     bool waiting = false;   // inside Notify, posted and not yet delivered
     bool delivered = false; // the GUI thread is done with the posted notification
+    MessageBoxAnswer boxAnswer = MessageBoxAnswer::Ok; // of the box last delivered
     // Created before the thread and freed after it is joined, so the GUI thread
     // may always wake the receiver through it.
     CURLM* const multi;
@@ -70,6 +80,8 @@ private:
     void WaitWhilePaused();
     // The synchronous notification, over the GUI thread's queue.
     void Notify(unsigned message, uintptr_t wParam);
+    // False when the receiver was stopped before the GUI thread was done with it.
+    bool HandOver(CDVRClient::Notification notification);
     static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
 
     // Everything below belongs to the receiver thread.

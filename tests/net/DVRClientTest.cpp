@@ -8,6 +8,7 @@
 #include "protocol/Protocol.h"
 #include "support/FakePictureWindow.h"
 #include "support/GuiThreadFake.h"
+#include "support/GuiThreadMessageBox.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestJpegEncoder.h"
 
@@ -622,6 +623,25 @@ TEST_F(DVRClientTest, ClientDestroyedUnderAnOpenErrorBoxReturns)
     ASSERT_TRUE(gui.WaitFor([&](const auto&) { return boxClosed; }, kBound));
     EXPECT_EQ(gui.Handled().size(), 1u);
     EXPECT_EQ(cursor.depth, 0);
+}
+
+TEST_F(DVRClientTest, BoxOfADamagedFrameDuringACameraActionOpensOnlyAfterItsLastRequest)
+{
+    std::vector<size_t> postsWhenShown;
+    GuiThreadMessageBox guiBoxes(gui, boxes,
+                                 [&] { postsWhenShown.push_back(RequestsWith(dvr, "POST").size()); });
+    CDVRClient client(gui, window, guiBoxes, gui, cursor, {5s, 5s});
+    client.Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::damagedJpeg));
+    // The receiver now waits for the GUI thread to show the decoder's box.
+    ASSERT_TRUE(gui.WaitForPendingSend(kBound));
+    client.SendPTZRequests({u"5S2", u"5S0", u"5S2"});
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return !postsWhenShown.empty(); }, kBound));
+    EXPECT_EQ(postsWhenShown[0], 3u);
+    EXPECT_EQ(boxes.Boxes().at(0).caption, u"JPEG Fatal Error");
+    dvr.SetMisbehaviour({});
+    client.Disconnect();
 }
 
 TEST_F(DVRClientTest, SupersededReceiversNeverReportTheirLogin)
