@@ -243,6 +243,27 @@ TEST_F(FaultInjectionTest, ResetAndRandomBytesEndTheStreamCleanly)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+TEST_F(FaultInjectionTest, BytesWithoutEndButNoLoginReplyFailWhenTheReplyIsOverdue)
+{
+    const std::vector<uint8_t> zeros(4096, 0);
+    ScriptedDvr peer(
+        [&](int fd, const std::string&)
+        {
+            while (ScriptedDvr::SendAll(fd, zeros))
+            {
+            }
+        });
+    DvrClientTimeouts timeouts = kTimeouts;
+    timeouts.loginReply = 500ms;
+    client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, timeouts);
+    const auto started = std::chrono::steady_clock::now();
+    client->Start(Info(peer.PortText()));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, timeouts.loginReply);
+    EXPECT_EQ(gui.Handled().size(), 1u);
+    EXPECT_EQ(peer.Connections(), 1u);
+}
+
 TEST_F(FaultInjectionTest, DvrVanishingMidCommandReturnsAndKeepsTheStream)
 {
     std::atomic<bool> streamServed{false};
