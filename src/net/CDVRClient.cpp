@@ -24,8 +24,8 @@ CDVRClient::CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindo
                        IMessageBox& messageBox, IMessagePump& messagePump, IBusyCursor& busyCursor,
                        Timeouts timeouts)
     : m_notifyWindow(notifyWindow), m_messagePump(messagePump), m_busyCursor(busyCursor),
-      m_timeouts(timeouts),
-      m_commands(messagePump, timeouts.command), m_sync(std::make_shared<ReceiverSync>()), m_decoderBoxes(messageBox),
+      m_timeouts(timeouts), m_commands(messagePump, timeouts.command),
+      m_sync(std::make_shared<ReceiverSync>()), m_decoderBoxes(messageBox),
       m_display(pictureWindow, m_decoderBoxes)
 {
     std::memset(&m_connection, 0, sizeof m_connection);

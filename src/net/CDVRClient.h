@@ -1,15 +1,15 @@
 #pragma once
 
 #include "directory/DvrConnectInfo.h"
+#include "display/CPictureDisplay.h"
 #include "net/CCommandSender.h"
 #include "net/CReceiverMessageBox.h"
-#include "display/CPictureDisplay.h"
 #include "protocol/Protocol.h"
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>

@@ -84,8 +84,8 @@ MessageBoxAnswer CStreamReceiver::ShowBox(IMessageBox& box, const std::u16string
                                           MessageBoxButtons buttons)
 {
     // Copies: a stop lets the receiver go on while the box may still be open.
-    const bool shown = HandOver(
-        {.box = [&box, text, caption, icon, buttons] { return box.Show(text, caption, icon, buttons); }});
+    const bool shown = HandOver({.box = [&box, text, caption, icon, buttons]
+                                 { return box.Show(text, caption, icon, buttons); }});
     std::lock_guard lock(sync->mutex);
     if (!shown)
     {

@@ -182,8 +182,8 @@ TEST_F(DvrSimulatorTest, CredentialsAreDecodedAsACgiDecodesThem)
     } cases[] = {
         {"a+b", "a%26b%25c%2Bd%3De", PKT_LOGIN_REPLY},
         {"a%20b", "a%26b%25c%2Bd%3De", PKT_LOGIN_REPLY},
-        {"a%20b", "a&b%c+d=e", PKT_ERROR},         // split at the "&"
-        {"a%20b", "a%26b%25c+d%3De", PKT_ERROR},   // "+" is a space
+        {"a%20b", "a&b%c+d=e", PKT_ERROR},       // split at the "&"
+        {"a%20b", "a%26b%25c+d%3De", PKT_ERROR}, // "+" is a space
     };
     for (const auto& c : cases)
     {

@@ -141,7 +141,7 @@ protected:
     }
 
     std::unique_ptr<CDVRClient> MakeClient(CDVRClient::Timeouts timeouts = {5s, 5s, 50ms, 200ms,
-                                                                             kBound})
+                                                                            kBound})
     {
         return std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, timeouts);
     }
@@ -628,8 +628,8 @@ TEST_F(DVRClientTest, ClientDestroyedUnderAnOpenErrorBoxReturns)
 TEST_F(DVRClientTest, BoxOfADamagedFrameDuringACameraActionOpensOnlyAfterItsLastRequest)
 {
     std::vector<size_t> postsWhenShown;
-    GuiThreadMessageBox guiBoxes(gui, boxes,
-                                 [&] { postsWhenShown.push_back(RequestsWith(dvr, "POST").size()); });
+    GuiThreadMessageBox guiBoxes(
+        gui, boxes, [&] { postsWhenShown.push_back(RequestsWith(dvr, "POST").size()); });
     CDVRClient client(gui, window, guiBoxes, gui, cursor, {5s, 5s});
     client.Start(Info(0));
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));

@@ -61,8 +61,7 @@ protected:
         dvr->SetRequestObserver([this](const DvrRequestRecord&) { gui.Poke(); });
         window.onRepaint = [this] { gui.Poke(); };
         ASSERT_TRUE(dvr->Start()) << dvr->GetLastError();
-        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              kTimeouts);
+        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, kTimeouts);
     }
 
     void TearDown() override { client.reset(); }
@@ -167,8 +166,7 @@ TEST_F(FaultInjectionTest, BrokenFramesAreDroppedAndTheNextGoodFrameShows)
                 ScriptedDvr::SendAll(fd, frame(good));
             });
         // A fresh client: a failed decode repaints the previous picture.
-        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              kTimeouts);
+        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, kTimeouts);
         window.repaints = 0;
         gui.Clear();
         client->Start(Info(peer.PortText()));
