@@ -2,11 +2,14 @@
 
 #include "directory/DvrConnectInfo.h"
 #include "display/CPictureDisplay.h"
+#include "net/CCommandSender.h"
+#include "net/CReceiverMessageBox.h"
 #include "protocol/Protocol.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,12 +20,20 @@ class IMessageBox;
 class IMessagePump;
 class INotifyWindow;
 class IPictureWindow;
+class CStreamReceiver;
+struct ReceiverSync;
 
-// The program always uses 60 seconds; tests shorten them.
+// The program always uses these; tests shorten them.
 struct DvrClientTimeouts
 {
     std::chrono::milliseconds watchdog{60000};
     std::chrono::milliseconds command{60000};
+    // A login that ends before its reply is followed by one new login at once,
+    // then by others after loginRetry, twice that, ... up to loginRetryLongest;
+    // no reply for loginReply is a failed connection.
+    std::chrono::milliseconds loginRetry{2000};
+    std::chrono::milliseconds loginRetryLongest{60000};
+    std::chrono::milliseconds loginReply{60000};
 };
 
 // The viewer's one connection to a DVR: a receiver thread logs in, reads the
@@ -66,40 +77,33 @@ public:
     CPictureDisplay& GetPictureDisplay() { return m_display; }
 
 private:
-    struct Receiver;
-    struct Sync;
+    friend class CStreamReceiver;
 
-    enum class StreamEnd
-    {
-        Stopped,    // stop asked for, or an error packet
-        NoResponse, // the login could not be sent or was never answered
-        Closed,     // the stream ended or a read failed
-        TimedOut,   // the watchdog ran out
-    };
-
-    void ReceiverMain(std::shared_ptr<Receiver> receiver);
-    bool OpenStream(Receiver& receiver);
-    StreamEnd ReadStream(Receiver& receiver);
-    void CloseHandles(Receiver& receiver);
-    void ParseChunk(Receiver& receiver, const uint8_t* bytes, uint32_t count);
-    void OnConnectionLost(Receiver& receiver);
-    // False when the receiver is no longer current and so may not touch the state.
-    bool EndLogin(Receiver& receiver);
+    void EndConnection(bool evenIfConnecting);
     void StopReceiver();
-
-    static size_t OnStreamData(char* data, size_t size, size_t count, void* receiver);
-    bool IsCurrent(const Receiver& receiver) const;
-    std::shared_ptr<Receiver> TakeCurrent();
-    void WaitWhilePaused(Receiver& receiver);
-    void AskToStop(Receiver& receiver);
-    void WaitUntilFinished(Receiver& receiver);
+    bool IsCurrent(const CStreamReceiver& receiver) const;
+    std::shared_ptr<CStreamReceiver> TakeCurrent();
     void SendCommand(uint32_t operationCode, const std::u16string& text);
-    // Receiver thread: the synchronous notification, over the GUI thread's queue.
-    void Notify(Receiver& receiver, unsigned message, uintptr_t wParam);
-    static void Deliver(const std::weak_ptr<Receiver>& receiver, unsigned message,
-                        uintptr_t wParam);
-    void EndCommand();
+    // A message to the notify window, or a box to show.
+    struct Notification
+    {
+        unsigned message = 0;
+        uintptr_t wParam = 0;
+        std::function<MessageBoxAnswer()> box;
+    };
+    // GUI thread: a receiver's notification, handed over if it is still current.
+    static void Deliver(const std::weak_ptr<CStreamReceiver>& receiver,
+                        const Notification& notification);
     void EndConnectCursor();
+
+    // Receiver thread. The login reply's block, or null when the receiver is no
+    // longer current and so may not touch the state.
+    const DvrInfoBlock* AcceptLoginReply(CStreamReceiver& receiver, const uint8_t* payload,
+                                         uint32_t length, uint32_t clientId);
+    void ShowFrame(CStreamReceiver& receiver, const uint8_t* payload, uint32_t length);
+    // False when the receiver is no longer current and so may not touch the state.
+    bool EndLogin(CStreamReceiver& receiver);
+    void EndReceiver(CStreamReceiver& receiver);
 
     INotifyWindow& m_notifyWindow;
     IMessagePump& m_messagePump;
@@ -108,30 +112,22 @@ private:
     // GUI thread only: Start's busy cursor, held until the connection first reports.
     bool m_bConnectCursor = false;
     // GUI thread only: commands in progress, and the notifications kept until they end.
-    struct HeldNotification
-    {
-        std::weak_ptr<Receiver> receiver;
-        unsigned message;
-        uintptr_t wParam;
-    };
-    int m_nCommandDepth = 0;
-    std::vector<HeldNotification> m_heldNotifications;
+    CCommandSender m_commands;
 
     // Guards m_connection, m_info, m_current and m_retired, written by the GUI
     // thread (Start, SelectChannel) and by the receiver (login reply).
     mutable std::mutex m_mutex;
     DvrConnectInfo m_connection;
     DvrInfoBlock m_info;
-    std::shared_ptr<Receiver> m_current;
+    std::shared_ptr<CStreamReceiver> m_current;
     // Receivers superseded by a later Start, still ending; joined at destruction.
-    std::vector<std::shared_ptr<Receiver>> m_retired;
+    std::vector<std::shared_ptr<CStreamReceiver>> m_retired;
 
     std::atomic<bool> m_bLoggedIn{false};
     std::atomic<uint32_t> m_nClientId{0};
 
-    // Guards the pause count and every receiver's stop, finished, held, waiting
-    // and delivered flags; shared with the receivers and their queued deliveries.
-    const std::shared_ptr<Sync> m_sync;
+    // Shared with the receivers and their queued deliveries.
+    const std::shared_ptr<ReceiverSync> m_sync;
     // Changed under the sync mutex; read without it first, since the receiver
     // asks for every chunk of every frame and a pause is rare.
     std::atomic<int> m_nPauseCount{0};
@@ -139,5 +135,6 @@ private:
     // Held while a receiver hands a frame to the display, so that a superseded
     // receiver still decoding never overlaps the new one.
     std::mutex m_frameMutex;
+    CReceiverMessageBox m_decoderBoxes;
     CPictureDisplay m_display;
 };

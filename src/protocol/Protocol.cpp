@@ -10,9 +10,14 @@
 
 namespace
 {
-bool MustEncode(char32_t c)
+// Only what no CGI query gives a meaning to goes as it is, so the DVR decodes
+// exactly what was typed.
+bool MustEncode(char16_t c)
 {
-    return c <= 0x20 || c == 0x7F || c == u'#' || c >= 0x80;
+    const bool unreserved = (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
+                            (c >= u'a' && c <= u'z') || c == u'-' || c == u'.' || c == u'_' ||
+                            c == u'~';
+    return !unreserved;
 }
 
 std::u16string Format(const char* format, auto... values)
@@ -37,7 +42,7 @@ unsigned ChannelIndexFromMask(uint32_t mask)
     return 0;
 }
 
-std::u16string EncodeForRequestLine(std::u16string_view text)
+std::u16string EncodeQueryValue(std::u16string_view text)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::u16string out;
@@ -73,9 +78,9 @@ std::u16string BuildLoginObject(const DvrConnectInfo& info)
 {
     std::u16string object = FromAscii(kCgiPath);
     object += Format("?MODE=%d&ID=", kLoginMode);
-    object += EncodeForRequestLine(FieldText(info.User));
+    object += EncodeQueryValue(FieldText(info.User));
     object += u"&PW=";
-    object += EncodeForRequestLine(FieldText(info.Password));
+    object += EncodeQueryValue(FieldText(info.Password));
     object += Format("&VER=%d&CH=%x", kProtocolVersion, info.ChannelMask);
     return object;
 }

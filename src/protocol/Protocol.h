@@ -49,10 +49,9 @@ struct DvrInfoBlock
 unsigned ChannelIndexFromMask(uint32_t mask);
 
 // "/cgi-bin/webapp.cgi?MODE=8&ID=..&PW=..&VER=3000&CH=<hex mask>". User and
-// password go in as they are, except characters that cannot stand in a
-// request line, which are percent-encoded as UTF-8.
+// password are percent-encoded as UTF-8, all but letters, digits and "-._~".
 std::u16string BuildLoginObject(const DvrConnectInfo& info);
-std::u16string EncodeForRequestLine(std::u16string_view text);
+std::u16string EncodeQueryValue(std::u16string_view text);
 
 std::u16string FormatSelectChannelBody(unsigned clientId, uint32_t channelMask);
 std::u16string FormatLogoutBody(unsigned clientId);

@@ -52,7 +52,9 @@ TEST(CommandLineTest, OptionsReachTheSettings)
                                             "--oversize-length",
                                             "--refuse",
                                             "14",
-                                            "--no-headers"});
+                                            "--no-headers",
+                                            "--answer-status",
+                                            "501"});
     ASSERT_TRUE(result.error.empty()) << result.error;
     const DvrSimSettings& s = result.settings;
     EXPECT_EQ(s.port, 8080);
@@ -74,6 +76,7 @@ TEST(CommandLineTest, OptionsReachTheSettings)
     EXPECT_EQ(f.writeSizes, (std::vector<size_t>{1, 7, 512}));
     EXPECT_EQ(f.junkBytes, 9u);
     EXPECT_EQ(f.refuseLoginCode, 14);
+    EXPECT_EQ(f.answerStatus, 501u);
 }
 
 TEST(CommandLineTest, UnusableOptionsAreNamedInTheError)
@@ -96,6 +99,7 @@ TEST(CommandLineTest, UnusableOptionsAreNamedInTheError)
         {"--write-sizes", "1,,2"},
         {"--write-sizes", "0"},
         {"--refuse", "0"},
+        {"--answer-status", "600"},
         {"--refuse", "256"},
         {"--bogus"},
         {"stray"},

@@ -168,17 +168,28 @@ TEST_F(DvrSimulatorTest, RefusedLoginsGetOneErrorPacketAndTheStreamEnds)
     EXPECT_EQ(m_dvr->GetClientCount(), 0u);
 }
 
-TEST_F(DvrSimulatorTest, EscapedCredentialsMatchDecodedOrAsSent)
+TEST_F(DvrSimulatorTest, CredentialsAreDecodedAsACgiDecodesThem)
 {
     m_dvr->Stop();
     DvrSimSettings settings = SmallFastSettings();
-    settings.accounts = {{"a b", "%41"}};
+    settings.accounts = {{"a b", "a&b%c+d=e"}};
     StartWith(settings);
-    for (const char* password : {"%41", "%2541"})
+    const struct
     {
-        StreamClient client(m_dvr->GetPort(), LoginTarget("a%20b", password, 3000, "1"));
-        ASSERT_TRUE(client.WaitForPackets(1)) << password;
-        EXPECT_EQ(client.Packets()[0].type, PKT_LOGIN_REPLY) << password;
+        const char* user;
+        const char* password;
+        uint8_t type;
+    } cases[] = {
+        {"a+b", "a%26b%25c%2Bd%3De", PKT_LOGIN_REPLY},
+        {"a%20b", "a%26b%25c%2Bd%3De", PKT_LOGIN_REPLY},
+        {"a%20b", "a&b%c+d=e", PKT_ERROR},       // split at the "&"
+        {"a%20b", "a%26b%25c+d%3De", PKT_ERROR}, // "+" is a space
+    };
+    for (const auto& c : cases)
+    {
+        StreamClient client(m_dvr->GetPort(), LoginTarget(c.user, c.password, 3000, "1"));
+        ASSERT_TRUE(client.WaitForPackets(1)) << c.password;
+        EXPECT_EQ(client.Packets()[0].type, c.type) << c.user << " " << c.password;
     }
 }
 

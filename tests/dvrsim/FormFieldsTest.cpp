@@ -4,11 +4,14 @@
 
 namespace
 {
-TEST(FormFieldsTest, ValuesStayAsSent)
+TEST(FormFieldsTest, SplitAtAmpersandsThenDecoded)
 {
-    const auto form = FormFields::Parse("MODE=8&ID=a%20b&PW=&VER=3000&CH=8000&X=1=2");
+    const auto form =
+        FormFields::Parse("MODE=8&ID=a%20b+c&PW=&VER=3000&CH=8000&X=1=2&Y=%26%3D%2B%25&Z%41=1");
     ASSERT_TRUE(form);
-    EXPECT_EQ(form->Get("ID"), "a%20b");
+    EXPECT_EQ(form->Get("ID"), "a b c");
+    EXPECT_EQ(form->Get("Y"), "&=+%");
+    EXPECT_EQ(form->Get("ZA"), "1");
     EXPECT_EQ(form->Get("PW"), "");
     EXPECT_EQ(form->Get("X"), "1=2");
     EXPECT_EQ(form->GetDecimal("VER", 9999), 3000u);
@@ -37,12 +40,12 @@ TEST(FormFieldsTest, NumbersAreDigitsOnlyAndWithinBounds)
     EXPECT_FALSE(form->GetDecimal("G", 255));
     EXPECT_FALSE(form->GetDecimal("missing", 255));
 }
-TEST(FormFieldsTest, PercentDecodingTakesOnlyWholeEscapes)
+TEST(FormFieldsTest, DecodingTakesOnlyWholeEscapes)
 {
-    EXPECT_EQ(PercentDecoded("a%20b%C3%A9"), "a b\xC3\xA9");
-    EXPECT_EQ(PercentDecoded("100%"), "100%");
-    EXPECT_EQ(PercentDecoded("%4"), "%4");
-    EXPECT_EQ(PercentDecoded("%zz%41"), "%zzA");
-    EXPECT_EQ(PercentDecoded("%2541"), "%41") << "decoded once only";
+    EXPECT_EQ(FormDecoded("a%20b%C3%A9+c"), "a b\xC3\xA9 c");
+    EXPECT_EQ(FormDecoded("100%"), "100%");
+    EXPECT_EQ(FormDecoded("%4"), "%4");
+    EXPECT_EQ(FormDecoded("%zz%41"), "%zzA");
+    EXPECT_EQ(FormDecoded("%2541"), "%41") << "decoded once only";
 }
 } // namespace

@@ -84,6 +84,28 @@ TEST_F(SimulatorFaultTest, DeclaredLengthAndHugeJpegShapeEveryFrame)
     EXPECT_TRUE(found);
 }
 
+TEST_F(SimulatorFaultTest, AnswerStatusAnswersEveryRequestWithItAndLogsIt)
+{
+    DvrMisbehaviour faults;
+    faults.answerStatus = 501;
+    m_dvr->SetMisbehaviour(faults);
+    const auto before = std::chrono::steady_clock::now();
+    for (const char* request : {"Get /cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=1 "
+                                "HTTP/1.0\r\n\r\n",
+                                "POST /index.html HTTP/1.0\r\nContent-Length: 3\r\n\r\nA=1"})
+    {
+        EXPECT_TRUE(RawExchange(m_dvr->GetPort(), request).starts_with("HTTP/1.0 501")) << request;
+    }
+    const auto log = m_dvr->GetRequests();
+    ASSERT_EQ(log.size(), 2u);
+    for (const auto& record : log)
+    {
+        EXPECT_EQ(record.outcome, "answered with status 501");
+        EXPECT_GE(record.received, before);
+    }
+    EXPECT_EQ(m_dvr->GetClientCount(), 0u);
+}
+
 TEST(SimulatorFaultOptionsTest, TheNewFaultsHaveTheirOptions)
 {
     const auto result = CommandLine::Parse(

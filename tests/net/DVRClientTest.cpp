@@ -8,6 +8,7 @@
 #include "protocol/Protocol.h"
 #include "support/FakePictureWindow.h"
 #include "support/GuiThreadFake.h"
+#include "support/GuiThreadMessageBox.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestJpegEncoder.h"
 
@@ -139,7 +140,8 @@ protected:
         return MakeConnectInfo(u"Sim", u"127.0.0.1", port, channel, u"ADMIN", password);
     }
 
-    std::unique_ptr<CDVRClient> MakeClient(CDVRClient::Timeouts timeouts = {5s, 5s})
+    std::unique_ptr<CDVRClient> MakeClient(CDVRClient::Timeouts timeouts = {5s, 5s, 50ms, 200ms,
+                                                                            kBound})
     {
         return std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, timeouts);
     }
@@ -199,6 +201,23 @@ TEST_F(DVRClientTest, LogsInShowsFramesAndLogsOutWithExactRequests)
     EXPECT_TRUE(dvr.WaitForClientCount(0, kBound));
 }
 
+TEST_F(DVRClientTest, PasswordOfTheQuerysOwnCharactersReachesTheDvrExactly)
+{
+    DvrSimSettings settings = SmallPictures();
+    settings.accounts = {{"ADMIN", "&%+=#\xC3\xA9"}};
+    DvrSimulator strict(settings);
+    ASSERT_TRUE(strict.Start());
+    auto info = Info(0, u"&%+=#\u00e9");
+    info.Port = strict.GetPort();
+    auto client = MakeClient();
+    client->Start(info);
+    ASSERT_TRUE(gui.WaitFor([](const auto& handled) { return !handled.empty(); }, kBound));
+    EXPECT_EQ(gui.Handled()[0].message, WM_DVR_CONNECTED);
+    client->Disconnect();
+    EXPECT_EQ(RequestsWith(strict, "Get").at(0).target,
+              "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=%26%25%2B%3D%23%C3%A9&VER=3000&CH=1");
+}
+
 TEST_F(DVRClientTest, WrongPasswordReportsTheCodeAndNeverLogsIn)
 {
     auto client = MakeClient();
@@ -214,28 +233,101 @@ TEST_F(DVRClientTest, WrongPasswordReportsTheCodeAndNeverLogsIn)
     EXPECT_EQ(RequestsWith(dvr, "POST").size(), 0u); // never logged in: no logout
 }
 
-TEST_F(DVRClientTest, StreamThatEndsBeforeTheLoginReplyIsAnsweredByANewLoginAtOnce)
+TEST_F(DVRClientTest, StreamThatEndsBeforeTheLoginReplyIsAnsweredAtOnceThenAfterGrowingWaits)
 {
     dvr.SetMisbehaviour(With(&DvrMisbehaviour::closeBeforePackets));
-    auto client = MakeClient();
+    constexpr auto kRetry = 500ms;
+    auto client = MakeClient({5s, 5s, kRetry, 4 * kRetry, kBound});
     client->Start(Info(0));
-    ASSERT_TRUE(dvr.WaitForRequests(4, kBound));
+    ASSERT_TRUE(dvr.WaitForRequests(2, kBound));
     // Commands made meanwhile carry client id 0 and the new channel, and so
     // does the next login.
     client->SelectChannel(5);
     client->SendPTZRequest(u"5S2");
-    const size_t before = RequestsWith(dvr, "Get").size();
-    ASSERT_TRUE(gui.WaitFor(
-        [&](const auto&) { return RequestsWith(dvr, "Get").size() > before + 1; }, kBound));
+    ASSERT_TRUE(
+        gui.WaitFor([&](const auto&) { return RequestsWith(dvr, "Get").size() >= 4; }, kBound));
     client.reset();
 
     const auto posts = RequestsWith(dvr, "POST");
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[0].body, Body("MODE=5&CID=0&OP=3&CH=20"));
     EXPECT_EQ(posts[1].body, Body("MODE=5&CID=0&OP=7&CH=5&LEN=1&REQ=5S2"));
-    EXPECT_EQ(RequestsWith(dvr, "Get").back().target,
-              "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=20");
+    const auto logins = RequestsWith(dvr, "Get");
+    EXPECT_EQ(logins.back().target, "/cgi-bin/webapp.cgi?MODE=8&ID=ADMIN&PW=1234&VER=3000&CH=20");
+    EXPECT_LT(logins[1].received - logins[0].received, kRetry);
+    EXPECT_GE(logins[2].received - logins[1].received, kRetry);
+    EXPECT_GE(logins[3].received - logins[2].received, 2 * kRetry);
     EXPECT_EQ(gui.Handled().size(), 0u);
+}
+
+TEST_F(DVRClientTest, LoginsThatNeverGetAReplyBackOffAndFailWhenTheReplyIsOverdue)
+{
+    DvrMisbehaviour notADvr;
+    notADvr.answerStatus = 501;
+    const struct
+    {
+        const char* what;
+        DvrMisbehaviour faults;
+    } cases[] = {
+        {"closed before any packet", With(&DvrMisbehaviour::closeBeforePackets)},
+        {"a web server that answers 501", notADvr},
+    };
+    // The program's waits at a fortieth: 2 s is 50 ms, a minute 1.5 s. Its logins
+    // go out at 0, 0, 2, 6, 14 and 30 s, and at 60 s the connection has failed.
+    const DvrClientTimeouts shortened{5s, 5s, 50ms, 1500ms, 1500ms};
+    for (const auto& c : cases)
+    {
+        dvr.SetMisbehaviour(c.faults);
+        gui.Clear();
+        const size_t before = RequestsWith(dvr, "Get").size();
+        auto client = MakeClient(shortened);
+        const auto started = std::chrono::steady_clock::now();
+        client->Start(Info(0));
+        ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound)) << c.what;
+        EXPECT_GE(std::chrono::steady_clock::now() - started, shortened.loginReply) << c.what;
+        EXPECT_FALSE(client->IsLoggedIn());
+        client.reset();
+        EXPECT_EQ(gui.Handled().size(), 1u) << c.what;
+        const size_t logins = RequestsWith(dvr, "Get").size() - before;
+        EXPECT_GE(logins, 3u) << c.what;
+        EXPECT_LE(logins, 6u) << c.what;
+        EXPECT_EQ(cursor.depth, 0) << c.what;
+    }
+}
+
+TEST_F(DVRClientTest, StopStartOrPauseEndTheWaitBeforeANewLoginAtOnce)
+{
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::closeBeforePackets));
+    DvrSimulator good(SmallPictures());
+    ASSERT_TRUE(good.Start());
+    auto goodInfo = Info(0);
+    goodInfo.Port = good.GetPort();
+    const DvrClientTimeouts minuteWaits{5s, 5s, 60s, 60s, 120s};
+    for (const bool restart : {false, true})
+    {
+        HangGuard guard("ending a wait before a new login");
+        auto client = MakeClient(minuteWaits);
+        const size_t before = RequestsWith(dvr, "Get").size();
+        client->Start(Info(0));
+        // The second login has gone out: the receiver waits a minute, or is about to.
+        ASSERT_TRUE(gui.WaitFor(
+            [&](const auto&) { return RequestsWith(dvr, "Get").size() >= before + 2; }, kBound));
+        const auto asked = std::chrono::steady_clock::now();
+        client->SelectChannel(1);
+        if (restart)
+        {
+            client->Start(goodInfo);
+            ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+        }
+        else
+        {
+            client->Stop();
+            EXPECT_FALSE(client->IsStarted());
+        }
+        client.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, 10s) << restart;
+        EXPECT_EQ(RequestsWith(dvr, "Get").size(), before + 2) << restart;
+    }
 }
 
 TEST_F(DVRClientTest, StreamThatEndsAfterTheLoginReplyIsALostConnection)
@@ -253,15 +345,19 @@ TEST_F(DVRClientTest, StreamThatEndsAfterTheLoginReplyIsALostConnection)
     EXPECT_EQ(RequestsWith(dvr, "Get").size(), 1u);
 }
 
-TEST_F(DVRClientTest, SilentDvrTripsTheWatchdogOnceButNotWhilePaused)
+TEST_F(DVRClientTest, SilentDvrTripsTheWatchdogOnceAndTimeHeldByAPauseDoesNotCount)
 {
     dvr.SetMisbehaviour(With(&DvrMisbehaviour::silentAfterLogin));
-    auto client = MakeClient({500ms, 5s});
+    auto client = MakeClient({1500ms, 5s});
     client->Start(Info(0));
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    // 300 ms of the watchdog's 1500 go by, then a pause of 1000 ms: counted, it
+    // would leave 200 ms after the resume; not counted, 1200 ms.
+    EXPECT_FALSE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, 300ms));
     client->PauseReceiver();
-    EXPECT_FALSE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, 1500ms));
+    EXPECT_FALSE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, 1000ms));
     client->ResumeReceiver();
+    EXPECT_FALSE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, 500ms));
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound));
     EXPECT_FALSE(client->IsLoggedIn());
     client.reset();
@@ -527,6 +623,25 @@ TEST_F(DVRClientTest, ClientDestroyedUnderAnOpenErrorBoxReturns)
     ASSERT_TRUE(gui.WaitFor([&](const auto&) { return boxClosed; }, kBound));
     EXPECT_EQ(gui.Handled().size(), 1u);
     EXPECT_EQ(cursor.depth, 0);
+}
+
+TEST_F(DVRClientTest, BoxOfADamagedFrameDuringACameraActionOpensOnlyAfterItsLastRequest)
+{
+    std::vector<size_t> postsWhenShown;
+    GuiThreadMessageBox guiBoxes(
+        gui, boxes, [&] { postsWhenShown.push_back(RequestsWith(dvr, "POST").size()); });
+    CDVRClient client(gui, window, guiBoxes, gui, cursor, {5s, 5s});
+    client.Start(Info(0));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
+    dvr.SetMisbehaviour(With(&DvrMisbehaviour::damagedJpeg));
+    // The receiver now waits for the GUI thread to show the decoder's box.
+    ASSERT_TRUE(gui.WaitForPendingSend(kBound));
+    client.SendPTZRequests({u"5S2", u"5S0", u"5S2"});
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return !postsWhenShown.empty(); }, kBound));
+    EXPECT_EQ(postsWhenShown[0], 3u);
+    EXPECT_EQ(boxes.Boxes().at(0).caption, u"JPEG Fatal Error");
+    dvr.SetMisbehaviour({});
+    client.Disconnect();
 }
 
 TEST_F(DVRClientTest, SupersededReceiversNeverReportTheirLogin)

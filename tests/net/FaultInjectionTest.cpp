@@ -27,6 +27,8 @@ using namespace std::chrono_literals;
 namespace
 {
 constexpr auto kBound = 20s;
+// New logins after 50 ms, then after 100 and 200 ms.
+constexpr DvrClientTimeouts kTimeouts{5s, 2s, 50ms, 200ms, kBound};
 // A login reply is its 214-byte information block and 14 bytes of framing.
 constexpr size_t kLoginReplyBytes = 228;
 
@@ -59,8 +61,7 @@ protected:
         dvr->SetRequestObserver([this](const DvrRequestRecord&) { gui.Poke(); });
         window.onRepaint = [this] { gui.Poke(); };
         ASSERT_TRUE(dvr->Start()) << dvr->GetLastError();
-        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              DvrClientTimeouts{5s, 2s});
+        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, kTimeouts);
     }
 
     void TearDown() override { client.reset(); }
@@ -101,9 +102,12 @@ TEST_F(FaultInjectionTest, DvrVanishingMidLoginIsAnsweredByNewLoginsUntilItAnswe
     cut.closeAfterBytes = kLoginReplyBytes / 2;
     dvr->SetMisbehaviour(cut);
     client->Start(Info(SimPort()));
-    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return Logins() >= 3; }, kBound));
+    ASSERT_TRUE(gui.WaitFor([&](const auto&) { return Logins() >= 4; }, kBound));
     EXPECT_TRUE(gui.Handled().empty());
     EXPECT_FALSE(client->IsLoggedIn());
+    const auto logins = dvr->GetRequests();
+    EXPECT_GE(logins[2].received - logins[1].received, kTimeouts.loginRetry);
+    EXPECT_GE(logins[3].received - logins[2].received, 2 * kTimeouts.loginRetry);
 
     dvr->SetMisbehaviour({});
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1));
@@ -162,8 +166,7 @@ TEST_F(FaultInjectionTest, BrokenFramesAreDroppedAndTheNextGoodFrameShows)
                 ScriptedDvr::SendAll(fd, frame(good));
             });
         // A fresh client: a failed decode repaints the previous picture.
-        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor,
-                                              DvrClientTimeouts{5s, 2s});
+        client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, kTimeouts);
         window.repaints = 0;
         gui.Clear();
         client->Start(Info(peer.PortText()));
@@ -236,6 +239,27 @@ TEST_F(FaultInjectionTest, ResetAndRandomBytesEndTheStreamCleanly)
     client.reset();
     EXPECT_TRUE(gui.Handled().empty());
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(FaultInjectionTest, BytesWithoutEndButNoLoginReplyFailWhenTheReplyIsOverdue)
+{
+    const std::vector<uint8_t> zeros(4096, 0);
+    ScriptedDvr peer(
+        [&](int fd, const std::string&)
+        {
+            while (ScriptedDvr::SendAll(fd, zeros))
+            {
+            }
+        });
+    DvrClientTimeouts timeouts = kTimeouts;
+    timeouts.loginReply = 500ms;
+    client = std::make_unique<CDVRClient>(gui, window, boxes, gui, cursor, timeouts);
+    const auto started = std::chrono::steady_clock::now();
+    client->Start(Info(peer.PortText()));
+    ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, timeouts.loginReply);
+    EXPECT_EQ(gui.Handled().size(), 1u);
+    EXPECT_EQ(peer.Connections(), 1u);
 }
 
 TEST_F(FaultInjectionTest, DvrVanishingMidCommandReturnsAndKeepsTheStream)

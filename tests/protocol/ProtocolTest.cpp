@@ -35,16 +35,28 @@ TEST(ProtocolTest, LoginObjectCarriesTheMaskInHexadecimal)
     }
 }
 
-TEST(ProtocolTest, LoginObjectKeepsAmpersandAndPercentButEncodesWhatBreaksTheRequestLine)
+TEST(ProtocolTest, LoginQueryEncodesAllButLettersDigitsAndDashDotUnderscoreTildeAsUtf8)
 {
-    EXPECT_EQ(BuildLoginObject(Info(0, u"a&b", u"5%x")),
-              u"/cgi-bin/webapp.cgi?MODE=8&ID=a&b&PW=5%x&VER=3000&CH=1");
-    // Spaces in the user were already underscores; in the password they are encoded.
-    EXPECT_EQ(BuildLoginObject(Info(0, u"a b", u"p w#")),
-              u"/cgi-bin/webapp.cgi?MODE=8&ID=a_b&PW=p%20w%23&VER=3000&CH=1");
-    EXPECT_EQ(EncodeForRequestLine(u"\u00e9\r\n\x7f"), u"%C3%A9%0D%0A%7F");
-    EXPECT_EQ(EncodeForRequestLine(u"\U0001F600"), u"%F0%9F%98%80");
-    EXPECT_EQ(EncodeForRequestLine(u"A-z_0.9~?=/"), u"A-z_0.9~?=/");
+    const struct
+    {
+        const char16_t* text;
+        const char16_t* encoded;
+    } cases[] = {
+        {u"Az09-._~", u"Az09-._~"},
+        {u"a&b%c+d=e", u"a%26b%25c%2Bd%3De"},
+        {u"p w#?/", u"p%20w%23%3F%2F"},
+        {u"\u00e9\r\n\x7f\t", u"%C3%A9%0D%0A%7F%09"},
+        {u"\U0001F600", u"%F0%9F%98%80"},
+        {u"\u20ac!*'();:@$,[]", u"%E2%82%AC%21%2A%27%28%29%3B%3A%40%24%2C%5B%5D"},
+        {u"", u""},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(EncodeQueryValue(c.text), c.encoded);
+    }
+    // Spaces in the user were already underscores; a password holds six characters.
+    EXPECT_EQ(BuildLoginObject(Info(0, u"a b&", u"&%+=#\u00e9")),
+              u"/cgi-bin/webapp.cgi?MODE=8&ID=a_b%26&PW=%26%25%2B%3D%23%C3%A9&VER=3000&CH=1");
 }
 
 TEST(ProtocolTest, FormBodies)

@@ -288,6 +288,13 @@ const Option kOptions[] = {
          return kTaken;
      },
      true},
+    {"--answer-status", "CODE", "answer every request with HTTP status CODE, as a web server",
+     [](Gathered& g, const std::string& v)
+     {
+         return SetNumber(v, 100, 599, g.s.misbehaviour.answerStatus,
+                          "expected an HTTP status 100 to 599");
+     },
+     true},
     {"--refuse", "CODE", "answer every login with error packet CODE",
      [](Gathered& g, const std::string& v)
      {

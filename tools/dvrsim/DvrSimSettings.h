@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,9 @@ struct DvrMisbehaviour
     uint32_t declaredLength = 0; // not 0: frame packets declare this payload length
     bool hugeJpeg = false;       // frames carry a JPEG that declares 65535 x 65535 pixels
     bool pauseFrames = false;    // no frames while set; every stream stays open
+    // Not 0: every request is answered with this HTTP status and a line of text, as
+    // a web server that is no DVR answers.
+    unsigned answerStatus = 0;
 };
 
 // Where frames come from. Pre-encoded frames and replays cost the simulator next
@@ -81,6 +85,7 @@ struct DvrRequestRecord
     std::vector<std::pair<std::string, std::string>> headers; // in arrival order, names as sent
     std::string body;
     std::string outcome; // what the simulator made of it, e.g. "login client 3 channel 0"
+    std::chrono::steady_clock::time_point received; // when the request was complete
 };
 
 // Position of one channel's camera.

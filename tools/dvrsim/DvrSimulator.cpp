@@ -234,6 +234,7 @@ public:
         record.target = request->target;
         record.version = version;
         record.body = request->body;
+        record.received = std::chrono::steady_clock::now();
         MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &record);
         return self->Answer(connection, *request, std::move(record));
     }
@@ -246,6 +247,11 @@ public:
         const std::string_view path = target.substr(0, question);
         const std::string_view query =
             question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+        if (const unsigned status = m_state.Settings().misbehaviour.answerStatus; status != 0)
+        {
+            return Refuse(connection, std::move(record), status,
+                          "answered with status " + std::to_string(status));
+        }
         if (path != kCgiPath)
         {
             return Refuse(connection, std::move(record), MHD_HTTP_NOT_FOUND, "no such page");

@@ -1,5 +1,7 @@
 #include "FormFields.h"
 
+#include <utility>
+
 namespace
 {
 std::optional<uint32_t> ParseDigits(std::string_view text, unsigned base, uint32_t max)
@@ -43,11 +45,16 @@ std::optional<uint32_t> ParseDecimal(std::string_view text, uint32_t max)
     return ParseDigits(text, 10, max);
 }
 
-std::string PercentDecoded(std::string_view text)
+std::string FormDecoded(std::string_view text)
 {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i)
     {
+        if (text[i] == '+')
+        {
+            out += ' ';
+            continue;
+        }
         const bool escape = text[i] == '%' && i + 2 < text.size();
         const auto byte = escape ? ParseDigits(text.substr(i + 1, 2), 16, 255) : std::nullopt;
         if (byte)
@@ -80,12 +87,12 @@ std::optional<FormFields> FormFields::Parse(std::string_view text)
         {
             return std::nullopt;
         }
-        const std::string_view key = pair.substr(0, equals);
+        std::string key = FormDecoded(pair.substr(0, equals));
         if (form.Get(key))
         {
             return std::nullopt;
         }
-        form.m_fields.emplace_back(key, pair.substr(equals + 1));
+        form.m_fields.emplace_back(std::move(key), FormDecoded(pair.substr(equals + 1)));
         at = end + 1;
     }
     return form;

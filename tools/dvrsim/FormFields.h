@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-// "KEY=value&KEY=value" as a login query or a command body carries it. Values stay
-// as sent: the viewer puts user and password in unescaped.
+// "KEY=value&KEY=value" as a login query or a command body carries it, decoded
+// as the DVR's CGI decodes it: split at "&" and "=" first, then "%XX" and "+".
 class FormFields
 {
 public:
@@ -25,5 +25,6 @@ private:
 };
 
 std::optional<uint32_t> ParseDecimal(std::string_view text, uint32_t max);
-// Replaces every valid %XX by its byte; anything else, a lone "%" included, stays.
-std::string PercentDecoded(std::string_view text);
+// Replaces every valid %XX by its byte and "+" by a space; anything else, a lone
+// "%" included, stays.
+std::string FormDecoded(std::string_view text);

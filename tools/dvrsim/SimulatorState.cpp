@@ -59,11 +59,8 @@ SimulatorState::Admission SimulatorState::Admit(const FormFields& query)
         result.errorCode = m_settings.misbehaviour.refuseLoginCode;
         return result;
     }
-    // The viewer sends "&" and "%" as they are but escapes spaces and other bytes that
-    // cannot stand in a request line, so a value matches either as sent or decoded.
-    auto matches = [](std::optional<std::string_view> sent, const std::string& stored) {
-        return sent && (*sent == stored || PercentDecoded(*sent) == stored);
-    };
+    auto matches = [](std::optional<std::string_view> sent, const std::string& stored)
+    { return sent && *sent == stored; };
     const auto account =
         std::find_if(m_settings.accounts.begin(), m_settings.accounts.end(),
                      [&](const DvrAccount& a) { return matches(query.Get("ID"), a.user); });
