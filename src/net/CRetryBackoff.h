@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <chrono>
 
-// How long a tile waits before it tries a lost connection again: the first
-// wait, then twice the last, up to the longest; a login starts over.
+// How long a connection waits before it is tried again: the first
+// wait, then twice the last, up to the longest; a login starts over. The
+// receiver spaces its new logins so, and a wall tile its retries.
 class CRetryBackoff
 {
 public:

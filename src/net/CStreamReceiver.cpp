@@ -1,6 +1,7 @@
 #include "net/CStreamReceiver.h"
 
 #include "net/CDVRClient.h"
+#include "net/CRetryBackoff.h"
 #include "net/DispatchingWait.h"
 #include "net/HttpLayer.h"
 #include "net/ReceiverSync.h"
@@ -75,7 +76,7 @@ void CStreamReceiver::WaitUntilFinished()
 
 void CStreamReceiver::Notify(unsigned message, uintptr_t wParam)
 {
-    HandOver({.message = message, .wParam = wParam});
+    HandOver({.message = message, .wParam = wParam, .box = {}});
     WaitWhilePaused();
 }
 
@@ -141,7 +142,9 @@ void CStreamReceiver::Main()
     t_pReceiver = this;
     const DvrClientTimeouts& timeouts = client.m_timeouts;
     m_replyDeadline = Clock::now() + timeouts.loginReply;
+    // The first new login goes out at once.
     std::chrono::milliseconds retryWait{0};
+    CRetryBackoff backoff(timeouts.loginRetry, timeouts.loginRetryLongest);
     while (!stop && !m_bEnded)
     {
         if (!OpenStream())
@@ -162,9 +165,7 @@ void CStreamReceiver::Main()
         {
             if (WaitBeforeNewLogin(retryWait))
             {
-                retryWait = retryWait.count() == 0
-                                ? timeouts.loginRetry
-                                : std::min(retryWait * 2, timeouts.loginRetryLongest);
+                retryWait = backoff.Next();
                 continue;
             }
             if (stop)

@@ -1,6 +1,5 @@
 #include "support/ViewerFixture.h"
 
-#include "net/CRetryBackoff.h"
 #include "support/ProcessResources.h"
 #include "wall/CEditWallDlg.h"
 #include "wall/CWallSwitcher.h"
@@ -468,15 +467,4 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
     {
         EXPECT_LT(after.residentBytes, before.residentBytes + (8u << 20));
     }
-}
-
-TEST(RetryBackoffTest, WaitsDoubleUpToTheLongestAndALoginStartsOver)
-{
-    CRetryBackoff backoff(2s, 60s);
-    for (auto expected : {2s, 4s, 8s, 16s, 32s, 60s, 60s})
-    {
-        EXPECT_EQ(backoff.Next(), expected);
-    }
-    backoff.Reset();
-    EXPECT_EQ(backoff.Next(), 2s);
 }
