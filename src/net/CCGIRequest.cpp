@@ -59,18 +59,41 @@ CCGIRequest::CCGIRequest(std::chrono::milliseconds wait, IMessagePump* messagePu
 
 CCGIRequest::~CCGIRequest() = default;
 
+namespace
+{
+uint32_t ChannelValueOf(const DvrCommand& command)
+{
+    return command.operationCode == OP_PTZ ? ChannelIndexFromMask(command.connection.ChannelMask)
+                                           : command.connection.ChannelMask;
+}
+} // namespace
+
 void CCGIRequest::Execute(const DvrCommand& command)
 {
-    const uint32_t channelValue = command.operationCode == OP_PTZ
-                                      ? ChannelIndexFromMask(command.connection.ChannelMask)
-                                      : command.connection.ChannelMask;
     Send(FieldText(command.connection.Address), command.connection.Port, command.clientId,
-         static_cast<uint8_t>(command.operationCode), FieldText(command.commandText), channelValue);
+         static_cast<uint8_t>(command.operationCode), FieldText(command.commandText),
+         ChannelValueOf(command));
 }
 
 bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clientId,
                        uint8_t operationCode, const std::u16string& commandText,
                        uint32_t channelValue)
+{
+    Pending pending;
+    return Start(host, port, clientId, operationCode, commandText, channelValue, pending) &&
+           Finish(pending, std::chrono::steady_clock::now() + m_wait, m_pMessagePump);
+}
+
+bool CCGIRequest::Start(const DvrCommand& command, Pending& pending)
+{
+    return Start(FieldText(command.connection.Address), command.connection.Port, command.clientId,
+                 static_cast<uint8_t>(command.operationCode), FieldText(command.commandText),
+                 ChannelValueOf(command), pending);
+}
+
+bool CCGIRequest::Start(const std::u16string& host, uint16_t port, uint32_t clientId,
+                        uint8_t operationCode, const std::u16string& commandText,
+                        uint32_t channelValue, Pending& pending)
 {
     const std::u16string body = FormatBody(clientId, operationCode, commandText, channelValue);
     if (body.empty() || !InitHttpLayer())
@@ -84,30 +107,37 @@ bool CCGIRequest::Send(const std::u16string& host, uint16_t port, uint32_t clien
     }
     transfer->body = ToUtf8(body);
     transfer->body.push_back('\0');
-
-    std::thread worker;
     try
     {
-        worker = std::thread(&CCGIRequest::PostWorker, transfer);
+        pending.worker = std::thread(&CCGIRequest::PostWorker, transfer);
     }
     catch (const std::system_error&)
     {
         return false;
     }
+    pending.transfer = std::move(transfer);
+    return true;
+}
 
-    std::unique_lock lock(transfer->mutex);
-    if (WaitDispatching(m_pMessagePump, lock, transfer->ended,
-                        std::chrono::steady_clock::now() + m_wait,
-                        [&transfer] { return transfer->done; }))
+bool CCGIRequest::Finish(Pending& pending, std::chrono::steady_clock::time_point deadline,
+                         IMessagePump* messagePump)
+{
+    if (!pending.transfer)
+    {
+        return false;
+    }
+    std::unique_lock lock(pending.transfer->mutex);
+    if (WaitDispatching(messagePump, lock, pending.transfer->ended, deadline,
+                        [&pending] { return pending.transfer->done; }))
     {
         lock.unlock();
-        worker.join();
+        pending.worker.join();
         return true;
     }
     // The worker keeps its own share of the transfer; it notices and gives up.
-    transfer->abandoned = true;
+    pending.transfer->abandoned = true;
     lock.unlock();
-    worker.detach();
+    pending.worker.detach();
     return false;
 }
 

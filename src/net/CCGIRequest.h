@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 class IMessagePump;
 
@@ -35,7 +36,23 @@ public:
     // outlive this request, and it then owns the only share.
     struct Transfer;
 
+    // A POST under way, for a caller that sends several before it waits for any.
+    struct Pending
+    {
+        std::shared_ptr<Transfer> transfer;
+        std::thread worker;
+    };
+    // False when nothing could be sent; `pending` is then left empty.
+    static bool Start(const DvrCommand& command, Pending& pending);
+    // Waits for the POST until the deadline, dispatching when given a pump; false
+    // when it had not ended by then: it is then abandoned and ends by itself.
+    static bool Finish(Pending& pending, std::chrono::steady_clock::time_point deadline,
+                       IMessagePump* messagePump);
+
 private:
+    static bool Start(const std::u16string& host, uint16_t port, uint32_t clientId,
+                      uint8_t operationCode, const std::u16string& commandText,
+                      uint32_t channelValue, Pending& pending);
     static void PostWorker(std::shared_ptr<Transfer> transfer);
 
     std::chrono::milliseconds m_wait;

@@ -14,8 +14,8 @@ CCommandSender::CCommandSender(IMessagePump& messagePump, std::chrono::milliseco
 {
 }
 
-void CCommandSender::Send(const DvrConnectInfo& connection, uint32_t clientId,
-                          uint32_t operationCode, const std::u16string& text)
+DvrCommand CCommandSender::MakeCommand(const DvrConnectInfo& connection, uint32_t clientId,
+                                       uint32_t operationCode, const std::u16string& text)
 {
     DvrCommand command;
     std::memset(&command, 0, sizeof command);
@@ -24,7 +24,14 @@ void CCommandSender::Send(const DvrConnectInfo& connection, uint32_t clientId,
     command.mode = kCommandMode;
     command.operationCode = operationCode;
     std::copy_n(text.begin(), std::min<size_t>(text.size(), 5), command.commandText);
-    CCGIRequest(m_wait, &m_messagePump).Execute(command);
+    return command;
+}
+
+void CCommandSender::Send(const DvrConnectInfo& connection, uint32_t clientId,
+                          uint32_t operationCode, const std::u16string& text)
+{
+    CCGIRequest(m_wait, &m_messagePump)
+        .Execute(MakeCommand(connection, clientId, operationCode, text));
 }
 
 // Posted again rather than delivered here: the command's caller is still on the stack.

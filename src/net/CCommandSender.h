@@ -1,6 +1,7 @@
 #pragma once
 
 #include "directory/DvrConnectInfo.h"
+#include "protocol/DvrCommand.h"
 
 #include <chrono>
 #include <cstdint>
@@ -20,6 +21,8 @@ public:
 
     void Send(const DvrConnectInfo& connection, uint32_t clientId, uint32_t operationCode,
               const std::u16string& text);
+    static DvrCommand MakeCommand(const DvrConnectInfo& connection, uint32_t clientId,
+                                  uint32_t operationCode, const std::u16string& text);
 
     // A command's wait, nested or not; the held notifications go out at the last End.
     void Begin() { ++m_nDepth; }

@@ -1,5 +1,6 @@
 #include "net/CDVRClient.h"
 
+#include "net/CLogoutBatch.h"
 #include "net/CStreamReceiver.h"
 #include "net/DispatchingWait.h"
 #include "net/HttpLayer.h"
@@ -103,17 +104,22 @@ void CDVRClient::Start(const DvrConnectInfo& info)
 
 void CDVRClient::Disconnect()
 {
-    EndConnection(false);
+    EndConnection(false, nullptr);
 }
 
 void CDVRClient::Stop()
 {
-    EndConnection(true);
+    EndConnection(true, nullptr);
+}
+
+void CDVRClient::Stop(CLogoutBatch& logouts)
+{
+    EndConnection(true, &logouts);
 }
 
 // Whether the login was answered and which receiver ends are one decision, under
 // the lock that the login reply and a lost connection take, so neither can come between.
-void CDVRClient::EndConnection(bool evenIfConnecting)
+void CDVRClient::EndConnection(bool evenIfConnecting, CLogoutBatch* logouts)
 {
     std::shared_ptr<CStreamReceiver> receiver;
     bool loggedIn = false;
@@ -131,7 +137,14 @@ void CDVRClient::EndConnection(bool evenIfConnecting)
     if (loggedIn)
     {
         m_busyCursor.Begin();
-        SendCommand(OP_LOGOUT, {});
+        if (logouts != nullptr)
+        {
+            logouts->Add(CCommandSender::MakeCommand(GetConnectInfo(), m_nClientId, OP_LOGOUT, {}));
+        }
+        else
+        {
+            SendCommand(OP_LOGOUT, {});
+        }
     }
     if (receiver)
     {

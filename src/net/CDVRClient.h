@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class CLogoutBatch;
 class IBusyCursor;
 class IMessageBox;
 class IMessagePump;
@@ -58,6 +59,9 @@ public:
     void Disconnect();
     // Disconnect, or the end of a login not yet answered: nothing stays connecting.
     void Stop();
+    // Stop, with the logout sent into `logouts` instead of waited for here: the
+    // caller waits for every connection's logout at once.
+    void Stop(CLogoutBatch& logouts);
     void SelectChannel(int channel);
     void SendPTZRequest(const std::u16string& text);
     // One camera action: its requests with the receiver held throughout. A
@@ -79,7 +83,7 @@ public:
 private:
     friend class CStreamReceiver;
 
-    void EndConnection(bool evenIfConnecting);
+    void EndConnection(bool evenIfConnecting, CLogoutBatch* logouts);
     void StopReceiver();
     bool IsCurrent(const CStreamReceiver& receiver) const;
     std::shared_ptr<CStreamReceiver> TakeCurrent();

@@ -1,5 +1,7 @@
 #include "wall/CCameraWall.h"
 
+#include "net/CLogoutBatch.h"
+
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QScreen>
@@ -48,11 +50,27 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
     m_pGrid->setSpacing(kTileGap);
 }
 
-CCameraWall::~CCameraWall() = default;
+CCameraWall::~CCameraWall()
+{
+    DisconnectAll();
+}
 
 void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras)
 {
     const auto count = static_cast<size_t>(columns * columns);
+    // The tiles that lose their camera log out together before any is changed.
+    {
+        CLogoutBatch logouts(&m_messagePump);
+        for (size_t i = 0; i < m_tiles.size(); ++i)
+        {
+            if (i >= count ||
+                !SameCamera(m_tiles[i]->GetEntry(), i < cameras.size() ? cameras[i] : std::nullopt))
+            {
+                m_tiles[i]->Disconnect(logouts);
+            }
+        }
+        logouts.WaitUntil(std::chrono::steady_clock::now() + m_settings.logoutWait);
+    }
     while (m_tiles.size() > count)
     {
         m_tiles.pop_back();
@@ -105,10 +123,12 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
 
 void CCameraWall::DisconnectAll()
 {
+    CLogoutBatch logouts(&m_messagePump);
     for (const auto& tile : m_tiles)
     {
-        tile->Disconnect();
+        tile->Disconnect(logouts);
     }
+    logouts.WaitUntil(std::chrono::steady_clock::now() + m_settings.logoutWait);
 }
 
 void CCameraWall::ConnectAll()

@@ -27,6 +27,8 @@ public:
 
     // columns x columns tiles showing these cameras in order; nothing for "No channel".
     void SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras);
+    // Every tile logs out at once; a DVR that does not answer holds the wall for
+    // the logout wait at most, not for one command time-out per tile.
     void DisconnectAll();
     // Tiles with a camera and no connection, not even a refused one, connect.
     void ConnectAll();

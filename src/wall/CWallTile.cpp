@@ -1,6 +1,7 @@
 #include "wall/CWallTile.h"
 
 #include "directory/DvrConnectInfo.h"
+#include "net/CLogoutBatch.h"
 #include "platform/WindowMessages.h"
 #include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
@@ -27,7 +28,8 @@ QString Text(unsigned stringId)
 
 CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
                      CJpegDecoder& paintDecoder, QWidget* parent)
-    : QWidget(parent), m_backoff(settings.firstRetry, settings.longestRetry),
+    : QWidget(parent), m_messagePump(messagePump), m_logoutWait(settings.logoutWait),
+      m_backoff(settings.firstRetry, settings.longestRetry),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
                                              settings.timeouts},
@@ -47,7 +49,9 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
 CWallTile::~CWallTile()
 {
     m_retryTimer.stop();
-    m_picture.GetClient().Disconnect();
+    CLogoutBatch logout(&m_messagePump);
+    m_picture.GetClient().Stop(logout);
+    logout.WaitUntil(std::chrono::steady_clock::now() + m_logoutWait);
 }
 
 void CWallTile::Assign(const std::optional<DvrEntry>& entry)
@@ -77,8 +81,15 @@ void CWallTile::Connect()
 // over by the next Connect, which supersedes it.
 void CWallTile::Disconnect()
 {
+    CLogoutBatch logout(&m_messagePump);
+    Disconnect(logout);
+    logout.WaitUntil(std::chrono::steady_clock::now() + m_logoutWait);
+}
+
+void CWallTile::Disconnect(CLogoutBatch& logouts)
+{
     m_retryTimer.stop();
-    m_picture.GetClient().Stop();
+    m_picture.GetClient().Stop(logouts);
     if (m_entry)
     {
         SetState(State::Idle, QString());

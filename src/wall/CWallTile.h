@@ -13,8 +13,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <optional>
+
+class CLogoutBatch;
 
 // One camera of the wall: its own connection to its DVR and channel, painted
 // into its own rectangle. It says what it shows in its caption and its status,
@@ -41,7 +44,10 @@ public:
     void Assign(const std::optional<DvrEntry>& entry);
     const std::optional<DvrEntry>& GetEntry() const { return m_entry; }
     void Connect();
+    // A DVR that does not answer its logout holds the tile for the wall's logout wait at most.
     void Disconnect();
+    // The logout joins `logouts`, which the caller waits for with the other tiles'.
+    void Disconnect(CLogoutBatch& logouts);
     // A tile nobody sees reads its stream without decoding it.
     void SetShown(bool shown);
     void SetSelected(bool selected);
@@ -76,6 +82,8 @@ private:
     void WaitToRetry(const QString& why);
     void SetState(State state, const QString& status);
 
+    IMessagePump& m_messagePump;
+    const std::chrono::milliseconds m_logoutWait;
     CRetryBackoff m_backoff;
     std::optional<DvrEntry> m_entry;
     State m_state = State::NoChannel;

@@ -11,6 +11,8 @@ struct WallSettings
     std::chrono::milliseconds firstRetry{2000};
     std::chrono::milliseconds longestRetry{60000};
     std::chrono::milliseconds tourStep{10000};
+    // How long the tiles that end together wait for their logouts, all of them at once.
+    std::chrono::milliseconds logoutWait{3000};
     // Off only to measure what scaling saves.
     bool scaledDecoding = true;
 };

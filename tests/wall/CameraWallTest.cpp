@@ -11,6 +11,9 @@
 
 #include <malloc.h>
 
+#include <condition_variable>
+#include <mutex>
+
 using namespace std::chrono_literals;
 
 namespace
@@ -24,6 +27,7 @@ protected:
         settings.settingsFile = m_folder.Path() / "quillon.conf";
         settings.wall.firstRetry = 300ms;
         settings.wall.tourStep = 300ms;
+        settings.wall.logoutWait = 1s;
         StartViewer(directory, settings);
         Frame().resize(640, 520);
     }
@@ -349,6 +353,45 @@ TEST_F(CameraWallTest, TheTourGivesWayToAChosenDvrAndEndsWithTheWindow)
     Frame().close();
     EXPECT_FALSE(Switcher().IsTourOn());
     EXPECT_TRUE(NoBoxEverOpened());
+}
+
+// A DVR that takes every logout and never answers: the tiles leave together, and
+// the user waits one short logout wait, not a command time-out per tile.
+TEST_F(CameraWallTest, LogoutsThatAreNeverAnsweredHoldTheWallForOneShortWait)
+{
+    StartWallViewer(u"");
+    Switcher().ShowWall(2, Camera(u"Gate", m_dvr->GetPort(), 0));
+    ASSERT_TRUE(AllLive(4));
+    // Shared with the simulator's threads, which may still log requests after the test.
+    struct Hold
+    {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool answer = false;
+    };
+    const auto hold = std::make_shared<Hold>();
+    m_dvr->SetRequestObserver(
+        [hold](const DvrRequestRecord& request)
+        {
+            std::unique_lock lock(hold->mutex);
+            if (IsLogout(request))
+            {
+                hold->released.wait_for(lock, 20s, [&] { return hold->answer; });
+            }
+        });
+
+    const auto before = std::chrono::steady_clock::now();
+    Switcher().SetLayout(1);
+    const auto held = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(held, 3s) << "each of the four logouts waited " << m_timeouts.command.count()
+                        << " ms in turn";
+    EXPECT_EQ(Count(IsLogout), 4u) << "every tile's logout went out";
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+    {
+        std::lock_guard lock(hold->mutex);
+        hold->answer = true;
+    }
+    hold->released.notify_all();
 }
 
 // A DVR that dies leaves frozen pictures that say so, and the wall heals by itself.
