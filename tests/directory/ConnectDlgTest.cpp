@@ -283,9 +283,11 @@ TEST_F(ConnectDlgTest, CancelRightAfterOpeningRewritesTheFileWithWhatWasLoaded)
 {
     Open(u"Shop,,10.0.0.5,80,2\nCopy,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n");
     EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kSame});
+    EXPECT_EQ(List()->topLevelItemCount(), 2);
     Click(IDC_CONNECT_CANCEL);
     EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
-    EXPECT_EQ(ReadBytes(File()), Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n"));
+    EXPECT_EQ(ReadBytes(File()), Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n"
+                                         u"Copy,10.0.0.5,80,2\n"));
 }
 
 TEST_F(ConnectDlgTest, TheCloseRequestSavesButThePlatformCancelDoesNot)
