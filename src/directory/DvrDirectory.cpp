@@ -73,8 +73,7 @@ bool IsTheUsersAlone(const std::filesystem::path& folder, uid_t user)
 } // namespace
 
 std::filesystem::path GetDirectoryFilePath(const std::filesystem::path& fallbackFolder,
-                                           const std::filesystem::path& programFolder,
-                                           uid_t user)
+                                           const std::filesystem::path& programFolder, uid_t user)
 {
     const auto folder = programFolder.empty() ? ExecutableFolder() : programFolder;
     if (!folder.empty() && IsTheUsersAlone(folder, user))

@@ -1,14 +1,21 @@
 // The directory file against a disk that fails: full part-way, a folder that
-// cannot be written, and values at the edge of what a line can hold.
+// cannot be written, a file that cannot be read, and values at the edge of what
+// a line can hold.
 #include "directory/DvrDirectory.h"
 
+#include "FolderSnapshot.h"
+#include "platform/TextCodec.h"
 #include "support/FileSystemFaults.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
+#include <optional>
 
 namespace
 {
@@ -80,4 +87,64 @@ TEST(DirectoryFaultTest, AFullDiskOrAReadOnlyFolderKeepsTheOldFileAndTheRows)
         EXPECT_EQ(Names(again), (std::vector<std::u16string>{u"Gate", u"Yard", u"New"}));
     }
     EXPECT_TRUE(messages.Boxes().empty());
+}
+
+// A file that is there but cannot be read loads as nothing; saving those rows
+// over it would lose the whole directory, so every save is refused and says why.
+TEST(DirectoryFaultTest, AFileThatIsThereButCannotBeReadIsToldAndNeverSavedOver)
+{
+    const std::string old = Utf16Le(kTwoRows);
+    const auto plainFile = [&](const std::filesystem::path& file) { WriteBytes(file, old); };
+    const struct
+    {
+        const char* fault;
+        const char* path; // inside the case's folder
+        const char* reason;
+        std::function<void(const std::filesystem::path&)> make;
+        FileReader reader;
+    } cases[] = {
+        {"another user's", "IPList.db", "Permission denied", plainFile, FileReader()},
+        {"a failing disk", "IPList.db", "Input/output error", plainFile, FailingDisk()},
+        {"a directory", "IPList.db", "Is a directory",
+         [&](const std::filesystem::path& file)
+         {
+             std::filesystem::create_directory(file);
+             WriteBytes(file / "inside", old);
+         },
+         FileReader()},
+        {"a FIFO", "IPList.db", "not a regular file",
+         [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         FileReader()},
+        {"under a file", "plain/IPList.db", "Not a directory",
+         [&](const std::filesystem::path& file) { WriteBytes(file.parent_path(), old); },
+         FileReader()},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.fault);
+        TempFolder folder;
+        const auto file = folder.Path() / c.path;
+        c.make(file);
+        const auto before = Snapshot(folder.Path());
+        RecordingMessageBox messages;
+        DvrRowList rows;
+        {
+            std::optional<FileOfAnotherUser> foreign;
+            if (std::string(c.fault) == "another user's")
+            {
+                foreign.emplace(file);
+            }
+            LoadDirectory(rows, file, messages, c.reader);
+            ASSERT_TRUE(AddEntry(rows, {u"New", u"10.0.0.9", u"80", 1, u"ADMIN", u"9"}, messages));
+            EXPECT_FALSE(SaveDirectory(rows, file));
+            EXPECT_FALSE(SaveDirectory(rows, file)) << "nor any later save of these rows";
+        }
+        const std::u16string told = u"The DVR directory " + FromUtf8(file.string()) +
+                                    u" cannot be read (" + FromUtf8(c.reason) +
+                                    u"); nothing will be saved to it.";
+        EXPECT_EQ(messages.Texts(), std::vector<std::u16string>{told});
+        EXPECT_EQ(rows.ReadFailure, told);
+        EXPECT_EQ(Names(rows), std::vector<std::u16string>{u"New"});
+        EXPECT_EQ(Snapshot(folder.Path()), before);
+    }
 }

@@ -1,11 +1,14 @@
 #include "directory/CWallFile.h"
 
+#include "FolderSnapshot.h"
+#include "support/FileSystemFaults.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace
 {
@@ -40,7 +43,7 @@ TEST(WallFileTest, WallsComeBackAsSavedAndAMissingFileIsNoWalls)
 }
 
 // Nothing of a file the viewer cannot read is lost: it is kept aside, told once,
-// and a second damaged file does not take the first one's place.
+// and neither the next save nor a second damaged file takes its place.
 TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
 {
     TempFolder folder;
@@ -57,6 +60,7 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
         "\x01\x02garbage\n",
         "wall 2 A\ntile 0 1Gate\n",
     };
+    const std::vector<NamedWall> fresh = {{u"Fresh", 2, {{u"Gate", 1}, {}, {}, {}}}};
     for (const std::string& bytes : damaged)
     {
         SCOPED_TRACE(bytes);
@@ -67,7 +71,97 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
         EXPECT_TRUE(walls.empty());
         EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
         EXPECT_FALSE(std::filesystem::exists(path));
+        ASSERT_TRUE(file.Save(fresh));
+        EXPECT_EQ(ReadAll(path), "# Quillon walls\nwall 2 Fresh\ntile 0 1 Gate\n");
     }
     EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged"), damaged[0]);
-    EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged-9"), damaged[8]);
+    for (size_t i = 1; i < std::size(damaged); ++i)
+    {
+        EXPECT_EQ(ReadAll(folder.Path() / ("walls.conf.damaged-" + std::to_string(i + 1))),
+                  damaged[i]);
+    }
+}
+
+// One that cannot be read at all stays where it is, byte for byte, and is never saved over.
+TEST(WallFileTest, AFileThatCannotBeReadIsToldAndLeftAsItIs)
+{
+    const std::string walls = "# Quillon walls\nwall 2 Gate\ntile 0 1 Gate\n";
+    const struct
+    {
+        const char* fault;
+        const char* reason;
+        FileReader reader;
+    } cases[] = {
+        {"another user's", "Permission denied", FileReader()},
+        {"a failing disk", "Input/output error", FailingDisk()},
+        {"a directory", "Is a directory", FileReader()},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.fault);
+        TempFolder folder;
+        const auto path = folder.Path() / "walls.conf";
+        const bool isFolder = std::string(c.fault) == "a directory";
+        if (isFolder)
+        {
+            std::filesystem::create_directory(path);
+        }
+        WriteAll(isFolder ? path / "inside" : path, walls);
+        const auto before = Snapshot(folder.Path());
+        CWallFile file(path, AtomicFileWriter(), c.reader);
+        std::vector<NamedWall> loaded;
+        std::string error;
+        {
+            std::optional<FileOfAnotherUser> foreign;
+            if (std::string(c.fault) == "another user's")
+            {
+                foreign.emplace(path);
+            }
+            EXPECT_FALSE(file.Load(loaded, error));
+            EXPECT_FALSE(file.Save({{u"New", 2, std::vector<WallTile>(4)}}));
+        }
+        EXPECT_EQ(error, "The walls file " + path.string() + " cannot be read (" + c.reason +
+                             "); nothing will be saved to it.");
+        EXPECT_TRUE(loaded.empty());
+        EXPECT_FALSE(file.Save({}));
+        EXPECT_EQ(Snapshot(folder.Path()), before);
+    }
+}
+
+// A damaged file that could not be moved aside holds saves back only until a
+// load finds it repaired or can move it aside after all.
+TEST(WallFileTest, SavesGoThroughAgainOnceTheFileIsRepairedOrMovedAside)
+{
+    TempFolder folder;
+    const auto path = folder.Path() / "walls.conf";
+    CWallFile file(path);
+    const std::vector<NamedWall> gate = {{u"Gate", 2, {{u"Gate", 1}, {}, {}, {}}}};
+    for (const bool repaired : {true, false})
+    {
+        SCOPED_TRACE(repaired ? "repaired" : "moved aside later");
+        WriteAll(path, "wall 9 Broken\n");
+        std::vector<NamedWall> walls;
+        std::string error;
+        {
+            ReadOnlyFolder readOnly(folder.Path());
+            EXPECT_FALSE(file.Load(walls, error));
+            EXPECT_NE(error.find("could not be moved aside"), std::string::npos) << error;
+        }
+        EXPECT_FALSE(file.Save(gate));
+        EXPECT_EQ(ReadAll(path), "wall 9 Broken\n");
+        if (repaired)
+        {
+            WriteAll(path, "wall 2 Yard\n");
+            ASSERT_TRUE(file.Load(walls, error));
+            EXPECT_EQ(walls.size(), 1u);
+        }
+        else
+        {
+            EXPECT_FALSE(file.Load(walls, error));
+            EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged"), "wall 9 Broken\n");
+        }
+        ASSERT_TRUE(file.Save(gate));
+        ASSERT_TRUE(file.Load(walls, error));
+        EXPECT_EQ(walls, gate);
+    }
 }
