@@ -106,11 +106,13 @@ int main(int argc, char* argv[])
     AppSettings settings;
     settings.windowSize = options.windowSize;
     CZentrelApp app(settings);
+    bool notSaved = false;
     if (!options.addEntryLine.isEmpty() &&
-        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error))
+        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error,
+                           &notSaved))
     {
         Complain(error);
-        return 2;
+        return notSaved ? 1 : 2;
     }
     if (!app.InitInstance())
     {
