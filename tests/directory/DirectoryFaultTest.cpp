@@ -3,7 +3,7 @@
 // a line can hold.
 #include "directory/DvrDirectory.h"
 
-#include "FolderSnapshot.h"
+#include "directory/CWallFile.h"
 #include "platform/TextCodec.h"
 #include "support/FileSystemFaults.h"
 #include "support/RecordingMessageBox.h"
@@ -14,12 +14,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace
 {
 const std::u16string kTwoRows = u"Gate,10.0.0.1,80,0\nYard,dvr.example,8080,3,ADMIN,1234\n";
+
+// Every path under a folder with its kind and, for a plain file, its bytes.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    {
+        const auto type = entry.symlink_status().type();
+        entries[entry.path().string()] =
+            std::to_string(static_cast<int>(type)) + ":" +
+            (type == std::filesystem::file_type::regular ? ReadBytes(entry.path()) : std::string());
+    }
+    return entries;
+}
 
 std::vector<std::u16string> Names(const DvrRowList& rows)
 {
@@ -89,62 +105,86 @@ TEST(DirectoryFaultTest, AFullDiskOrAReadOnlyFolderKeepsTheOldFileAndTheRows)
     EXPECT_TRUE(messages.Boxes().empty());
 }
 
-// A file that is there but cannot be read loads as nothing; saving those rows
-// over it would lose the whole directory, so every save is refused and says why.
+// A file that is there but cannot be read loads as nothing; saving over it would
+// lose the whole directory or every wall, so every save is refused and says why.
 TEST(DirectoryFaultTest, AFileThatIsThereButCannotBeReadIsToldAndNeverSavedOver)
 {
     const std::string old = Utf16Le(kTwoRows);
     const auto plainFile = [&](const std::filesystem::path& file) { WriteBytes(file, old); };
+    const FileReader failingDisk(
+        [calls = 0](int fd, void* data, size_t size) mutable -> ssize_t
+        {
+            errno = EIO;
+            return ++calls > 1 ? -1 : ::read(fd, data, std::min<size_t>(size, 8));
+        });
     const struct
     {
         const char* fault;
-        const char* path; // inside the case's folder
         const char* reason;
         std::function<void(const std::filesystem::path&)> make;
         FileReader reader;
     } cases[] = {
-        {"another user's", "IPList.db", "Permission denied", plainFile, FileReader()},
-        {"a failing disk", "IPList.db", "Input/output error", plainFile, FailingDisk()},
-        {"a directory", "IPList.db", "Is a directory",
+        {"another user's", "Permission denied", plainFile, FileReader()},
+        {"a failing disk", "Input/output error", plainFile, failingDisk},
+        {"a directory", "Is a directory",
          [&](const std::filesystem::path& file)
          {
              std::filesystem::create_directory(file);
              WriteBytes(file / "inside", old);
          },
          FileReader()},
-        {"a FIFO", "IPList.db", "not a regular file",
+        {"a FIFO", "not a regular file",
          [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
          FileReader()},
-        {"under a file", "plain/IPList.db", "Not a directory",
+        {"under a file", "Not a directory",
          [&](const std::filesystem::path& file) { WriteBytes(file.parent_path(), old); },
          FileReader()},
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.fault);
-        TempFolder folder;
-        const auto file = folder.Path() / c.path;
-        c.make(file);
-        const auto before = Snapshot(folder.Path());
-        RecordingMessageBox messages;
-        DvrRowList rows;
+        for (const std::string name : {"IPList.db", "walls.conf"})
         {
-            std::optional<FileOfAnotherUser> foreign;
-            if (std::string(c.fault) == "another user's")
+            SCOPED_TRACE(std::string(c.fault) + " " + name);
+            TempFolder folder;
+            const auto file =
+                (std::string(c.fault) == "under a file" ? folder.Path() / "plain" : folder.Path()) /
+                name;
+            c.make(file);
+            const auto before = Snapshot(folder.Path());
+            std::u16string told;
             {
-                foreign.emplace(file);
+                std::optional<FileOfAnotherUser> foreign;
+                if (std::string(c.fault) == "another user's")
+                {
+                    foreign.emplace(file);
+                }
+                if (name == "IPList.db")
+                {
+                    RecordingMessageBox messages;
+                    DvrRowList rows;
+                    LoadDirectory(rows, file, messages, c.reader);
+                    ASSERT_TRUE(
+                        AddEntry(rows, {u"New", u"10.0.0.9", u"80", 1, u"ADMIN", u"9"}, messages));
+                    EXPECT_FALSE(SaveDirectory(rows, file));
+                    EXPECT_FALSE(SaveDirectory(rows, file)) << "nor any later save of these rows";
+                    EXPECT_EQ(Names(rows), std::vector<std::u16string>{u"New"});
+                    EXPECT_EQ(messages.Texts(), std::vector<std::u16string>{rows.ReadFailure});
+                    told = rows.ReadFailure;
+                }
+                else
+                {
+                    CWallFile walls(file, AtomicFileWriter(), c.reader);
+                    std::vector<NamedWall> loaded;
+                    std::string error;
+                    EXPECT_FALSE(walls.Load(loaded, error));
+                    EXPECT_FALSE(walls.Save({{u"New", 2, std::vector<WallTile>(4)}}));
+                    told = FromUtf8(error);
+                }
             }
-            LoadDirectory(rows, file, messages, c.reader);
-            ASSERT_TRUE(AddEntry(rows, {u"New", u"10.0.0.9", u"80", 1, u"ADMIN", u"9"}, messages));
-            EXPECT_FALSE(SaveDirectory(rows, file));
-            EXPECT_FALSE(SaveDirectory(rows, file)) << "nor any later save of these rows";
+            EXPECT_EQ(told, (name == "IPList.db" ? u"The DVR directory " : u"The walls file ") +
+                                FromUtf8(file.string()) + u" cannot be read (" +
+                                FromUtf8(c.reason) + u"); nothing will be saved to it.");
+            EXPECT_EQ(Snapshot(folder.Path()), before);
         }
-        const std::u16string told = u"The DVR directory " + FromUtf8(file.string()) +
-                                    u" cannot be read (" + FromUtf8(c.reason) +
-                                    u"); nothing will be saved to it.";
-        EXPECT_EQ(messages.Texts(), std::vector<std::u16string>{told});
-        EXPECT_EQ(rows.ReadFailure, told);
-        EXPECT_EQ(Names(rows), std::vector<std::u16string>{u"New"});
-        EXPECT_EQ(Snapshot(folder.Path()), before);
     }
 }

@@ -1,6 +1,5 @@
 #include "directory/CWallFile.h"
 
-#include "FolderSnapshot.h"
 #include "support/FileSystemFaults.h"
 #include "support/TempFolder.h"
 
@@ -8,7 +7,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <optional>
 
 namespace
 {
@@ -79,52 +77,6 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
     {
         EXPECT_EQ(ReadAll(folder.Path() / ("walls.conf.damaged-" + std::to_string(i + 1))),
                   damaged[i]);
-    }
-}
-
-// One that cannot be read at all stays where it is, byte for byte, and is never saved over.
-TEST(WallFileTest, AFileThatCannotBeReadIsToldAndLeftAsItIs)
-{
-    const std::string walls = "# Quillon walls\nwall 2 Gate\ntile 0 1 Gate\n";
-    const struct
-    {
-        const char* fault;
-        const char* reason;
-        FileReader reader;
-    } cases[] = {
-        {"another user's", "Permission denied", FileReader()},
-        {"a failing disk", "Input/output error", FailingDisk()},
-        {"a directory", "Is a directory", FileReader()},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.fault);
-        TempFolder folder;
-        const auto path = folder.Path() / "walls.conf";
-        const bool isFolder = std::string(c.fault) == "a directory";
-        if (isFolder)
-        {
-            std::filesystem::create_directory(path);
-        }
-        WriteAll(isFolder ? path / "inside" : path, walls);
-        const auto before = Snapshot(folder.Path());
-        CWallFile file(path, AtomicFileWriter(), c.reader);
-        std::vector<NamedWall> loaded;
-        std::string error;
-        {
-            std::optional<FileOfAnotherUser> foreign;
-            if (std::string(c.fault) == "another user's")
-            {
-                foreign.emplace(path);
-            }
-            EXPECT_FALSE(file.Load(loaded, error));
-            EXPECT_FALSE(file.Save({{u"New", 2, std::vector<WallTile>(4)}}));
-        }
-        EXPECT_EQ(error, "The walls file " + path.string() + " cannot be read (" + c.reason +
-                             "); nothing will be saved to it.");
-        EXPECT_TRUE(loaded.empty());
-        EXPECT_FALSE(file.Save({}));
-        EXPECT_EQ(Snapshot(folder.Path()), before);
     }
 }
 
