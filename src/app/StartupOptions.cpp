@@ -195,7 +195,7 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
 }
 
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
-                       QString& error, bool* pNotSaved)
+                       QString& error)
 {
     const std::optional<DvrEntry> entry = ParseCommandLineEntry(line, error);
     if (!entry)
@@ -216,13 +216,8 @@ bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& 
     }
     if (!SaveDirectory(rows, file))
     {
-        error = !rows.ReadFailure.empty() ? QString::fromStdU16String(rows.ReadFailure)
-                                          : QStringLiteral("the directory could not be saved: %1")
-                                                .arg(QString::fromStdString(file.string()));
-        if (pNotSaved != nullptr)
-        {
-            *pNotSaved = true;
-        }
+        error = QStringLiteral("the directory could not be saved: %1")
+                    .arg(QString::fromStdString(file.string()));
         return false;
     }
     return true;

@@ -31,10 +31,9 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
 
 // Adds the entry of one directory line ("Name,Address,Port,Channel[,User,Password]")
 // unless an entry of that name exists. False with `error` set, naming the field,
-// on a line that Add DVR would refuse, or on a directory that cannot be saved
-// (then `pNotSaved`, when given, is set: the line was good, the disk was not).
+// on a line that Add DVR would refuse, or on a directory that cannot be saved.
 bool AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
-                       QString& error, bool* pNotSaved = nullptr);
+                       QString& error);
 
 // The entry of that name, if it carries a saved user and password (in the file,
 // or in `passwords` when given).

@@ -106,13 +106,11 @@ int main(int argc, char* argv[])
     AppSettings settings;
     settings.windowSize = options.windowSize;
     CZentrelApp app(settings);
-    bool notSaved = false;
     if (!options.addEntryLine.isEmpty() &&
-        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error,
-                           &notSaved))
+        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error))
     {
         Complain(error);
-        return notSaved ? 1 : 2;
+        return 2;
     }
     if (!app.InitInstance())
     {
