@@ -1,5 +1,6 @@
-// Any bytes may be the directory file: loading never fails, and a save and a
-// second load give back every row and every line the reader could not use.
+// Any bytes may be the directory file: loading never fails, every line is a row
+// or kept, and a save and a second load give back every row and every line the
+// reader could not use.
 #include "directory/DvrDirectory.h"
 #include "platform/SilentMessageBox.h"
 
@@ -24,6 +25,20 @@ std::filesystem::path ScratchFile()
         std::abort();
     }
     return std::filesystem::path(folder) / "IPList.db";
+}
+
+// Lines of the file as the reader cuts them: at each U+000A, the last one without it too.
+size_t LineCount(const uint8_t* data, size_t size)
+{
+    size_t lines = 0;
+    bool open = false;
+    for (size_t i = 0; i + 1 < size; i += 2)
+    {
+        const bool end = data[i] == 0x0A && data[i + 1] == 0;
+        lines += end ? 1 : 0;
+        open = !end;
+    }
+    return lines + (open ? 1 : 0);
 }
 
 bool SameRows(const DvrRowList& a, const DvrRowList& b)
@@ -60,6 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     DvrRowList first;
     LoadDirectory(first, file, boxes);
+    if (!first.ReadFailure.empty() ||
+        first.Rows.size() + first.UnreadLines.size() != LineCount(data, size))
+    {
+        std::abort();
+    }
     const DvrRowList loaded = first;
     if (!SaveDirectory(first, file))
     {

@@ -335,6 +335,13 @@ void CConnectDlg::OnClose()
 
 bool CConnectDlg::Save()
 {
+    // Nothing of an unreadable file is in the rows: the dialog ends as asked, saving nothing.
+    if (!m_rows.ReadFailure.empty())
+    {
+        m_messages.Show(m_rows.ReadFailure, u"", MessageBoxIcon::Exclamation,
+                        MessageBoxButtons::Ok);
+        return true;
+    }
     // Logins the store refuses stay in the file: never in neither place.
     std::u16string error;
     if (m_pPasswords != nullptr && !MoveIntoStore(m_rows, *m_pPasswords, error))

@@ -3,8 +3,6 @@
 #include "platform/TextCodec.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
@@ -81,7 +79,8 @@ std::filesystem::path AsideName(const std::filesystem::path& file)
 {
     std::filesystem::path aside = file;
     aside += ".damaged";
-    for (int n = 2; std::filesystem::exists(aside); ++n)
+    std::error_code unknown;
+    for (int n = 2; std::filesystem::exists(aside, unknown); ++n)
     {
         aside = file;
         aside += ".damaged-" + std::to_string(n);
@@ -90,21 +89,29 @@ std::filesystem::path AsideName(const std::filesystem::path& file)
 }
 } // namespace
 
-CWallFile::CWallFile(std::filesystem::path file, AtomicFileWriter writer)
-    : m_file(std::move(file)), m_writer(std::move(writer))
+CWallFile::CWallFile(std::filesystem::path file, AtomicFileWriter writer, FileReader reader)
+    : m_file(std::move(file)), m_writer(std::move(writer)), m_reader(std::move(reader))
 {
 }
 
 bool CWallFile::Load(std::vector<NamedWall>& walls, std::string& error)
 {
     walls.clear();
-    std::ifstream in(m_file, std::ios::binary);
-    if (!in)
+    m_bKeepInPlace = false;
+    std::string bytes;
+    std::string reason;
+    switch (m_reader.Read(m_file, bytes, reason))
     {
+    case FileReader::Result::Missing:
         return true;
+    case FileReader::Result::Unreadable:
+        m_bKeepInPlace = true;
+        error = "The walls file " + m_file.string() + " cannot be read (" + reason +
+                "); nothing will be saved to it.";
+        return false;
+    case FileReader::Result::Read:
+        break;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    in.close();
     if (ParseWalls(bytes, walls))
     {
         return true;
@@ -113,7 +120,7 @@ bool CWallFile::Load(std::vector<NamedWall>& walls, std::string& error)
     const std::filesystem::path aside = AsideName(m_file);
     std::error_code failed;
     std::filesystem::rename(m_file, aside, failed);
-    m_bDamagedInPlace = static_cast<bool>(failed);
+    m_bKeepInPlace = static_cast<bool>(failed);
     error = failed ? "The walls file " + m_file.string() +
                          " cannot be read and could not be moved aside; it is left as it is."
                    : "The walls file " + m_file.string() + " cannot be read; it was kept as " +
@@ -123,7 +130,7 @@ bool CWallFile::Load(std::vector<NamedWall>& walls, std::string& error)
 
 bool CWallFile::Save(const std::vector<NamedWall>& walls) const
 {
-    if (m_bDamagedInPlace)
+    if (m_bKeepInPlace)
     {
         return false;
     }

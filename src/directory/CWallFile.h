@@ -1,6 +1,7 @@
 #pragma once
 
 #include "directory/AtomicFileWriter.h"
+#include "directory/FileReader.h"
 
 #include <filesystem>
 #include <string>
@@ -28,21 +29,26 @@ struct NamedWall
 //   wall COLUMNS NAME
 //   tile INDEX CHANNEL DVR-NAME
 // written whole on every save. A file that cannot be read as walls is never
-// overwritten: it is renamed aside and the caller tells the user, once.
+// overwritten: a damaged one is renamed aside, one that cannot be read at all
+// is left alone, and the caller tells the user, once.
 class CWallFile
 {
 public:
-    explicit CWallFile(std::filesystem::path file, AtomicFileWriter writer = AtomicFileWriter());
+    explicit CWallFile(std::filesystem::path file, AtomicFileWriter writer = AtomicFileWriter(),
+                       FileReader reader = FileReader());
 
-    // False with `error` set when the file was damaged; it is then kept aside
-    // under `error`'s name and the walls start empty. A missing file is no walls.
+    // False with `error` set when the file was damaged or could not be read; the
+    // walls then start empty. A missing file is no walls.
     bool Load(std::vector<NamedWall>& walls, std::string& error);
-    // False when the file could not be written, or is a damaged one still in its place.
+    // False when the file could not be written, or when the last Load left an
+    // unreadable or damaged file in its place; a Load that reads the file or
+    // moves it aside lets saves through again.
     bool Save(const std::vector<NamedWall>& walls) const;
     const std::filesystem::path& Path() const { return m_file; }
 
 private:
     std::filesystem::path m_file;
     AtomicFileWriter m_writer;
-    bool m_bDamagedInPlace = false;
+    FileReader m_reader;
+    bool m_bKeepInPlace = false; // the walls in hand did not come from the file there
 };

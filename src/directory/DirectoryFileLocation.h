@@ -2,6 +2,6 @@
 
 #include <filesystem>
 
-// IPList.db beside the program when its folder is writable, else in the
-// user's data folder for this application.
+// IPList.db beside the program when its folder is writable by the user alone,
+// else in the user's data folder for this application.
 std::filesystem::path DirectoryFileLocation();

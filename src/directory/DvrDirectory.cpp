@@ -5,14 +5,13 @@
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -55,30 +54,29 @@ std::vector<std::u16string> SplitLines(const std::u16string& text)
     return lines;
 }
 
-bool ReadFile(const std::filesystem::path& file, std::string& bytes)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-    {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 std::filesystem::path ExecutableFolder()
 {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : exe.parent_path();
 }
+
+bool IsTheUsersAlone(const std::filesystem::path& folder, uid_t user)
+{
+    struct stat info
+    {
+    };
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == user &&
+           (info.st_mode & S_IWUSR) != 0 && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+           ::access(folder.c_str(), W_OK) == 0;
+}
 } // namespace
 
 std::filesystem::path GetDirectoryFilePath(const std::filesystem::path& fallbackFolder,
-                                           const std::filesystem::path& programFolder)
+                                           const std::filesystem::path& programFolder, uid_t user)
 {
     const auto folder = programFolder.empty() ? ExecutableFolder() : programFolder;
-    if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0)
+    if (!folder.empty() && IsTheUsersAlone(folder, user))
     {
         return folder / kFileName;
     }
@@ -171,11 +169,17 @@ std::u16string FormatEntryLine(const DvrRow& row)
     return line;
 }
 
-void LoadDirectory(DvrRowList& rows, const std::filesystem::path& file, IMessageBox& messages)
+void LoadDirectory(DvrRowList& rows, const std::filesystem::path& file, IMessageBox& messages,
+                   const FileReader& reader)
 {
     std::string bytes;
-    if (!ReadFile(file, bytes))
+    std::string reason;
+    const FileReader::Result read = reader.Read(file, bytes, reason);
+    if (read == FileReader::Result::Unreadable)
     {
+        rows.ReadFailure = u"The DVR directory " + FromUtf8(file.string()) + u" cannot be read (" +
+                           FromUtf8(reason) + u"); nothing will be saved to it.";
+        messages.Show(rows.ReadFailure, u"", MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
         return;
     }
     const auto lines = SplitLines(DecodeUtf16Le(bytes));
@@ -184,16 +188,23 @@ void LoadDirectory(DvrRowList& rows, const std::filesystem::path& file, IMessage
         const auto entry = line->empty() ? std::nullopt : ParseEntryLine(*line);
         if (!entry)
         {
-            rows.UnreadLines.assign(line, lines.end());
+            rows.UnreadLines.insert(rows.UnreadLines.end(), line, lines.end());
             return;
         }
-        AddEntry(rows, *entry, messages);
+        if (!AddEntry(rows, *entry, messages))
+        {
+            rows.UnreadLines.push_back(*line);
+        }
     }
 }
 
 bool SaveDirectory(DvrRowList& rows, const std::filesystem::path& file,
                    const AtomicFileWriter& writer)
 {
+    if (!rows.ReadFailure.empty())
+    {
+        return false;
+    }
     std::string bytes;
     for (const DvrRow& row : rows.Rows)
     {

@@ -21,10 +21,14 @@ struct DvrRow
 };
 
 // The directory as the Connect DVR dialog holds it: the rows in the order they
-// were added, and the file's lines from the first one the reader could not use,
-// which go back to the file after the rows so that nothing the user had is lost.
+// were added, and the file's lines the reader could not use (each repeating an
+// earlier row, then all from the first empty or malformed one), which go back to
+// the file after the rows so that nothing the user had is lost.
 struct DvrRowList
 {
     std::vector<DvrRow> Rows;
     std::vector<std::u16string> UnreadLines;
+    // Set when the file is there but could not be read: the text that told the
+    // user. Nothing the rows hold came from that file, so they are never saved over it.
+    std::u16string ReadFailure;
 };

@@ -115,7 +115,8 @@ bool MoveFileLoginsIntoStore(const std::filesystem::path& file, IPasswordStore& 
     }
     if (!SaveDirectory(rows, file))
     {
-        error = u"the directory file could not be written";
+        error = rows.ReadFailure.empty() ? u"the directory file could not be written"
+                                         : rows.ReadFailure;
         std::vector<std::u16string> keys;
         for (const DvrRow& row : before.Rows)
         {
@@ -150,7 +151,8 @@ bool MoveFileLoginsOutOfStore(const std::filesystem::path& file, IPasswordStore&
     }
     if (!SaveDirectory(rows, file))
     {
-        error = u"the directory file could not be written";
+        error = rows.ReadFailure.empty() ? u"the directory file could not be written"
+                                         : rows.ReadFailure;
         return false;
     }
     // Copies left behind by a failed removal lose nothing: the file has them now.

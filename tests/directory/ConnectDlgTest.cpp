@@ -4,6 +4,7 @@
 #include "platform/QtMessageBox.h"
 #include "res/ResourceIds.h"
 #include "support/FakePasswordStore.h"
+#include "support/FileSystemFaults.h"
 #include "support/QtTestApplication.h"
 #include "support/TempFolder.h"
 
@@ -283,9 +284,11 @@ TEST_F(ConnectDlgTest, CancelRightAfterOpeningRewritesTheFileWithWhatWasLoaded)
 {
     Open(u"Shop,,10.0.0.5,80,2\nCopy,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n");
     EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{kSame});
+    EXPECT_EQ(List()->topLevelItemCount(), 2);
     Click(IDC_CONNECT_CANCEL);
     EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
-    EXPECT_EQ(ReadBytes(File()), Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n"));
+    EXPECT_EQ(ReadBytes(File()), Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0,USER_1,pw12\n"
+                                         u"Copy,10.0.0.5,80,2\n"));
 }
 
 TEST_F(ConnectDlgTest, TheCloseRequestSavesButThePlatformCancelDoesNot)
@@ -310,6 +313,36 @@ TEST_F(ConnectDlgTest, AFailedSaveKeepsTheDialogOpenWithItsRows)
     EXPECT_EQ(m_seam.ShownTexts(),
               std::vector<std::u16string>{u"The DVR list could not be saved."});
     EXPECT_TRUE(m_dlg->isVisible());
+}
+
+// A directory that cannot be read is told once at opening and once at each end;
+// the user still connects to a DVR added now, and the file stays as it was.
+TEST_F(ConnectDlgTest, AnUnreadableDirectoryIsToldAndTheDialogGoesOnSavingNothing)
+{
+    WriteBytes(File(), Utf16Le(kThreeRows));
+    const std::u16string told =
+        u"The DVR directory " + File().u16string() +
+        u" cannot be read (Permission denied); nothing will be saved to it.";
+    for (const unsigned end : {IDC_CONNECT_CONNECT, IDC_CONNECT_CANCEL})
+    {
+        m_seam.Clear();
+        {
+            FileOfAnotherUser foreign(File());
+            OpenWithoutWriting();
+            EXPECT_EQ(m_seam.ShownTexts(), std::vector<std::u16string>{told});
+            EXPECT_EQ(List()->topLevelItemCount(), 0);
+            m_newDvr = {"Gate", "10.0.0.9", "8000", 4, "pw"};
+            Click(IDC_CONNECT_ADD);
+            QTest::keyClicks(PasswordBox(), "pw");
+            Click(end);
+        }
+        EXPECT_EQ(m_seam.ShownTexts(), (std::vector<std::u16string>{told, told}));
+        EXPECT_FALSE(m_dlg->isVisible());
+        EXPECT_EQ(m_dlg->IsConnectRequested(), end == IDC_CONNECT_CONNECT);
+        EXPECT_EQ(m_dlg->Result().Address, u"10.0.0.9");
+        EXPECT_EQ(ReadBytes(File()), Utf16Le(kThreeRows));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Path()), {}), 1);
+    }
 }
 
 TEST_F(ConnectDlgTest, ControlsKeepTheirDistanceFromTheBottomRightCorner)

@@ -135,14 +135,19 @@ TEST_F(DvrDirectoryTest, SavedFileIsReadableAndWritableByItsOwnerOnly)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST_F(DvrDirectoryTest, DuplicatesAtLoadShowTheMessageOnceAndAreSkipped)
+// The same camera under two names (say admin and guest) is one row, and the
+// second line goes back to the file after the rows, before the lines never read.
+TEST_F(DvrDirectoryTest, DuplicatesAtLoadShowTheMessageOnceAndAreWrittenBackAfterTheRows)
 {
-    Load(
-        u"Shop,10.0.0.5,80,2\nOther name,10.0.0.5,80,2\nSide,10.0.0.5,80,3\nZero,10.0.0.5,080,2\n");
+    Load(u"Shop,10.0.0.5,80,2\nOther name,10.0.0.5,80,2,GUEST,1\nSide,10.0.0.5,80,3\n"
+         u"Zero,10.0.0.5,080,2\nBad,10.0.0.9,80,1,ADMIN\nShop,10.0.0.5,80,2\n");
     EXPECT_EQ(m_messages.Texts(), std::vector<std::u16string>{kSame});
     ASSERT_EQ(m_rows.Rows.size(), 3u);
     EXPECT_EQ(m_rows.Rows[1].Columns[kColumnName], u"Side");
     EXPECT_EQ(m_rows.Rows[2].Columns[kColumnPort], u"080");
+    EXPECT_EQ(SaveBytes(), Utf16Le(u"Shop,10.0.0.5,80,2\nSide,10.0.0.5,80,3\nZero,10.0.0.5,080,2\n"
+                                   u"Other name,10.0.0.5,80,2,GUEST,1\nBad,10.0.0.9,80,1,ADMIN\n"
+                                   u"Shop,10.0.0.5,80,2\n"));
 }
 
 TEST_F(DvrDirectoryTest, AddingComparesAddressPortTextAndChannelExactly)
@@ -257,16 +262,43 @@ TEST_F(DvrDirectoryTest, ASaveThatCannotCreateItsFileFailsAndKeepsTheRows)
     EXPECT_EQ(m_rows.Rows.size(), 1u);
 }
 
-TEST(DirectoryFilePathTest, BesideTheProgramWhenItsFolderIsWritableElseInTheDataFolder)
+// A folder others can write is one where anyone may replace the file of logins.
+TEST(DirectoryFilePathTest, BesideTheProgramOnlyInAFolderWritableByTheUserAlone)
 {
     TempFolder program;
     TempFolder data;
-    EXPECT_EQ(GetDirectoryFilePath(data.Path(), program.Path()), program.Path() / "IPList.db");
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(program.Path().c_str(), &info), 0);
+    const uid_t owner = info.st_uid;
+    const uid_t other = owner + 1;
+    const struct
+    {
+        mode_t mode;
+        uid_t user;
+        bool beside;
+    } cases[] = {
+        {0700, owner, true},   {0755, owner, true},  {0500, owner, false},
+        {0775, owner, false},  {0757, owner, false}, {0777, owner, false},
+        {01777, owner, false}, {0700, other, false}, {0755, other, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << std::oct << c.mode << (c.user == owner ? " own" : " other's"));
+        ASSERT_EQ(::chmod(program.Path().c_str(), c.mode), 0);
+        EXPECT_EQ(GetDirectoryFilePath(data.Path(), program.Path(), c.user),
+                  (c.beside ? program.Path() : data.Path()) / "IPList.db");
+    }
+    ::chmod(program.Path().c_str(), 0700);
 
     const auto fallback = data.Path() / "Quillon";
     EXPECT_EQ(GetDirectoryFilePath(fallback, program.Path() / "not-there"), fallback / "IPList.db");
     EXPECT_TRUE(std::filesystem::is_directory(fallback));
 
     const auto self = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    EXPECT_EQ(GetDirectoryFilePath(data.Path()), self / "IPList.db");
+    ASSERT_EQ(::stat(self.c_str(), &info), 0);
+    const bool selfAlone = info.st_uid == ::geteuid() && (info.st_mode & 022) == 0;
+    EXPECT_EQ(GetDirectoryFilePath(data.Path()), (selfAlone ? self : data.Path()) / "IPList.db");
 }

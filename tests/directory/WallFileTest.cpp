@@ -1,5 +1,6 @@
 #include "directory/CWallFile.h"
 
+#include "support/FileSystemFaults.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ TEST(WallFileTest, WallsComeBackAsSavedAndAMissingFileIsNoWalls)
 }
 
 // Nothing of a file the viewer cannot read is lost: it is kept aside, told once,
-// and a second damaged file does not take the first one's place.
+// and neither the next save nor a second damaged file takes its place.
 TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
 {
     TempFolder folder;
@@ -57,6 +58,7 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
         "\x01\x02garbage\n",
         "wall 2 A\ntile 0 1Gate\n",
     };
+    const std::vector<NamedWall> fresh = {{u"Fresh", 2, {{u"Gate", 1}, {}, {}, {}}}};
     for (const std::string& bytes : damaged)
     {
         SCOPED_TRACE(bytes);
@@ -67,7 +69,51 @@ TEST(WallFileTest, ADamagedFileIsKeptAsideAndNeverOverwritten)
         EXPECT_TRUE(walls.empty());
         EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
         EXPECT_FALSE(std::filesystem::exists(path));
+        ASSERT_TRUE(file.Save(fresh));
+        EXPECT_EQ(ReadAll(path), "# Quillon walls\nwall 2 Fresh\ntile 0 1 Gate\n");
     }
     EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged"), damaged[0]);
-    EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged-9"), damaged[8]);
+    for (size_t i = 1; i < std::size(damaged); ++i)
+    {
+        EXPECT_EQ(ReadAll(folder.Path() / ("walls.conf.damaged-" + std::to_string(i + 1))),
+                  damaged[i]);
+    }
+}
+
+// A damaged file that could not be moved aside holds saves back only until a
+// load finds it repaired or can move it aside after all.
+TEST(WallFileTest, SavesGoThroughAgainOnceTheFileIsRepairedOrMovedAside)
+{
+    TempFolder folder;
+    const auto path = folder.Path() / "walls.conf";
+    CWallFile file(path);
+    const std::vector<NamedWall> gate = {{u"Gate", 2, {{u"Gate", 1}, {}, {}, {}}}};
+    for (const bool repaired : {true, false})
+    {
+        SCOPED_TRACE(repaired ? "repaired" : "moved aside later");
+        WriteAll(path, "wall 9 Broken\n");
+        std::vector<NamedWall> walls;
+        std::string error;
+        {
+            ReadOnlyFolder readOnly(folder.Path());
+            EXPECT_FALSE(file.Load(walls, error));
+            EXPECT_NE(error.find("could not be moved aside"), std::string::npos) << error;
+        }
+        EXPECT_FALSE(file.Save(gate));
+        EXPECT_EQ(ReadAll(path), "wall 9 Broken\n");
+        if (repaired)
+        {
+            WriteAll(path, "wall 2 Yard\n");
+            ASSERT_TRUE(file.Load(walls, error));
+            EXPECT_EQ(walls.size(), 1u);
+        }
+        else
+        {
+            EXPECT_FALSE(file.Load(walls, error));
+            EXPECT_EQ(ReadAll(folder.Path() / "walls.conf.damaged"), "wall 9 Broken\n");
+        }
+        ASSERT_TRUE(file.Save(gate));
+        ASSERT_TRUE(file.Load(walls, error));
+        EXPECT_EQ(walls, gate);
+    }
 }

@@ -62,3 +62,40 @@ private:
     __user_cap_data_struct m_caps[2]{};
     bool m_lowered = false;
 };
+
+// While it lives, `file` is another user's with mode 0600, and the calling thread
+// lacks the capabilities that would let root read it anyway: what a run under
+// sudo leaves behind. Where the file cannot change hands, it loses every mode bit.
+class FileOfAnotherUser
+{
+public:
+    explicit FileOfAnotherUser(std::filesystem::path file) : m_file(std::move(file))
+    {
+        constexpr uid_t kNobody = 65534;
+        const bool given = ::chown(m_file.c_str(), kNobody, kNobody) == 0;
+        ::chmod(m_file.c_str(), given ? 0600 : 0);
+        if (::syscall(SYS_capget, &m_header, m_caps) == 0)
+        {
+            __user_cap_data_struct lowered[2] = {m_caps[0], m_caps[1]};
+            lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+            m_lowered = ::syscall(SYS_capset, &m_header, lowered) == 0;
+        }
+    }
+    ~FileOfAnotherUser()
+    {
+        if (m_lowered)
+        {
+            ::syscall(SYS_capset, &m_header, m_caps);
+        }
+        if (::chown(m_file.c_str(), ::geteuid(), ::getegid()) == 0)
+        {
+            ::chmod(m_file.c_str(), 0600);
+        }
+    }
+
+private:
+    std::filesystem::path m_file;
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_caps[2]{};
+    bool m_lowered = false;
+};
