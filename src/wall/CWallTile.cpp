@@ -60,6 +60,7 @@ void CWallTile::Assign(const std::optional<DvrEntry>& entry)
     m_entry = entry;
     m_caption.setText(GetCaption());
     m_backoff.Reset();
+    m_lastFailure.clear();
     SetState(entry ? State::Idle : State::NoChannel,
              entry ? QString() : QStringLiteral("No channel"));
 }
@@ -71,7 +72,11 @@ void CWallTile::Connect()
     {
         return;
     }
-    SetState(State::Connecting, QStringLiteral("Connecting..."));
+    // A DVR that failed keeps its reason on the tile while it is tried again, which
+    // may take as long as the login reply may.
+    SetState(State::Connecting, m_lastFailure.isEmpty()
+                                    ? QStringLiteral("Connecting...")
+                                    : m_lastFailure + QStringLiteral("\nTrying again..."));
     const DvrEntry& e = *m_entry;
     m_picture.GetClient().Start(
         MakeConnectInfo(e.Name, e.Address, e.Port, e.Channel, e.User, e.Password));
@@ -125,6 +130,7 @@ intptr_t CWallTile::SendMessage(unsigned message, uintptr_t wParam, intptr_t)
     {
     case WM_DVR_CONNECTED:
         m_backoff.Reset();
+        m_lastFailure.clear();
         SetState(State::Live, QString());
         break;
     case WM_DVR_CONNECT_FAILED:
@@ -158,6 +164,7 @@ void CWallTile::WaitToRetry(const QString& why)
 {
     const auto wait = m_backoff.Next();
     const auto seconds = (wait.count() + 999) / 1000;
+    m_lastFailure = why;
     SetState(State::WaitingToRetry, why + QStringLiteral("\nRetry in %1 s").arg(seconds));
     m_retryTimer.start(wait);
 }

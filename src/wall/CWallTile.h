@@ -88,6 +88,7 @@ private:
     std::optional<DvrEntry> m_entry;
     State m_state = State::NoChannel;
     QString m_status;
+    QString m_lastFailure; // why the last try failed; empty once a login is answered
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
     bool m_bSelected = false;

@@ -397,6 +397,8 @@ TEST_F(CameraWallTest, LogoutsThatAreNeverAnsweredHoldTheWallForOneShortWait)
 // A DVR that dies leaves frozen pictures that say so, and the wall heals by itself.
 TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
 {
+    m_timeouts.loginReply = 400ms;
+    m_timeouts.loginRetry = 50ms;
     StartWallViewer(u"");
     const uint16_t port = m_dvr->GetPort();
     Switcher().ShowWall(2, Camera(u"Gate", port, 0));
@@ -423,8 +425,20 @@ TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
     EXPECT_EQ(Tile(0).GetPictureConnection().AgeText(12s), "12 s ago");
     EXPECT_TRUE(Tile(0).GetStatusText().startsWith("Can't connect the DVR."));
 
+    // Back, but closing every login before its reply: a try that goes on for a
+    // while still says why the last one failed.
     settings.port = port;
+    settings.misbehaviour.closeBeforePackets = true;
     StartDvr(settings);
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&]
+        {
+            const QString status = Tile(0).GetStatusText();
+            return status.startsWith("Can't connect the DVR.") && status.contains("Trying again");
+        },
+        6000))
+        << Tile(0).GetStatusText().toStdString();
+    m_dvr->SetMisbehaviour({});
     ASSERT_TRUE(AllLive(4, 15000));
     EXPECT_TRUE(NoBoxEverOpened());
 }
