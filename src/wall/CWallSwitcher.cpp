@@ -74,7 +74,7 @@ std::filesystem::path WallsFileBeside(const std::filesystem::path& settingsFile)
 
 CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingleView& view,
                              const Services& services, const WallSettings& settings)
-    : QObject(&frame), m_frame(frame), m_items(items), m_view(view),
+    : QObject(&frame), m_frame(frame), m_items(items), m_view(view), m_viewWidget(view.GetWidget()),
       m_messageBox(services.messageBox), m_directoryFile(services.directoryFile),
       m_settingsFile(services.settingsFile), m_wallFile(WallsFileBeside(services.settingsFile)),
       m_pStack(new QStackedWidget), m_pWall(new CCameraWall(services.messagePump, settings))
@@ -143,7 +143,7 @@ void CWallSwitcher::AfterConnect()
     {
         m_nOpenTile = -1;
         m_pWall->DisconnectAll();
-        m_pStack->setCurrentWidget(&m_view.GetWidget());
+        m_pStack->setCurrentWidget(&m_viewWidget);
         m_nColumns = 1;
         m_layoutName = LayoutName(1);
         Remember();
@@ -285,7 +285,7 @@ void CWallSwitcher::OnEditWall()
 void CWallSwitcher::StopView()
 {
     m_view.GetClient().Stop();
-    m_view.GetWidget().update();
+    m_viewWidget.update();
 }
 
 void CWallSwitcher::ShowSingle()
@@ -302,7 +302,7 @@ void CWallSwitcher::ShowSingle()
             m_view.ConnectTo(*camera);
         }
     }
-    m_pStack->setCurrentWidget(&m_view.GetWidget());
+    m_pStack->setCurrentWidget(&m_viewWidget);
     m_nColumns = 1;
     m_layoutName = LayoutName(1);
     Remember();
@@ -323,9 +323,9 @@ void CWallSwitcher::OpenTile(int index)
     }
     tile.Disconnect();
     m_nOpenTile = index;
-    m_pStack->setCurrentWidget(&m_view.GetWidget());
+    m_pStack->setCurrentWidget(&m_viewWidget);
     m_view.ConnectTo(*camera);
-    m_view.GetWidget().setFocus();
+    m_viewWidget.setFocus();
     UpdateItems();
 }
 
@@ -387,7 +387,7 @@ bool CWallSwitcher::eventFilter(QObject* watched, QEvent* event)
     {
         m_tour.stop();
     }
-    if (watched == &m_view.GetWidget() && IsTileOpen())
+    if (watched == &m_viewWidget && IsTileOpen())
     {
         const bool back = event->type() == QEvent::MouseButtonDblClick ||
                           (event->type() == QEvent::KeyPress &&

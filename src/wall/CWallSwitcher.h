@@ -18,6 +18,7 @@ class IMessagePump;
 class ISingleView;
 class QMainWindow;
 class QStackedWidget;
+class QWidget;
 
 // The Layout pop-up: the single view or a wall of 2 x 2, 3 x 3 or 4 x 4 cameras
 // in the frame's place of the view, a tile opened in the single view and back,
@@ -78,6 +79,8 @@ private:
     QMainWindow& m_frame;
     const IMenuItems& m_items;
     ISingleView& m_view;
+    // Kept apart from the view: the frame's events still come while the view is destroyed.
+    QWidget& m_viewWidget;
     IMessageBox& m_messageBox;
     const std::filesystem::path m_directoryFile;
     const std::filesystem::path m_settingsFile;
