@@ -9,6 +9,7 @@
 #include "res/ResourceIds.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -149,9 +150,15 @@ void CZentrelView::SendPTZCommand(int code, bool recall)
     }
     const auto requests =
         PTZActionRequests(code, recall, m_pPTZPanels->GetSpeed(), m_pPTZPanels->GetPreset());
+    QElapsedTimer took;
+    took.start();
     BeginCommand();
     m_client.SendPTZRequests(requests);
     EndCommand();
+    if (m_panelWaitObserver)
+    {
+        m_panelWaitObserver(std::chrono::milliseconds(took.elapsed()));
+    }
 }
 
 // The receiver is held only for each request, so the picture stays live while the key is.

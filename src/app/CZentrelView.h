@@ -11,7 +11,9 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 class CZoomInput;
@@ -66,6 +68,11 @@ public:
     // A camera key's press sends the action's move alone, its release the stop alone.
     void SendPTZKey(unsigned message, bool pressed);
     CPTZPanels* GetPTZPanels() const { return m_pPTZPanels.get(); }
+    // Told after each panel click's camera action how long its wait held the user's input back.
+    void SetPanelWaitObserver(std::function<void(std::chrono::milliseconds)> observer)
+    {
+        m_panelWaitObserver = std::move(observer);
+    }
     // The panels' WM_PTZ_* notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
@@ -102,6 +109,7 @@ private:
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;
+    std::function<void(std::chrono::milliseconds)> m_panelWaitObserver;
     // Commands on the stack, whose waits let a close of the window in.
     int m_nCommandDepth = 0;
     bool m_bClosePending = false;

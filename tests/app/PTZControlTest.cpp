@@ -365,3 +365,44 @@ TEST_F(PTZControlTest, KeysMoveWhileHeldAndNothingModalRunsInsideACameraWait)
     EXPECT_TRUE(Frame().isVisible());
     EXPECT_TRUE(ProcessEventsUntil([&] { return !Frame().isVisible(); }));
 }
+
+TEST_F(PTZControlTest, AKeyPressedWhileAPanelClickWaitsIsDropped)
+{
+    ConnectAndShowPanels(0);
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    QWidget& left = Button(Panels().Left(), IDC_PTZ_LEFT);
+    quint64 clickedAt = 0;
+    struct ReleaseStamp : QObject
+    {
+        quint64& at;
+        explicit ReleaseStamp(quint64& stamp) : at(stamp) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::MouseButtonRelease)
+            {
+                at = static_cast<QMouseEvent*>(event)->timestamp();
+            }
+            return false;
+        }
+    } stamp(clickedAt);
+    left.installEventFilter(&stamp);
+
+    // The move and its stop each wait for the DVR; the click returns after both.
+    EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
+    ASSERT_NE(clickedAt, 0u);
+    // Up, pressed on the picture while the stop waited, is handed over after the wait.
+    View().setFocus();
+    const quint64 insideTheWait = clickedAt + kSlowAnswer.count() * 3 / 2;
+    Key(QEvent::KeyPress, Qt::Key_Up, insideTheWait);
+    Key(QEvent::KeyRelease, Qt::Key_Up, insideTheWait + 20);
+    ProcessEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(CameraRequests().size(), 2u);
+
+    // Pressed once the wait is over, it moves the camera as usual.
+    const quint64 after = clickedAt + 10 * kSlowAnswer.count();
+    Key(QEvent::KeyPress, Qt::Key_Up, after);
+    Key(QEvent::KeyRelease, Qt::Key_Up, after + 400);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return CameraRequests().size() == 4u; }));
+    EXPECT_EQ(Req(CameraRequests()[2]) + "," + Req(CameraRequests()[3]), "6S2,8");
+}
