@@ -246,6 +246,7 @@ void CZentrelView::paintEvent(QPaintEvent* event)
         m_client.IsLoggedIn() ? m_picture.Paint(painter, event->region(), &m_zoom) : QRect();
     uncovered -= picture;
     const bool painted = !picture.isEmpty();
+    m_bPictureShown = painted;
     // The view paints every pixel itself: what the picture leaves is the dark background.
     for (const QRect& rect : uncovered)
     {

@@ -84,6 +84,11 @@ public:
     bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // On screen, logged in, and its last paint showed a picture that was not frozen.
+    bool IsPictureLive() const
+    {
+        return isVisible() && m_client.IsLoggedIn() && m_bPictureShown && !m_picture.GetShownAge();
+    }
     // Where the saved logins are kept when not in the directory file; none: in the file.
     void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
     IPasswordStore* GetPasswordStore() const override { return m_pPasswords; }
@@ -103,6 +108,7 @@ private:
     const std::filesystem::path m_directoryFile;
     IPasswordStore* m_pPasswords = nullptr;
     int m_nPaintedPictures = 0;
+    bool m_bPictureShown = false; // by the last paint
 
     CPictureConnection m_picture;
     CDVRClient& m_client;
