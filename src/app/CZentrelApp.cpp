@@ -91,10 +91,10 @@ bool CZentrelApp::InitInstance()
     RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
     if (m_settings.windowSize.isValid())
     {
-        m_pMainWnd->setWindowState(Qt::WindowNoState);
-        m_pMainWnd->resize(m_settings.windowSize);
+        ApplyWindowSize(*m_pMainWnd, m_settings.windowSize);
     }
     m_pMainWnd->show();
+    KeepWindowOnScreens(*m_pMainWnd);
     m_pMainWnd->repaint();
     return true;
 }
