@@ -36,9 +36,8 @@ void CCameraKeys::WatchPanelClicks()
     {
         return;
     }
-    for (QWidget* panel : std::initializer_list<QWidget*>{panels->Left(), panels->Up(),
-                                                          panels->Right(), panels->Down(),
-                                                          panels->Bar()})
+    for (QWidget* panel : std::initializer_list<QWidget*>{
+             panels->Left(), panels->Up(), panels->Right(), panels->Down(), panels->Bar()})
     {
         for (QAbstractButton* button :
              panel != nullptr ? panel->findChildren<QAbstractButton*>() : QList<QAbstractButton*>())

@@ -10,8 +10,8 @@ class QKeyEvent;
 // The camera keys (arrows, + and -) of the picture while the PTZ panels are
 // shown: a press sends the move, its release the stop. Auto-repeats, a second
 // key while one is held, and keys pressed while a camera request waited are
-// dropped, and so are those pressed while a panel click's action waited. A focused list, edit or button keeps the keys it uses; what it
-// leaves comes up to the view, where these are taken.
+// dropped, and so are those pressed while a panel click's action waited. A focused list, edit or
+// button keeps the keys it uses; what it leaves comes up to the view, where these are taken.
 class CCameraKeys : public QObject
 {
 public:

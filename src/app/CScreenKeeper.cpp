@@ -73,9 +73,8 @@ CScreenKeeper::~CScreenKeeper()
 
 bool CScreenKeeper::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_window &&
-        (event->type() == QEvent::WindowStateChange || event->type() == QEvent::Hide ||
-         event->type() == QEvent::Show))
+    if (watched == &m_window && (event->type() == QEvent::WindowStateChange ||
+                                 event->type() == QEvent::Hide || event->type() == QEvent::Show))
     {
         Check();
     }

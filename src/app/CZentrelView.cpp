@@ -1,12 +1,16 @@
 #include "app/CZentrelView.h"
 
+#include "app/CConnectHint.h"
 #include "app/CZoomInput.h"
 #include "directory/CConnectDlg.h"
 #include "directory/CDVRInformation.h"
+#include "directory/DvrDirectory.h"
 #include "platform/HandOver.h"
+#include "platform/SilentMessageBox.h"
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
+#include "view/IMenuItems.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -45,6 +49,19 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                                       }
                                       return shown;
                                   });
+    // As Menu > Connect > Connect, through the frame's item, so the menu follows.
+    m_pConnectHint =
+        new CConnectHint(*this,
+                         [this]
+                         {
+                             auto* items = dynamic_cast<IMenuItems*>(window());
+                             if (QAction* connect = items ? items->FindAction(ID_CONNECT) : nullptr)
+                             {
+                                 connect->trigger();
+                             }
+                         });
+    m_pConnectHint->lower();
+    UpdateConnectHint();
     g_pView = this;
 }
 
@@ -105,7 +122,9 @@ void CZentrelView::ConnectTo(const DvrEntry& entry)
     m_connectInfo = MakeConnectInfo(entry.Name, entry.Address, entry.Port, entry.Channel,
                                     entry.User, entry.Password);
     m_nChannel = entry.Channel;
+    m_bAwaitingAnswer = true;
     m_client.Start(m_connectInfo);
+    UpdateConnectHint();
     EndCommand();
 }
 
@@ -115,6 +134,7 @@ void CZentrelView::OnDisconnect()
     m_client.Disconnect();
     m_zoom.Reset();
     update();
+    UpdateConnectHint();
     EndCommand();
 }
 
@@ -223,14 +243,43 @@ void CZentrelView::ReconnectIfIdle()
     {
         // The channel on view, which the frame ticks, not the one chosen at Connect.
         m_connectInfo.ChannelMask = ChannelMaskFromIndex(m_nChannel);
+        m_bAwaitingAnswer = true;
         m_client.Start(m_connectInfo);
+        UpdateConnectHint();
     }
+}
+
+void CZentrelView::OnConnectionAnswered()
+{
+    m_bAwaitingAnswer = false;
+    UpdateConnectHint();
+}
+
+// A connection under way, or one the wall stopped without a word, decides by the client.
+void CZentrelView::UpdateConnectHint()
+{
+    const bool empty = !m_client.IsLoggedIn() && !(m_bAwaitingAnswer && m_client.IsStarted());
+    if (empty)
+    {
+        DvrRowList rows;
+        SilentMessageBox quiet;
+        LoadDirectory(rows, m_directoryFile, quiet);
+        m_pConnectHint->SetDirectoryEmpty(rows.Rows.empty());
+    }
+    m_pConnectHint->setVisible(empty);
+}
+
+void CZentrelView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    UpdateConnectHint();
 }
 
 void CZentrelView::resizeEvent(QResizeEvent* event)
 {
     m_picture.Resize(event->size());
     QWidget::resizeEvent(event);
+    m_pConnectHint->setGeometry(rect());
     if (m_pPTZPanels && m_pPTZPanels->IsShown())
     {
         m_pPTZPanels->LayoutPanels(m_client.GetPictureRect(), event->size().width(),

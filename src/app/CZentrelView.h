@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class CConnectHint;
 class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
@@ -57,6 +58,11 @@ public:
     void SetChannel(int channel);
     void UpdateChannelItem(QAction& item, int channel);
     void ReconnectIfIdle();
+    // The client has told the frame how a connection went: connected, failed or refused.
+    void OnConnectionAnswered();
+    // The logo and the line of what to do, while no picture and no connection are on view.
+    void UpdateConnectHint();
+    CConnectHint& GetConnectHint() const { return *m_pConnectHint; }
     QWidget& GetWidget() override { return *this; }
     CDVRClient& GetClient() override { return m_client; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
@@ -98,6 +104,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -121,6 +128,8 @@ private:
     bool m_bClosePending = false;
     CPictureZoom m_zoom;
     CZoomInput* m_pZoomInput = nullptr; // a child QObject
+    CConnectHint* m_pConnectHint;       // a child
+    bool m_bAwaitingAnswer = false;     // started, and the client has not told how it went
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.

@@ -3,8 +3,8 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QScreen>
 #include <QRegion>
+#include <QScreen>
 #include <QSettings>
 
 #include <algorithm>

@@ -179,8 +179,8 @@ int CCameraWall::GetPaintedPictures() const
 
 bool CCameraWall::IsAnyTileLive() const
 {
-    return isVisible() &&
-           std::any_of(m_tiles.begin(), m_tiles.end(), [](const auto& tile) { return tile->IsLive(); });
+    return isVisible() && std::any_of(m_tiles.begin(), m_tiles.end(),
+                                      [](const auto& tile) { return tile->IsLive(); });
 }
 
 int CCameraWall::IndexOf(const CWallTile& tile) const

@@ -108,7 +108,10 @@ protected:
     }
     CScreenKeeper::Holder Holder() { return m_app->GetScreenKeeper()->GetHolder(); }
     // What does not happen is watched for a few of the keeper's checks.
-    static void Linger() { ProcessEventsUntil([] { return false; }, 4 * 500); }
+    static void Linger()
+    {
+        ProcessEventsUntil([] { return false; }, 4 * 500);
+    }
 
     PrivateSessionBus m_bus;
 };
@@ -127,8 +130,10 @@ TEST_F(ScreenKeeperTest, ThePortalKeepsTheScreenOnWhilePicturesAreLiveAndOnScree
     EXPECT_TRUE(Item(ID_KEEP_SCREEN_ON).isChecked());
     Linger();
     EXPECT_EQ(portal.Asked(), 0);
-    const auto held = [&] { return portal.Held() == 1 && Holder() == CScreenKeeper::Holder::Portal; };
-    const auto released = [&] { return portal.Held() == 0 && Holder() == CScreenKeeper::Holder::None; };
+    const auto held = [&]
+    { return portal.Held() == 1 && Holder() == CScreenKeeper::Holder::Portal; };
+    const auto released = [&]
+    { return portal.Held() == 0 && Holder() == CScreenKeeper::Holder::None; };
 
     ConnectAndWatch();
     ASSERT_TRUE(ProcessEventsUntil(held));

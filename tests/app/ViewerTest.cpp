@@ -1,6 +1,7 @@
 #include "support/ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CConnectHint.h"
 #include "app/WindowPlacement.h"
 #include "directory/CDVRInformation.h"
 
@@ -92,6 +93,9 @@ TEST_F(ViewerTest, ConnectWatchSwitchAndDisconnect)
 
     Item(ID_DISCONNECT).trigger();
     EXPECT_EQ(Count(IsLogout), 2u);
+    // The picture is wiped: the empty view's logo and line are all that is left on it.
+    ASSERT_TRUE(View().GetConnectHint().isVisible());
+    View().GetConnectHint().hide();
     ASSERT_TRUE(ProcessEventsUntil([&] { return PictureShare() < 0.01; }));
     for (unsigned id : {ID_DISCONNECT, ID_DVR_INFORMATION, ID_PTZ_CONTROL})
     {

@@ -1,6 +1,6 @@
+#include "app/WindowPlacement.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
-#include "app/WindowPlacement.h"
 #include "support/QtTestApplication.h"
 #include "support/TempFolder.h"
 

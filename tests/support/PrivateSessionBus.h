@@ -24,9 +24,10 @@ public:
                                "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
                                "</busconfig>\n");
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                        QStringLiteral("--config-file=") + QString::fromStdString(config.string())});
+        m_daemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+             QStringLiteral("--config-file=") + QString::fromStdString(config.string())});
         QElapsedTimer waited;
         waited.start();
         QByteArray printed;
