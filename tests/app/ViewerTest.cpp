@@ -248,9 +248,10 @@ TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
 
 TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
 {
-    const auto start = [this]
+    const auto start = [this](QSize size = {})
     {
         AppSettings settings;
+        settings.windowSize = size;
         settings.directoryFile = DirectoryFile();
         settings.settingsFile = SettingsFile();
         m_app = std::make_unique<CZentrelApp>(settings);
@@ -275,4 +276,19 @@ TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
     m_app.reset();
     start();
     EXPECT_TRUE(Frame().isFullScreen());
+
+    // A place on no screen now (a monitor unplugged) comes back onto one, frame and all.
+    Frame().showNormal();
+    Frame().setGeometry(available.right() + 2000, available.bottom() + 1500, 400, 300);
+    m_app.reset();
+    start();
+    EXPECT_TRUE(available.contains(Frame().frameGeometry()));
+    EXPECT_EQ(Frame().size(), QSize(400, 300));
+    // --size: no larger than the screen, and wholly on it.
+    for (const QSize& size : {QSize(1280, 720), available.size() + QSize(256, 120)})
+    {
+        m_app.reset();
+        start(size);
+        EXPECT_TRUE(available.contains(Frame().frameGeometry())) << size.width();
+    }
 }
