@@ -371,25 +371,22 @@ TEST_F(PTZControlTest, AKeyPressedWhileAPanelClickWaitsIsDropped)
     ConnectAndShowPanels(0);
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-    QWidget& left = Button(Panels().Left(), IDC_PTZ_LEFT);
-    quint64 clickedAt = 0;
-    struct ReleaseStamp : QObject
+    // The click's own time stamp, as the platform gave it.
+    struct : QObject
     {
-        quint64& at;
-        explicit ReleaseStamp(quint64& stamp) : at(stamp) {}
+        quint64 at = 0;
         bool eventFilter(QObject*, QEvent* event) override
         {
-            if (event->type() == QEvent::MouseButtonRelease)
-            {
-                at = static_cast<QMouseEvent*>(event)->timestamp();
-            }
+            at = event->type() == QEvent::MouseButtonRelease
+                     ? static_cast<QMouseEvent*>(event)->timestamp()
+                     : at;
             return false;
         }
-    } stamp(clickedAt);
-    left.installEventFilter(&stamp);
-
+    } release;
+    Button(Panels().Left(), IDC_PTZ_LEFT).installEventFilter(&release);
     // The move and its stop each wait for the DVR; the click returns after both.
     EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
+    const quint64 clickedAt = release.at;
     ASSERT_NE(clickedAt, 0u);
     // Up, pressed on the picture while the stop waited, is handed over after the wait.
     View().setFocus();
