@@ -2,6 +2,7 @@
 
 #include "app/CZentrelView.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 
@@ -12,6 +13,7 @@ void CCameraKeys::SetView(CZentrelView* view)
     if (m_pView != nullptr)
     {
         m_pView->removeEventFilter(this);
+        m_pView->SetPanelWaitObserver({});
     }
     m_pView = view;
     m_nHeldKey = 0;
@@ -21,11 +23,49 @@ void CCameraKeys::SetView(CZentrelView* view)
         // The picture has the keys unless the user gives them to a control.
         m_pView->setFocusPolicy(Qt::StrongFocus);
         m_pView->setFocus();
+        WatchPanelClicks();
     }
+}
+
+// A panel's click waits for its camera action as a key's press does, and the
+// input it holds back is stamped inside that wait too.
+void CCameraKeys::WatchPanelClicks()
+{
+    const CPTZPanels* panels = m_pView->GetPTZPanels();
+    if (panels == nullptr)
+    {
+        return;
+    }
+    for (QWidget* panel : std::initializer_list<QWidget*>{
+             panels->Left(), panels->Up(), panels->Right(), panels->Down(), panels->Bar()})
+    {
+        for (QAbstractButton* button :
+             panel != nullptr ? panel->findChildren<QAbstractButton*>() : QList<QAbstractButton*>())
+        {
+            button->installEventFilter(this);
+        }
+    }
+    m_pView->SetPanelWaitObserver(
+        [this](std::chrono::milliseconds took)
+        {
+            if (m_panelInput != 0)
+            {
+                m_waitStart = m_panelInput;
+                m_waitEnd = m_panelInput + static_cast<quint64>(took.count());
+            }
+        });
 }
 
 bool CCameraKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched != m_pView && event->isInputEvent())
+    {
+        if (const quint64 stamp = static_cast<const QInputEvent*>(event)->timestamp(); stamp != 0)
+        {
+            m_panelInput = stamp;
+        }
+        return false;
+    }
     if (watched == m_pView)
     {
         if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)

@@ -146,6 +146,7 @@ void CMainFrame::UpdateCommandUI()
     m_pView->OnUpdateConnected(*FindAction(ID_DISCONNECT));
     m_pView->OnUpdateConnected(*FindAction(ID_DVR_INFORMATION));
     m_pView->OnUpdatePTZControl(*FindAction(ID_PTZ_CONTROL));
+    m_pView->UpdateConnectHint();
     for (unsigned id = ID_CHANNEL_FIRST; id <= ID_CHANNEL_LAST; ++id)
     {
         OnUpdateChannel(*FindAction(id), static_cast<int>(id - ID_CHANNEL_FIRST));
@@ -177,6 +178,11 @@ void CMainFrame::OnExit()
 intptr_t CMainFrame::SendMessage(unsigned message, uintptr_t wParam, intptr_t)
 {
     intptr_t result = 0;
+    if (m_pView != nullptr && (message == WM_DVR_CONNECTED || message == WM_DVR_CONNECT_FAILED ||
+                               message == WM_DVR_ERROR))
+    {
+        m_pView->OnConnectionAnswered();
+    }
     switch (message)
     {
     case WM_DVR_CONNECTED:

@@ -4,6 +4,7 @@
 #include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
 #include "app/CMainFrame.h"
+#include "app/CScreenKeeper.h"
 #include "app/CZentrelView.h"
 #include "app/WindowPlacement.h"
 #include "directory/DirectoryFileLocation.h"
@@ -46,6 +47,8 @@ CZentrelApp::CZentrelApp(AppSettings settings) : m_settings(std::move(settings))
 
 CZentrelApp::~CZentrelApp()
 {
+    // It lets go of the screen, and asks the view no more while the frame takes it down.
+    delete m_pScreenKeeper;
     if (m_pMainWnd && !m_settings.windowSize.isValid())
     {
         SaveWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
@@ -78,15 +81,20 @@ bool CZentrelApp::InitInstance()
                                                                 m_settings.directoryFile,
                                                                 m_settings.settingsFile},
                                         wall);
+    m_pScreenKeeper = new CScreenKeeper(
+        *m_pMainWnd, *m_pMainWnd->FindAction(ID_KEEP_SCREEN_ON),
+        [view, wall = m_pWallSwitcher]
+        { return view->IsPictureLive() || wall->GetWall().IsAnyTileLive(); },
+        m_settings.settingsFile, m_settings.sessionBusAddress);
     QObject::connect(m_pMainWnd->FindAction(ID_APP_ABOUT), &QAction::triggered, m_pMainWnd.get(),
                      [this] { OnAppAbout(); });
     RestoreWindowPlacement(*m_pMainWnd, *OpenViewerSettings(m_settings.settingsFile));
     if (m_settings.windowSize.isValid())
     {
-        m_pMainWnd->setWindowState(Qt::WindowNoState);
-        m_pMainWnd->resize(m_settings.windowSize);
+        ApplyWindowSize(*m_pMainWnd, m_settings.windowSize);
     }
     m_pMainWnd->show();
+    KeepWindowOnScreens(*m_pMainWnd);
     m_pMainWnd->repaint();
     return true;
 }

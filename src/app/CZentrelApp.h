@@ -8,12 +8,14 @@
 #include "wall/WallSettings.h"
 
 #include <QSize>
+#include <QString>
 
 #include <chrono>
 #include <filesystem>
 #include <memory>
 
 class CLastConnection;
+class CScreenKeeper;
 class IPasswordStore;
 class CMainFrame;
 class CWallSwitcher;
@@ -30,6 +32,7 @@ struct AppSettings
     QSize windowSize;
     IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
     WallSettings wall;                       // its timeouts are the ones above
+    QString sessionBusAddress;               // empty: the desktop's session bus
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -52,6 +55,7 @@ public:
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CZentrelView* GetView() const;
     CWallSwitcher* GetWallSwitcher() const { return m_pWallSwitcher; }
+    CScreenKeeper* GetScreenKeeper() const { return m_pScreenKeeper; }
     const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
     IMessageBox& GetMessageBox() { return m_messageBox; }
 
@@ -66,4 +70,5 @@ private:
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame
     CWallSwitcher* m_pWallSwitcher = nullptr;     // a child of the frame
+    CScreenKeeper* m_pScreenKeeper = nullptr;     // a child of the frame
 };

@@ -1,14 +1,19 @@
 #include "app/CZentrelView.h"
 
+#include "app/CConnectHint.h"
 #include "app/CZoomInput.h"
 #include "directory/CConnectDlg.h"
 #include "directory/CDVRInformation.h"
+#include "directory/DvrDirectory.h"
 #include "platform/HandOver.h"
+#include "platform/SilentMessageBox.h"
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
+#include "view/IMenuItems.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -44,6 +49,19 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                                       }
                                       return shown;
                                   });
+    // As Menu > Connect > Connect, through the frame's item, so the menu follows.
+    m_pConnectHint =
+        new CConnectHint(*this,
+                         [this]
+                         {
+                             auto* items = dynamic_cast<IMenuItems*>(window());
+                             if (QAction* connect = items ? items->FindAction(ID_CONNECT) : nullptr)
+                             {
+                                 connect->trigger();
+                             }
+                         });
+    m_pConnectHint->lower();
+    UpdateConnectHint();
     g_pView = this;
 }
 
@@ -104,7 +122,9 @@ void CZentrelView::ConnectTo(const DvrEntry& entry)
     m_connectInfo = MakeConnectInfo(entry.Name, entry.Address, entry.Port, entry.Channel,
                                     entry.User, entry.Password);
     m_nChannel = entry.Channel;
+    m_bAwaitingAnswer = true;
     m_client.Start(m_connectInfo);
+    UpdateConnectHint();
     EndCommand();
 }
 
@@ -114,6 +134,7 @@ void CZentrelView::OnDisconnect()
     m_client.Disconnect();
     m_zoom.Reset();
     update();
+    UpdateConnectHint();
     EndCommand();
 }
 
@@ -149,9 +170,15 @@ void CZentrelView::SendPTZCommand(int code, bool recall)
     }
     const auto requests =
         PTZActionRequests(code, recall, m_pPTZPanels->GetSpeed(), m_pPTZPanels->GetPreset());
+    QElapsedTimer took;
+    took.start();
     BeginCommand();
     m_client.SendPTZRequests(requests);
     EndCommand();
+    if (m_panelWaitObserver)
+    {
+        m_panelWaitObserver(std::chrono::milliseconds(took.elapsed()));
+    }
 }
 
 // The receiver is held only for each request, so the picture stays live while the key is.
@@ -216,14 +243,43 @@ void CZentrelView::ReconnectIfIdle()
     {
         // The channel on view, which the frame ticks, not the one chosen at Connect.
         m_connectInfo.ChannelMask = ChannelMaskFromIndex(m_nChannel);
+        m_bAwaitingAnswer = true;
         m_client.Start(m_connectInfo);
+        UpdateConnectHint();
     }
+}
+
+void CZentrelView::OnConnectionAnswered()
+{
+    m_bAwaitingAnswer = false;
+    UpdateConnectHint();
+}
+
+// A connection under way, or one the wall stopped without a word, decides by the client.
+void CZentrelView::UpdateConnectHint()
+{
+    const bool empty = !m_client.IsLoggedIn() && !(m_bAwaitingAnswer && m_client.IsStarted());
+    if (empty)
+    {
+        DvrRowList rows;
+        SilentMessageBox quiet;
+        LoadDirectory(rows, m_directoryFile, quiet);
+        m_pConnectHint->SetDirectoryEmpty(rows.Rows.empty());
+    }
+    m_pConnectHint->setVisible(empty);
+}
+
+void CZentrelView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    UpdateConnectHint();
 }
 
 void CZentrelView::resizeEvent(QResizeEvent* event)
 {
     m_picture.Resize(event->size());
     QWidget::resizeEvent(event);
+    m_pConnectHint->setGeometry(rect());
     if (m_pPTZPanels && m_pPTZPanels->IsShown())
     {
         m_pPTZPanels->LayoutPanels(m_client.GetPictureRect(), event->size().width(),
@@ -239,6 +295,7 @@ void CZentrelView::paintEvent(QPaintEvent* event)
         m_client.IsLoggedIn() ? m_picture.Paint(painter, event->region(), &m_zoom) : QRect();
     uncovered -= picture;
     const bool painted = !picture.isEmpty();
+    m_bPictureShown = painted;
     // The view paints every pixel itself: what the picture leaves is the dark background.
     for (const QRect& rect : uncovered)
     {

@@ -11,9 +11,12 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+class CConnectHint;
 class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
@@ -55,6 +58,11 @@ public:
     void SetChannel(int channel);
     void UpdateChannelItem(QAction& item, int channel);
     void ReconnectIfIdle();
+    // The client has told the frame how a connection went: connected, failed or refused.
+    void OnConnectionAnswered();
+    // The logo and the line of what to do, while no picture and no connection are on view.
+    void UpdateConnectHint();
+    CConnectHint& GetConnectHint() const { return *m_pConnectHint; }
     QWidget& GetWidget() override { return *this; }
     CDVRClient& GetClient() override { return m_client; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
@@ -66,6 +74,11 @@ public:
     // A camera key's press sends the action's move alone, its release the stop alone.
     void SendPTZKey(unsigned message, bool pressed);
     CPTZPanels* GetPTZPanels() const { return m_pPTZPanels.get(); }
+    // Told after each panel click's camera action how long its wait held the user's input back.
+    void SetPanelWaitObserver(std::function<void(std::chrono::milliseconds)> observer)
+    {
+        m_panelWaitObserver = std::move(observer);
+    }
     // The panels' WM_PTZ_* notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
@@ -77,6 +90,11 @@ public:
     bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // On screen, logged in, and its last paint showed a picture that was not frozen.
+    bool IsPictureLive() const
+    {
+        return isVisible() && m_client.IsLoggedIn() && m_bPictureShown && !m_picture.GetShownAge();
+    }
     // Where the saved logins are kept when not in the directory file; none: in the file.
     void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
     IPasswordStore* GetPasswordStore() const override { return m_pPasswords; }
@@ -86,6 +104,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -96,17 +115,21 @@ private:
     const std::filesystem::path m_directoryFile;
     IPasswordStore* m_pPasswords = nullptr;
     int m_nPaintedPictures = 0;
+    bool m_bPictureShown = false; // by the last paint
 
     CPictureConnection m_picture;
     CDVRClient& m_client;
     int m_nChannel = -1;
     DvrConnectInfo m_connectInfo{};
     std::unique_ptr<CPTZPanels> m_pPTZPanels;
+    std::function<void(std::chrono::milliseconds)> m_panelWaitObserver;
     // Commands on the stack, whose waits let a close of the window in.
     int m_nCommandDepth = 0;
     bool m_bClosePending = false;
     CPictureZoom m_zoom;
     CZoomInput* m_pZoomInput = nullptr; // a child QObject
+    CConnectHint* m_pConnectHint;       // a child
+    bool m_bAwaitingAnswer = false;     // started, and the client has not told how it went
 };
 
 // The one view of the process, for the main frame; set by the view's constructor.

@@ -38,6 +38,7 @@ constexpr MenuItemTemplate kMainPopup[] = {
     {u"Statistics", ID_STATISTICS, {}, u"I"},
     {u"Reconnect at Start", ID_RECONNECT_AT_START, {}},
     {u"Keep Passwords in Keyring", ID_KEEP_PASSWORDS_IN_KEYRING, {}},
+    {u"Keep Screen On", ID_KEEP_SCREEN_ON, {}},
     {u"About Quillon...", ID_APP_ABOUT, {}},
 };
 

@@ -27,6 +27,11 @@ constexpr unsigned IDS_SAVE_PICTURE_FAILED = 61219;
 constexpr unsigned IDS_KEYRING_MOVE_IN_FAILED = 61225;
 constexpr unsigned IDS_KEYRING_MOVE_OUT_FAILED = 61226;
 constexpr unsigned IDS_KEYRING_READ_FAILED = 61227;
+// The empty view's line, with entries in the directory and without.
+constexpr unsigned IDS_CONNECT_HINT = 61230;
+constexpr unsigned IDS_CONNECT_HINT_NO_DVR = 61231;
+// Why the session is asked to keep the screen on.
+constexpr unsigned IDS_KEEP_SCREEN_ON_REASON = 61232;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
@@ -43,6 +48,7 @@ constexpr unsigned ID_FULL_SCREEN = 32795;
 constexpr unsigned ID_STATISTICS = 32796;
 constexpr unsigned ID_RECONNECT_AT_START = 32801;
 constexpr unsigned ID_KEEP_PASSWORDS_IN_KEYRING = 32802;
+constexpr unsigned ID_KEEP_SCREEN_ON = 32803;
 // The Layout pop-up: Single, the grids of 2, 3 and 4 columns, Edit Wall..., Tour.
 constexpr unsigned ID_LAYOUT_SINGLE = 32810;
 constexpr unsigned ID_LAYOUT_2X2 = 32811;

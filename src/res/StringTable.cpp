@@ -42,6 +42,9 @@ constexpr StringEntry kStrings[] = {
     {IDS_KEYRING_MOVE_OUT_FAILED,
      u"The passwords could not be moved out of the keyring; they stay there."},
     {IDS_KEYRING_READ_FAILED, u"The saved passwords could not be read from the keyring."},
+    {IDS_CONNECT_HINT, u"Menu \u203a Connect to watch a DVR"},
+    {IDS_CONNECT_HINT_NO_DVR, u"Menu \u203a Connect \u203a Connect, then Add, to enter your DVR"},
+    {IDS_KEEP_SCREEN_ON_REASON, u"Live pictures from a DVR are on screen"},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 

@@ -197,6 +197,12 @@ int CCameraWall::GetPaintedPictures() const
     return painted;
 }
 
+bool CCameraWall::IsAnyTileLive() const
+{
+    return isVisible() && std::any_of(m_tiles.begin(), m_tiles.end(),
+                                      [](const auto& tile) { return tile->IsLive(); });
+}
+
 int CCameraWall::IndexOf(const CWallTile& tile) const
 {
     const auto it = std::find_if(m_tiles.begin(), m_tiles.end(),

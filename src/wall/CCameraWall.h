@@ -41,6 +41,8 @@ public:
     int GetSelected() const { return m_nSelected; }
     void Select(int index);
     int GetPaintedPictures() const;
+    // On screen, with at least one tile live.
+    bool IsAnyTileLive() const;
 
     // A double click or Enter on a tile.
     std::function<void(int index)> onOpen;

@@ -57,6 +57,11 @@ public:
     QString GetStatusText() const { return m_status; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    // Logged in, a picture painted, and not frozen when it was.
+    bool IsLive() const
+    {
+        return m_state == State::Live && m_nPaintedPictures > 0 && !m_picture.GetShownAge();
+    }
 
     std::function<void(CWallTile&)> onSelect;
     std::function<void(CWallTile&)> onOpen;

@@ -365,3 +365,41 @@ TEST_F(PTZControlTest, KeysMoveWhileHeldAndNothingModalRunsInsideACameraWait)
     EXPECT_TRUE(Frame().isVisible());
     EXPECT_TRUE(ProcessEventsUntil([&] { return !Frame().isVisible(); }));
 }
+
+TEST_F(PTZControlTest, AKeyPressedWhileAPanelClickWaitsIsDropped)
+{
+    ConnectAndShowPanels(0);
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    // The click's own time stamp, as the platform gave it.
+    struct : QObject
+    {
+        quint64 at = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            at = event->type() == QEvent::MouseButtonRelease
+                     ? static_cast<QMouseEvent*>(event)->timestamp()
+                     : at;
+            return false;
+        }
+    } release;
+    Button(Panels().Left(), IDC_PTZ_LEFT).installEventFilter(&release);
+    // The move and its stop each wait for the DVR; the click returns after both.
+    EXPECT_EQ(Click(Panels().Left(), IDC_PTZ_LEFT), (std::vector<std::string>{"5S2", "8"}));
+    const quint64 clickedAt = release.at;
+    ASSERT_NE(clickedAt, 0u);
+    // Up, pressed on the picture while the stop waited, is handed over after the wait.
+    View().setFocus();
+    const quint64 insideTheWait = clickedAt + kSlowAnswer.count() * 3 / 2;
+    Key(QEvent::KeyPress, Qt::Key_Up, insideTheWait);
+    Key(QEvent::KeyRelease, Qt::Key_Up, insideTheWait + 20);
+    ProcessEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(CameraRequests().size(), 2u);
+
+    // Pressed once the wait is over, it moves the camera as usual.
+    const quint64 after = clickedAt + 10 * kSlowAnswer.count();
+    Key(QEvent::KeyPress, Qt::Key_Up, after);
+    Key(QEvent::KeyRelease, Qt::Key_Up, after + 400);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return CameraRequests().size() == 4u; }));
+    EXPECT_EQ(Req(CameraRequests()[2]) + "," + Req(CameraRequests()[3]), "6S2,8");
+}

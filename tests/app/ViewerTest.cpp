@@ -1,6 +1,7 @@
 #include "support/ViewerFixture.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CConnectHint.h"
 #include "app/WindowPlacement.h"
 #include "directory/CDVRInformation.h"
 
@@ -92,6 +93,9 @@ TEST_F(ViewerTest, ConnectWatchSwitchAndDisconnect)
 
     Item(ID_DISCONNECT).trigger();
     EXPECT_EQ(Count(IsLogout), 2u);
+    // The picture is wiped: the empty view's logo and line are all that is left on it.
+    ASSERT_TRUE(View().GetConnectHint().isVisible());
+    View().GetConnectHint().hide();
     ASSERT_TRUE(ProcessEventsUntil([&] { return PictureShare() < 0.01; }));
     for (unsigned id : {ID_DISCONNECT, ID_DVR_INFORMATION, ID_PTZ_CONTROL})
     {
@@ -244,9 +248,10 @@ TEST_F(ViewerTest, TheAboutBoxTurnsWithTheWindow)
 
 TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
 {
-    const auto start = [this]
+    const auto start = [this](QSize size = {})
     {
         AppSettings settings;
+        settings.windowSize = size;
         settings.directoryFile = DirectoryFile();
         settings.settingsFile = SettingsFile();
         m_app = std::make_unique<CZentrelApp>(settings);
@@ -271,4 +276,19 @@ TEST_F(ViewerTest, TheWindowOpensForADvrPictureAndComesBackAsItWasLeft)
     m_app.reset();
     start();
     EXPECT_TRUE(Frame().isFullScreen());
+
+    // A place on no screen now (a monitor unplugged) comes back onto one, frame and all.
+    Frame().showNormal();
+    Frame().setGeometry(available.right() + 2000, available.bottom() + 1500, 400, 300);
+    m_app.reset();
+    start();
+    EXPECT_TRUE(available.contains(Frame().frameGeometry()));
+    EXPECT_EQ(Frame().size(), QSize(400, 300));
+    // --size: no larger than the screen, and wholly on it.
+    for (const QSize& size : {QSize(1280, 720), available.size() + QSize(256, 120)})
+    {
+        m_app.reset();
+        start(size);
+        EXPECT_TRUE(available.contains(Frame().frameGeometry())) << size.width();
+    }
 }
