@@ -156,14 +156,8 @@ bool MoveFileLoginsOutOfStore(const std::filesystem::path& file, IPasswordStore&
     SilentMessageBox messages;
     DvrRowList rows;
     LoadDirectory(rows, file, messages);
-    std::vector<std::u16string> keys;
-    for (const DvrRow& row : rows.Rows)
-    {
-        if (!HasLogin(row))
-        {
-            keys.push_back(StoredPasswordKey(row));
-        }
-    }
+    // Every row's key: a copy left by a save the keyring refused half-way goes too.
+    std::vector<std::u16string> keys = StoredPasswordKeys(rows);
     if (!FillFromStore(rows, store, error))
     {
         return false;

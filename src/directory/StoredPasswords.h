@@ -43,7 +43,7 @@ bool MoveIntoStore(DvrRowList& rows, IPasswordStore& store, std::u16string& erro
 bool MoveFileLoginsIntoStore(const std::filesystem::path& file, IPasswordStore& store,
                              std::u16string& error);
 
-// The store's logins back into the directory file, then out of the store; on a
-// failure before the file is written, both stay as they were.
+// The store's logins back into the directory file, then every row's key out of
+// the store; on a failure before the file is written, both stay as they were.
 bool MoveFileLoginsOutOfStore(const std::filesystem::path& file, IPasswordStore& store,
                               std::u16string& error);
