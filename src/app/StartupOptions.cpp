@@ -20,7 +20,7 @@ int g_mutedFd = -1;
 
 void RestoreEchoAndRaise(int signal)
 {
-    ::tcsetattr(g_mutedFd, TCSAFLUSH, &g_echoingTerminal);
+    ::tcsetattr(g_mutedFd, TCSANOW, &g_echoingTerminal);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -141,7 +141,7 @@ bool ReadPasswordLine(int fd, std::u16string& password)
         std::signal(SIGTERM, RestoreEchoAndRaise);
         std::signal(SIGHUP, RestoreEchoAndRaise);
         std::fputs("Password: ", stderr);
-        ::tcsetattr(fd, TCSAFLUSH, &muted);
+        ::tcsetattr(fd, TCSANOW, &muted);
     }
     QByteArray line;
     char c = 0;
@@ -152,7 +152,7 @@ bool ReadPasswordLine(int fd, std::u16string& password)
     }
     if (g_mutedFd == fd)
     {
-        ::tcsetattr(fd, TCSAFLUSH, &g_echoingTerminal);
+        ::tcsetattr(fd, TCSANOW, &g_echoingTerminal);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
