@@ -73,8 +73,7 @@ int AddFromCommandLine(const QString& line, const std::filesystem::path& directo
     QtKeychainStore keyring;
     QString error;
     const AddEntryResult result = AddDirectoryEntry(
-        directoryFile, line.toStdU16String(), error,
-        KeepsPasswordsInKeyring() ? &keyring : nullptr,
+        directoryFile, line.toStdU16String(), error, KeepsPasswordsInKeyring() ? &keyring : nullptr,
         [](std::u16string& password) { return ReadPasswordLine(STDIN_FILENO, password); });
     if (result != AddEntryResult::Added)
     {
@@ -91,8 +90,8 @@ int AnswerWithoutDisplay(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
     {
         const QByteArray arg(argv[i]);
-        if (i > 0 && (arg == "--help" || arg == "-h" || arg == "--help-all" ||
-                      arg == "--version" || arg == "-v"))
+        if (i > 0 && (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+                      arg == "-v"))
         {
             QCoreApplication core(argc, argv);
             SetIdentity();

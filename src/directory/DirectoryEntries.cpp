@@ -91,7 +91,8 @@ std::optional<DvrEntry> ParseCommandLineEntry(const std::u16string& line, QStrin
                                  std::all_of(channel.begin(), channel.end(),
                                              [](char16_t c) { return c >= u'0' && c <= u'9'; });
     fields.resize(6);
-    const DvrEntry entry{fields[0], fields[1], fields[2], channelIsNumber ? ParseDecimal(channel) : -1,
+    const DvrEntry entry{fields[0], fields[1],
+                         fields[2], channelIsNumber ? ParseDecimal(channel) : -1,
                          fields[4], fields[5]};
     if (const DvrEntryField refused = FindRefusedField(entry); refused != DvrEntryField::None)
     {

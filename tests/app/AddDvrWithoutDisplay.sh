@@ -45,10 +45,6 @@ quillon $'s3cret\n' --add-dvr 'Shop,127.0.0.1,9,0,admin'
 holds 'Gate,127.0.0.1,8080,0,ADMIN,1234\nShop,127.0.0.1,9,0,admin,s3cret\n' ||
     fail "piped: the file holds something else"
 
-quillon $'\n' --add-dvr 'Barn,127.0.0.1,10,0,admin'
-[ "$status" = 1 ] && [[ "$said" == *'the password is empty'* ]] ||
-    fail "empty: status $status, said: $said"
-
 # The keyring on, and none to reach: refused, nothing written.
 printf '[General]\nKeepPasswordsInKeyring=true\n' >"$XDG_CONFIG_HOME/quillon/quillon.conf"
 quillon '' --add-dvr 'Barn,127.0.0.1,10,0,admin,s3cret'

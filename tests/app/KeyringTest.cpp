@@ -1,6 +1,5 @@
 #include "support/ViewerFixture.h"
 
-#include "app/StartupOptions.h"
 #include "directory/CConnectDlg.h"
 #include "directory/DirectoryEntries.h"
 #include "directory/QtKeychainStore.h"
@@ -196,19 +195,14 @@ TEST_F(KeyringTest, AnAddedDvrsLoginGoesIntoTheRealKeyringAndAFailedSavePutsItBa
     QtKeychainStore keyring;
     std::u16string error;
     ASSERT_TRUE(keyring.Write(u"Yard,10.0.0.7,82,1", u"old,old", error));
-    int input[2];
-    ASSERT_EQ(::pipe(input), 0);
-    ::write(input[1], "s3cret\n", 7);
-    ::close(input[1]);
     const auto file = DirectoryFile();
     WriteBytes(file, Utf16Le(u"Home,10.0.0.6,81,0\n"));
     QString told;
-    ASSERT_EQ(AddDirectoryEntry(file, u"Shop,127.0.0.1,9,0,admin", told, &keyring,
-                                [&](std::u16string& password)
-                                { return ReadPasswordLine(input[0], password); }),
+    const PasswordReader typed = [](std::u16string& password)
+    { return password = u"s3cret", true; };
+    ASSERT_EQ(AddDirectoryEntry(file, u"Shop,127.0.0.1,9,0,admin", told, &keyring, typed),
               AddEntryResult::Added)
         << told.toStdString();
-    ::close(input[0]);
     EXPECT_EQ(FileBytes(), Utf16Le(u"Home,10.0.0.6,81,0\nShop,127.0.0.1,9,0\n"));
     EXPECT_TRUE(KeyringSays(u"Shop,127.0.0.1,9,0", u"admin,s3cret"));
 
@@ -244,12 +238,15 @@ TEST_F(KeyringTest, AKeyringLockedHalfWayThroughASaveLeavesTheFileAndIsToldThenM
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(seam.ShownTexts().size(), 1u);
     const std::u16string told = seam.ShownTexts()[0];
-    EXPECT_TRUE(told.starts_with(u"The DVR list could not be saved.\n")) << QString::fromStdU16String(told).toStdString();
-    EXPECT_NE(told.find(u"could not be put back"), std::u16string::npos) << QString::fromStdU16String(told).toStdString();
+    EXPECT_TRUE(told.starts_with(u"The DVR list could not be saved.\n"))
+        << QString::fromStdU16String(told).toStdString();
+    EXPECT_NE(told.find(u"could not be put back"), std::u16string::npos)
+        << QString::fromStdU16String(told).toStdString();
     EXPECT_EQ(FileBytes(), before);
     // Locked, the keyring reads as refusing, not as empty.
     std::u16string secret;
-    EXPECT_EQ(keyring.Read(u"Home,10.0.0.6,81,0", secret, error), IPasswordStore::ReadResult::Failed);
+    EXPECT_EQ(keyring.Read(u"Home,10.0.0.6,81,0", secret, error),
+              IPasswordStore::ReadResult::Failed);
 
     ASSERT_TRUE(UnlockKeyring());
     EXPECT_TRUE(KeyringSays(u"Home,10.0.0.6,81,0", u"USER_1,pw12"));

@@ -18,30 +18,23 @@
 namespace
 {
 // Standard input as a pipe that holds `text` and then ends.
-class PipedInput
+struct PipedInput
 {
-public:
     explicit PipedInput(const std::string& text)
     {
         int ends[2];
-        ::pipe(ends);
+        EXPECT_EQ(::pipe(ends), 0);
         ::write(ends[1], text.data(), text.size());
         ::close(ends[1]);
-        m_fd = ends[0];
+        fd = ends[0];
     }
-    ~PipedInput() { ::close(m_fd); }
+    ~PipedInput() { ::close(fd); }
     PasswordReader Reader()
     {
-        return [this](std::u16string& password)
-        {
-            ++reads;
-            return ReadPasswordLine(m_fd, password);
-        };
+        return [this](std::u16string& password) { return ++reads, ReadPasswordLine(fd, password); };
     }
+    int fd = -1;
     int reads = 0;
-
-private:
-    int m_fd = -1;
 };
 } // namespace
 
@@ -140,8 +133,9 @@ TEST(StartupOptionsTest, ALineEndingWithTheUserTakesThePasswordFromStandardInput
               AddEntryResult::Refused);
     EXPECT_TRUE(error.contains("no password came")) << error.toStdString();
     PipedInput tooLong("s3cret7\n");
-    EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, tooLong.Reader()),
-              AddEntryResult::Refused);
+    EXPECT_EQ(
+        AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, tooLong.Reader()),
+        AddEntryResult::Refused);
     EXPECT_FALSE(error.contains("s3cret")) << error.toStdString();
     EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\n"));
 

@@ -436,7 +436,8 @@ TEST_F(ConnectDlgTest, AFailedSaveWithAKeyringLeavesTheFileAndTheKeyringAsTheyWe
     keyring.items[u"Gate,10.0.0.9,8000,4"] = u"OLD,old";
     const auto itemsBefore = keyring.items;
     m_passwords = &keyring;
-    const std::u16string lines = u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n";
+    const std::u16string lines =
+        u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n";
     Open(lines);
     m_newDvr = {"Gate", "10.0.0.9", "8000", 4, "pw"};
     Click(IDC_CONNECT_ADD);
