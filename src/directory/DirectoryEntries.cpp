@@ -86,11 +86,11 @@ std::optional<DvrEntry> ParseCommandLineEntry(const std::u16string& line, QStrin
             return std::nullopt;
         }
     }
+    fields.resize(6);
     const std::u16string& channel = fields[3];
     const bool channelIsNumber = !channel.empty() && channel.size() <= 2 &&
                                  std::all_of(channel.begin(), channel.end(),
                                              [](char16_t c) { return c >= u'0' && c <= u'9'; });
-    fields.resize(6);
     const DvrEntry entry{fields[0], fields[1],
                          fields[2], channelIsNumber ? ParseDecimal(channel) : -1,
                          fields[4], fields[5]};
