@@ -16,6 +16,11 @@ namespace
 const QString kKeyringKey = QStringLiteral("KeepPasswordsInKeyring");
 } // namespace
 
+bool KeepsPasswordsInKeyring(const std::filesystem::path& settingsFile)
+{
+    return OpenViewerSettings(settingsFile)->value(kKeyringKey, false).toBool();
+}
+
 CKeyringSwitch::CKeyringSwitch(CMainFrame& frame, CZentrelView& view, IMessageBox& messages,
                                IPasswordStore& store, std::filesystem::path settingsFile,
                                std::filesystem::path directoryFile)
@@ -23,7 +28,7 @@ CKeyringSwitch::CKeyringSwitch(CMainFrame& frame, CZentrelView& view, IMessageBo
       m_settingsFile(std::move(settingsFile)), m_directoryFile(std::move(directoryFile)),
       m_pItem(frame.FindAction(ID_KEEP_PASSWORDS_IN_KEYRING))
 {
-    const bool on = OpenViewerSettings(m_settingsFile)->value(kKeyringKey, false).toBool();
+    const bool on = KeepsPasswordsInKeyring(m_settingsFile);
     m_pItem->setCheckable(true);
     m_pItem->setChecked(on);
     m_view.SetPasswordStore(on ? &m_store : nullptr);

@@ -10,6 +10,9 @@ class IMessageBox;
 class IPasswordStore;
 class QAction;
 
+// Whether "Keep Passwords in Keyring" is on in the settings file (empty: the user's).
+bool KeepsPasswordsInKeyring(const std::filesystem::path& settingsFile = {});
+
 // "Keep Passwords in Keyring": on, the directory's saved logins move into the
 // password store and Connect reads them there; off, they move back into the
 // file. A move that fails is told, changes nothing, and leaves the item as it was.

@@ -5,7 +5,26 @@
 #include <QAction>
 #include <QCommandLineParser>
 
+#include <csignal>
+#include <cstdio>
 #include <memory>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace
+{
+// The terminal's settings while echo is off, so that Ctrl-C does not leave it mute.
+struct termios g_echoingTerminal;
+int g_mutedFd = -1;
+
+void RestoreEchoAndRaise(int signal)
+{
+    ::tcsetattr(g_mutedFd, TCSANOW, &g_echoingTerminal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+} // namespace
 
 bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, QString& error)
 {
@@ -13,11 +32,15 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
     parser.setApplicationDescription(QStringLiteral("Quillon: live pictures from your DVRs."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption add(QStringLiteral("add-dvr"),
-                                 QStringLiteral("Add a DVR to the directory unless one of that "
-                                                "name exists: Name,Address,Port,Channel[,User,"
-                                                "Password], the channel counted from 0."),
-                                 QStringLiteral("line"));
+    const QCommandLineOption add(
+        QStringLiteral("add-dvr"),
+        QStringLiteral("Add a DVR to the directory unless one of that name exists: "
+                       "Name,Address,Port,Channel[,User[,Password]], the channel counted from "
+                       "0. A line ending with the user reads the password from standard "
+                       "input (not echoed on a terminal), so it is not seen in the process "
+                       "list. Alone, it adds and exits without a window; with other options "
+                       "the viewer starts."),
+        QStringLiteral("line"));
     const QCommandLineOption connect(
         QStringLiteral("connect"),
         QStringLiteral("Connect at once to the directory's DVR of this name; it must have "
@@ -98,6 +121,50 @@ bool ParseStartupOptions(const QStringList& arguments, StartupOptions& options, 
         options.windowSize = QSize(width, height);
     }
     return true;
+}
+
+bool StartupOptions::AddsOnly() const
+{
+    return !addEntryLine.isEmpty() && connectName.isEmpty() && screenshotFile.isEmpty() &&
+           !windowSize.isValid() && !showPTZ && layoutColumns == 0 && wallName.isEmpty();
+}
+
+bool ReadPasswordLine(int fd, std::u16string& password)
+{
+    const bool terminal = ::isatty(fd) == 1;
+    if (terminal && ::tcgetattr(fd, &g_echoingTerminal) == 0)
+    {
+        struct termios muted = g_echoingTerminal;
+        muted.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        g_mutedFd = fd;
+        std::signal(SIGINT, RestoreEchoAndRaise);
+        std::signal(SIGTERM, RestoreEchoAndRaise);
+        std::signal(SIGHUP, RestoreEchoAndRaise);
+        std::fputs("Password: ", stderr);
+        ::tcsetattr(fd, TCSANOW, &muted);
+    }
+    QByteArray line;
+    char c = 0;
+    ssize_t got = 0;
+    while ((got = ::read(fd, &c, 1)) == 1 && c != '\n')
+    {
+        line.append(c);
+    }
+    if (g_mutedFd == fd)
+    {
+        ::tcsetattr(fd, TCSANOW, &g_echoingTerminal);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
+        g_mutedFd = -1;
+        std::fputs("\n", stderr);
+    }
+    if (line.endsWith('\r'))
+    {
+        line.chop(1);
+    }
+    password = QString::fromUtf8(line).toStdU16String();
+    return got == 1 || !line.isEmpty();
 }
 
 void TriggerOnceEnabled(QAction& item)

@@ -1,8 +1,11 @@
+#include "app/CKeyringSwitch.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
 #include "app/CZentrelView.h"
 #include "app/StartupOptions.h"
 #include "directory/DirectoryEntries.h"
+#include "directory/DirectoryFileLocation.h"
+#include "directory/QtKeychainStore.h"
 #include "res/ResourceIds.h"
 #include "res/Version.h"
 #include "wall/CWallSwitcher.h"
@@ -13,6 +16,8 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace
 {
@@ -62,14 +67,31 @@ void SetIdentity()
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 }
 
-// --help and --version answer without a display: from a terminal, a script or a package check.
+// --add-dvr: 0 when added or the name is taken (told on stderr), 1 when refused.
+int AddFromCommandLine(const QString& line, const std::filesystem::path& directoryFile)
+{
+    QtKeychainStore keyring;
+    QString error;
+    const AddEntryResult result = AddDirectoryEntry(
+        directoryFile, line.toStdU16String(), error, KeepsPasswordsInKeyring() ? &keyring : nullptr,
+        [](std::u16string& password) { return ReadPasswordLine(STDIN_FILENO, password); });
+    if (result != AddEntryResult::Added)
+    {
+        Complain(error);
+    }
+    return result == AddEntryResult::Refused ? 1 : 0;
+}
+
+// --help, --version and --add-dvr alone answer without a display: from a terminal,
+// a script or a package check. -1 when the viewer is to run.
 int AnswerWithoutDisplay(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i)
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
     {
         const QByteArray arg(argv[i]);
-        if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
-            arg == "-v")
+        if (i > 0 && (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+                      arg == "-v"))
         {
             QCoreApplication core(argc, argv);
             SetIdentity();
@@ -80,8 +102,18 @@ int AnswerWithoutDisplay(int argc, char* argv[])
             Complain(error);
             return 2;
         }
+        arguments.append(QString::fromLocal8Bit(arg));
     }
-    return -1;
+    // Arguments this parse refuses may be Qt's own (-platform): the viewer's parse judges them.
+    StartupOptions options;
+    QString error;
+    if (!ParseStartupOptions(arguments, options, error) || !options.AddsOnly())
+    {
+        return -1;
+    }
+    QCoreApplication core(argc, argv);
+    SetIdentity();
+    return AddFromCommandLine(options.addEntryLine, DirectoryFileLocation());
 }
 } // namespace
 
@@ -108,10 +140,9 @@ int main(int argc, char* argv[])
     settings.windowSize = options.windowSize;
     CZentrelApp app(settings);
     if (!options.addEntryLine.isEmpty() &&
-        !AddDirectoryEntry(app.GetDirectoryFile(), options.addEntryLine.toStdU16String(), error))
+        AddFromCommandLine(options.addEntryLine, app.GetDirectoryFile()) != 0)
     {
-        Complain(error);
-        return 2;
+        return 1;
     }
     if (!app.InitInstance())
     {

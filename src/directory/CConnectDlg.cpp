@@ -342,12 +342,16 @@ bool CConnectDlg::Save()
                         MessageBoxButtons::Ok);
         return true;
     }
-    // Logins the store refuses stay in the file: never in neither place.
+    // Every login goes where the switch says or nowhere new: a keyring that refuses
+    // leaves the file and the keyring as they were, and the dialog open.
     std::u16string error;
-    if (m_pPasswords != nullptr && !MoveIntoStore(m_rows, *m_pPasswords, error))
+    const DvrRowList withLogins = m_rows;
+    StoreSnapshot before;
+    if (m_pPasswords != nullptr && !MoveIntoStore(m_rows, *m_pPasswords, error, &before))
     {
-        m_messages.Show(LoadString(IDS_KEYRING_MOVE_IN_FAILED) + u"\n" + error, u"",
+        m_messages.Show(LoadString(IDS_FILE_WRITE_ERROR) + u"\n" + error, u"",
                         MessageBoxIcon::Exclamation, MessageBoxButtons::Ok);
+        return false;
     }
     // A deleted entry takes its login along, once the file no longer has the entry;
     // an entry added again later must not find the old login waiting.
@@ -362,7 +366,12 @@ bool CConnectDlg::Save()
         }
         return true;
     }
-    // The rows stay, so the user can try again or leave without saving.
+    // The rows stay, logins and all, so the user can try again or leave without saving.
+    if (m_pPasswords != nullptr)
+    {
+        RestoreStore(before, *m_pPasswords, error);
+        m_rows = withLogins;
+    }
     ShowOk(m_messages, IDS_FILE_WRITE_ERROR);
     return false;
 }

@@ -2,6 +2,9 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QEventLoop>
 
 namespace
@@ -20,6 +23,24 @@ QKeychain::Error Run(QKeychain::Job& job, std::u16string& error)
     }
     return job.error();
 }
+// A locked Secret Service collection reads and deletes as if it were empty when no
+// prompt can show; asked, a locked keyring is a failure instead of a missing login.
+bool IsSecretServiceLocked(std::u16string& error)
+{
+    auto call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.secrets"),
+        QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    const bool locked = reply.type() == QDBusMessage::ReplyMessage &&
+                        reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+    if (locked)
+    {
+        error = u"the keyring is locked";
+    }
+    return locked;
+}
 } // namespace
 
 QtKeychainStore::QtKeychainStore(QString service) : m_service(std::move(service)) {}
@@ -36,7 +57,7 @@ IPasswordStore::ReadResult QtKeychainStore::Read(const std::u16string& key, std:
         secret = job.textData().toStdU16String();
         return ReadResult::Found;
     case QKeychain::EntryNotFound:
-        return ReadResult::Missing;
+        return IsSecretServiceLocked(error) ? ReadResult::Failed : ReadResult::Missing;
     default:
         error = failure;
         return ReadResult::Failed;
@@ -57,5 +78,6 @@ bool QtKeychainStore::Remove(const std::u16string& key, std::u16string& error)
     QKeychain::DeletePasswordJob job(m_service);
     job.setKey(QString::fromStdU16String(key));
     const QKeychain::Error result = Run(job, error);
-    return result == QKeychain::NoError || result == QKeychain::EntryNotFound;
+    return result == QKeychain::NoError ||
+           (result == QKeychain::EntryNotFound && !IsSecretServiceLocked(error));
 }

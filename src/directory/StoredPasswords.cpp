@@ -71,10 +71,26 @@ bool FillFromStore(DvrRowList& rows, IPasswordStore& store, std::u16string& erro
     return true;
 }
 
-bool MoveIntoStore(DvrRowList& rows, IPasswordStore& store, std::u16string& error)
+bool RestoreStore(const StoreSnapshot& before, IPasswordStore& store, std::u16string& error)
 {
-    // Keys that were not in the store before: a refusal takes them out again.
-    std::vector<std::u16string> added;
+    bool restored = true;
+    std::u16string failure;
+    for (auto it = before.rbegin(); it != before.rend(); ++it)
+    {
+        restored &= it->second ? store.Write(it->first, *it->second, failure)
+                               : store.Remove(it->first, failure);
+    }
+    if (!restored)
+    {
+        error += u"\nThe keyring could not be put back as it was: " + failure;
+    }
+    return restored;
+}
+
+bool MoveIntoStore(DvrRowList& rows, IPasswordStore& store, std::u16string& error,
+                   StoreSnapshot* before)
+{
+    StoreSnapshot written;
     for (const DvrRow& row : rows.Rows)
     {
         if (!HasLogin(row))
@@ -83,21 +99,33 @@ bool MoveIntoStore(DvrRowList& rows, IPasswordStore& store, std::u16string& erro
         }
         const std::u16string key = StoredPasswordKey(row);
         std::u16string old;
-        const auto before = store.Read(key, old, error);
-        if (before == IPasswordStore::ReadResult::Failed || !store.Write(key, Secret(row), error))
+        const auto found = store.Read(key, old, error);
+        if (found == IPasswordStore::ReadResult::Found && old == Secret(row))
         {
-            Forget(added, store);
+            continue; // already there: nothing to write, nothing to undo
+        }
+        if (found == IPasswordStore::ReadResult::Failed)
+        {
+            RestoreStore(written, store, error);
             return false;
         }
-        if (before == IPasswordStore::ReadResult::Missing)
+        if (!store.Write(key, Secret(row), error))
         {
-            added.push_back(key);
+            RestoreStore(written, store, error);
+            return false;
         }
+        written.emplace_back(key, found == IPasswordStore::ReadResult::Found
+                                      ? std::optional<std::u16string>(old)
+                                      : std::nullopt);
     }
     for (DvrRow& row : rows.Rows)
     {
         row.Columns[kColumnUser].clear();
         row.Password.clear();
+    }
+    if (before != nullptr)
+    {
+        *before = std::move(written);
     }
     return true;
 }
@@ -108,8 +136,8 @@ bool MoveFileLoginsIntoStore(const std::filesystem::path& file, IPasswordStore& 
     SilentMessageBox messages;
     DvrRowList rows;
     LoadDirectory(rows, file, messages);
-    DvrRowList before = rows;
-    if (!MoveIntoStore(rows, store, error))
+    StoreSnapshot before;
+    if (!MoveIntoStore(rows, store, error, &before))
     {
         return false;
     }
@@ -117,15 +145,7 @@ bool MoveFileLoginsIntoStore(const std::filesystem::path& file, IPasswordStore& 
     {
         error = rows.ReadFailure.empty() ? u"the directory file could not be written"
                                          : rows.ReadFailure;
-        std::vector<std::u16string> keys;
-        for (const DvrRow& row : before.Rows)
-        {
-            if (HasLogin(row))
-            {
-                keys.push_back(StoredPasswordKey(row));
-            }
-        }
-        Forget(keys, store);
+        RestoreStore(before, store, error);
         return false;
     }
     return true;
@@ -137,14 +157,8 @@ bool MoveFileLoginsOutOfStore(const std::filesystem::path& file, IPasswordStore&
     SilentMessageBox messages;
     DvrRowList rows;
     LoadDirectory(rows, file, messages);
-    std::vector<std::u16string> keys;
-    for (const DvrRow& row : rows.Rows)
-    {
-        if (!HasLogin(row))
-        {
-            keys.push_back(StoredPasswordKey(row));
-        }
-    }
+    // Every row's key: a copy left by a save the keyring refused half-way goes too.
+    std::vector<std::u16string> keys = StoredPasswordKeys(rows);
     if (!FillFromStore(rows, store, error))
     {
         return false;

@@ -1,11 +1,124 @@
 #include "support/ViewerFixture.h"
 
+#include "directory/CConnectDlg.h"
+#include "directory/DirectoryEntries.h"
 #include "directory/QtKeychainStore.h"
 #include "directory/StoredPasswords.h"
+#include "platform/MessageBoxSeam.h"
+#include "platform/QtMessageBox.h"
 #include "support/FakePasswordStore.h"
+#include "support/FileSystemFaults.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QPushButton>
 
 namespace
 {
+// The Secret Service's secret, as its Unlock and Create calls take it.
+struct ServiceSecret
+{
+    QDBusObjectPath session;
+    QByteArray parameters;
+    QByteArray value;
+    QString contentType;
+};
+
+QDBusArgument& operator<<(QDBusArgument& out, const ServiceSecret& secret)
+{
+    out.beginStructure();
+    out << secret.session << secret.parameters << secret.value << secret.contentType;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& in, ServiceSecret& secret)
+{
+    in.beginStructure();
+    in >> secret.session >> secret.parameters >> secret.value >> secret.contentType;
+    in.endStructure();
+    return in;
+}
+
+QDBusMessage CallSecretService(const QString& interface, const QString& method,
+                               const QList<QVariant>& arguments)
+{
+    auto call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+                                               QStringLiteral("/org/freedesktop/secrets"),
+                                               interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+const QString kService = QStringLiteral("org.freedesktop.Secret.Service");
+
+QDBusObjectPath DefaultCollection()
+{
+    return CallSecretService(kService, QStringLiteral("ReadAlias"), {QStringLiteral("default")})
+        .arguments()
+        .value(0)
+        .value<QDBusObjectPath>();
+}
+
+// As the desktop does when the screen locks or the user locks the keyring.
+bool LockKeyring()
+{
+    return CallSecretService(kService, QStringLiteral("Lock"),
+                             {QVariant::fromValue(QList<QDBusObjectPath>{DefaultCollection()})})
+               .type() == QDBusMessage::ReplyMessage;
+}
+
+// With the password WithSecretService.sh gave it: there is no prompt without a display.
+bool UnlockKeyring()
+{
+    qDBusRegisterMetaType<ServiceSecret>();
+    const QDBusMessage session =
+        CallSecretService(kService, QStringLiteral("OpenSession"),
+                          {QStringLiteral("plain"), QVariant::fromValue(QDBusVariant(QString()))});
+    const ServiceSecret password{session.arguments().value(1).value<QDBusObjectPath>(),
+                                 {},
+                                 "quillon-test",
+                                 QStringLiteral("text/plain")};
+    return CallSecretService(
+               QStringLiteral("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface"),
+               QStringLiteral("UnlockWithMasterPassword"),
+               {QVariant::fromValue(DefaultCollection()), QVariant::fromValue(password)})
+               .type() == QDBusMessage::ReplyMessage;
+}
+
+// The real keyring, locked after so many writes.
+class LockingKeyring final : public IPasswordStore
+{
+public:
+    explicit LockingKeyring(int writesBeforeLock) : m_writesBeforeLock(writesBeforeLock) {}
+    ReadResult Read(const std::u16string& key, std::u16string& secret,
+                    std::u16string& error) override
+    {
+        return m_keyring.Read(key, secret, error);
+    }
+    bool Write(const std::u16string& key, const std::u16string& secret,
+               std::u16string& error) override
+    {
+        if (m_writesBeforeLock-- == 0)
+        {
+            EXPECT_TRUE(LockKeyring());
+        }
+        return m_keyring.Write(key, secret, error);
+    }
+    bool Remove(const std::u16string& key, std::u16string& error) override
+    {
+        return m_keyring.Remove(key, error);
+    }
+
+private:
+    QtKeychainStore m_keyring;
+    int m_writesBeforeLock;
+};
+
 class KeyringTest : public ViewerFixture
 {
 protected:
@@ -75,4 +188,74 @@ TEST_F(KeyringTest, AKeyringThatRefusesLeavesTheFileTheKeyringAndTheItemAsTheyWe
     EXPECT_EQ(FileBytes(), moved);
     EXPECT_EQ(store.items.size(), 2u);
     EXPECT_TRUE(m_driver.BoxTexts().join("").contains("could not be moved out of the keyring"));
+}
+
+TEST_F(KeyringTest, AnAddedDvrsLoginGoesIntoTheRealKeyringAndAFailedSavePutsItBack)
+{
+    QtKeychainStore keyring;
+    std::u16string error;
+    ASSERT_TRUE(keyring.Write(u"Yard,10.0.0.7,82,1", u"old,old", error));
+    const auto file = DirectoryFile();
+    WriteBytes(file, Utf16Le(u"Home,10.0.0.6,81,0\n"));
+    QString told;
+    const PasswordReader typed = [](std::u16string& password)
+    { return password = u"s3cret", true; };
+    ASSERT_EQ(AddDirectoryEntry(file, u"Shop,127.0.0.1,9,0,admin", told, &keyring, typed),
+              AddEntryResult::Added)
+        << told.toStdString();
+    EXPECT_EQ(FileBytes(), Utf16Le(u"Home,10.0.0.6,81,0\nShop,127.0.0.1,9,0\n"));
+    EXPECT_TRUE(KeyringSays(u"Shop,127.0.0.1,9,0", u"admin,s3cret"));
+
+    // The switch turned on over a file that cannot be written: what the keyring held stays.
+    WriteBytes(file, Utf16Le(u"Yard,10.0.0.7,82,1,guest,pw\nBarn,10.0.0.8,83,0,farmer,hay\n"));
+    const std::string before = FileBytes();
+    {
+        const FileSizeLimit full(8);
+        EXPECT_FALSE(MoveFileLoginsIntoStore(file, keyring, error));
+    }
+    EXPECT_EQ(FileBytes(), before);
+    EXPECT_TRUE(KeyringSays(u"Yard,10.0.0.7,82,1", u"old,old"));
+    EXPECT_TRUE(KeyringSays(u"Barn,10.0.0.8,83,0", u""));
+}
+
+// The keyring locks while Connect DVR saves: the file keeps every login where it
+// was, the box says what the locked keyring kept, and the next save, unlocked,
+// leaves each login in the keyring alone.
+TEST_F(KeyringTest, AKeyringLockedHalfWayThroughASaveLeavesTheFileAndIsToldThenMended)
+{
+    QtKeychainStore keyring;
+    std::u16string error;
+    ASSERT_TRUE(keyring.Write(u"Home,10.0.0.6,81,0", u"USER_1,pw12", error));
+    WriteBytes(DirectoryFile(), Utf16Le(u"Home,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n"
+                                        u"Barn,10.0.0.8,83,0,farmer,hay\n"));
+    const std::string before = FileBytes();
+    MessageBoxSeam seam;
+    QtMessageBox messages;
+    LockingKeyring locking(1);
+    CConnectDlg dialog(DirectoryFile(), messages, nullptr, {}, &locking);
+    dialog.show();
+    QTest::mouseClick(FindControl<QPushButton>(dialog, IDC_CONNECT_CANCEL), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(seam.ShownTexts().size(), 1u);
+    const std::u16string told = seam.ShownTexts()[0];
+    EXPECT_TRUE(told.starts_with(u"The DVR list could not be saved.\n"))
+        << QString::fromStdU16String(told).toStdString();
+    EXPECT_NE(told.find(u"could not be put back"), std::u16string::npos)
+        << QString::fromStdU16String(told).toStdString();
+    EXPECT_EQ(FileBytes(), before);
+    // Locked, the keyring reads as refusing, not as empty.
+    std::u16string secret;
+    EXPECT_EQ(keyring.Read(u"Home,10.0.0.6,81,0", secret, error),
+              IPasswordStore::ReadResult::Failed);
+
+    ASSERT_TRUE(UnlockKeyring());
+    EXPECT_TRUE(KeyringSays(u"Home,10.0.0.6,81,0", u"USER_1,pw12"));
+    EXPECT_TRUE(KeyringSays(u"Yard,10.0.0.7,82,1", u"guest,pw")); // written before the lock
+    EXPECT_TRUE(KeyringSays(u"Barn,10.0.0.8,83,0", u""));
+    QTest::mouseClick(FindControl<QPushButton>(dialog, IDC_CONNECT_CANCEL), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(FileBytes(),
+              Utf16Le(u"Home,10.0.0.6,81,0\nYard,10.0.0.7,82,1\nBarn,10.0.0.8,83,0\n"));
+    EXPECT_TRUE(KeyringSays(u"Yard,10.0.0.7,82,1", u"guest,pw"));
+    EXPECT_TRUE(KeyringSays(u"Barn,10.0.0.8,83,0", u"farmer,hay"));
 }

@@ -459,3 +459,42 @@ TEST_F(ConnectDlgTest, WithAKeyringLoginsComeFromItGoIntoItAndLeaveWithTheirEntr
     EXPECT_FALSE(keyring.items.contains(u"Home,10.0.0.6,81,0"));
     EXPECT_EQ(keyring.items.size(), 1u);
 }
+
+// Whether the keyring refuses half-way or the file cannot be written, both places
+// stay byte for byte as they were and the rows keep their logins for the next try.
+TEST_F(ConnectDlgTest, AFailedSaveWithAKeyringLeavesTheFileAndTheKeyringAsTheyWere)
+{
+    FakePasswordStore keyring;
+    keyring.items[u"Home,10.0.0.6,81,0"] = u"USER_1,pw12";
+    keyring.items[u"Gate,10.0.0.9,8000,4"] = u"OLD,old";
+    const auto itemsBefore = keyring.items;
+    m_passwords = &keyring;
+    const std::u16string lines =
+        u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n";
+    Open(lines);
+    m_newDvr = {"Gate", "10.0.0.9", "8000", 4, "pw"};
+    Click(IDC_CONNECT_ADD);
+
+    keyring.writesLeft = 1; // Yard goes in, Gate is refused
+    Click(IDC_CONNECT_CANCEL);
+    ASSERT_EQ(m_seam.ShownTexts().size(), 1u);
+    EXPECT_TRUE(m_seam.ShownTexts()[0].starts_with(u"The DVR list could not be saved.\n"));
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(ReadBytes(File()), Utf16Le(lines));
+    EXPECT_EQ(keyring.items, itemsBefore);
+
+    keyring.writesLeft = 1000;
+    std::filesystem::remove_all(m_folder.Path());
+    Click(IDC_CONNECT_CANCEL);
+    EXPECT_EQ(m_seam.ShownTexts().back(), u"The DVR list could not be saved.");
+    EXPECT_EQ(keyring.items, itemsBefore);
+
+    std::filesystem::create_directories(m_folder.Path());
+    Click(IDC_CONNECT_CANCEL);
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(ReadBytes(File()), Utf16Le(u"Shop,10.0.0.5,80,2\nHome,10.0.0.6,81,0\n"
+                                         u"Yard,10.0.0.7,82,1\nGate,10.0.0.9,8000,4\n"));
+    EXPECT_EQ(keyring.items[u"Yard,10.0.0.7,82,1"], u"guest,pw");
+    EXPECT_TRUE(keyring.items[u"Gate,10.0.0.9,8000,4"].ends_with(u",pw"));
+    EXPECT_EQ(keyring.items[u"Home,10.0.0.6,81,0"], u"USER_1,pw12");
+}
