@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every build goes through CMake; this file only names the common runs.
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quillon's one entry point for a new machine: install what the build needs from
 # Debian's packages, then hand over to the Makefile.
 #   ./run.sh test    build and run every test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole frame path: the in-process simulator sends the same pre-encoded
 // frame over loopback, the client's receiver reads, deframes and decodes it up
 // to a committed picture. Against it, in the same run, the bare decode of that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CJpegDecoder::Decode against the best bare decode of the same frames:
 // TurboJPEG with one handle reused, straight into bottom-up blue-green-red rows
 // padded as the decoder pads them. The decoder also de-interlaces from 704 x 480.

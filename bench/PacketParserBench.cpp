@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deframing against the floor of touching the same bytes once: a stream of
 // frame packets carrying the simulator's JPEGs, fed in 512-byte reads as the
 // client's receiver feeds it, against memcpy of the same reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view's own paint of a committed 704 x 480 picture against the least any
 // painter must do: one drawImage of an already converted RGB32 picture into
 // the same place of the same target. The view is the real one, logged in to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What watching a live stream costs: the real viewer (offscreen) connected to
 // quillon-dvrsim in a child process sending one pre-encoded 704 x 480 frame
 // 25 times a second. The child's CPU is not the viewer's, so only this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the 4 x 4 wall costs: the real viewer (offscreen, 1280 x 720) on sixteen
 // 704 x 480 streams at 25 frames/s from quillon-dvrsim in a child process,
 // pre-encoded; then the same wall decoding at full size. Between the rounds of

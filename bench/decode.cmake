@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The decoder against TurboJPEG's bare decode of the simulator's scene and of
 # the decoder tests' busy pattern, made with the test support's JPEG kit.
 quillon_add_bench(decode

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The view's paint against a bare drawImage, and the CPU of watching a stream in
 # the real viewer; both run Qt offscreen, so they need the GUI.
 if(NOT QUILLON_GUI)

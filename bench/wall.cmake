@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The 4 x 4 wall in the real viewer against TurboJPEG's bare decode of the same
 # frames, full size and at the tiles' scale; Qt runs offscreen, so it needs the GUI.
 if(NOT QUILLON_GUI)

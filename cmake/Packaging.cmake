@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make package`: one Debian package with the viewer, the simulator, the icons
 # and the desktop entry under /usr; the dependencies come from the shared
 # libraries the two programs link (dpkg-shlibdeps, from dpkg-dev).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes may be the directory file: loading never fails, every line is a row
 // or kept, and a save and a second load give back every row and every line the
 // reader could not use.

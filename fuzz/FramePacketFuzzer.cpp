@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any payload may arrive in a frame packet: the header rules, the picture
 // offset and the decoder behind them must drop what they cannot use, never
 // read outside the payload, and keep the committed picture whole.

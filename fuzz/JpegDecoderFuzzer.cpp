@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes may arrive as a frame's picture: the decoder must fail cleanly and
 // keep its previous picture whole.
 #include "decode/CJpegDecoder.h"

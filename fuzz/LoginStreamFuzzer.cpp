@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes may answer the login: the client reads them from a real socket,
 // deframes them and acts on login replies, error packets and frames; it must
 // report the outcome to the GUI thread once and stop cleanly, whatever came.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first bytes choose the read sizes; the rest is the stream. Whatever the
 // bytes, the deframer must hand out only well-formed packets within the limit.
 #include "protocol/ByteOrder.h"

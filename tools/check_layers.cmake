@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DSOURCE_DIR=<repository> -P tools/check_layers.cmake (run by ctest as `layers`)
 #
 # The folders of src/ from the bottom up. A folder may include its own headers

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the DVR simulator and the viewer connected to it; closing the viewer
 # stops the simulator. Without a display the same demo runs in a virtual one
 # and leaves a screenshot of the live window in demo.png.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "display/CPictureAge.h"
 
 CPictureAge::CPictureAge(std::function<Clock::time_point()> now) : m_now(std::move(now)) {}

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DINPUT=<file> -DOUTPUT=<file.cpp> -DSYMBOL=<name> -P EmbedBinary.cmake
 # Writes a source file that holds the input's bytes as a constant array.
 file(READ "${INPUT}" hex HEX)

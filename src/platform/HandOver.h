@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Qt's event queue hands tasks from thread to thread under a lock inside Qt,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "wall/CEditWallDlg.h"
 
 #include "directory/DvrEntry.h"

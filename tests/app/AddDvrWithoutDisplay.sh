@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # --add-dvr as a person runs it from a terminal: an installed program (its folder
 # not the user's to write), a fresh home, no display, no session bus.
 #   AddDvrWithoutDisplay.sh QUILLON

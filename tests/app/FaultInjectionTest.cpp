@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole viewer against faults: a decoder error box left open while the
 // DVR keeps sending, a DVR that vanishes, and a directory it cannot write.
 #include "support/ViewerFixture.h"

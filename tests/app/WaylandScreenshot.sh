@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real viewer under a headless Wayland compositor, connected to the simulator:
 # its --screenshot must show live frames.
 #   WaylandScreenshot.sh QUILLON DVRSIM

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a program on a private session bus with an unlocked keyring of its own
 # (gnome-keyring's Secret Service), as a desktop session gives it; both end with it.
 #   WithSecretService.sh PROGRAM [ARGS...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizes a JPEG may declare that no DVR picture has: dropped before anything is
 // allocated, without a box, and the previous picture stays.
 #include "decode/CJpegDecoder.h"

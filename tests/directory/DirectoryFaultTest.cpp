@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory file against a disk that fails: full part-way, a folder that
 // cannot be written, a file that cannot be read, and values at the edge of what
 // a line can hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The faults the simulator commits for the hardening tests: a cut after a
 // chosen byte, a declared length, a JPEG that declares the largest size.
 #include "CommandLine.h"

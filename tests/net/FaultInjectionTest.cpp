@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client against a DVR that goes wrong on purpose: the real simulator's
 // faults, and a scripted peer for what a web server cannot do (a reset, a
 // command cut off, bytes that are no stream at all).
