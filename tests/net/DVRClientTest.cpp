@@ -265,34 +265,30 @@ TEST_F(DVRClientTest, LoginsThatNeverGetAReplyBackOffAndFailWhenTheReplyIsOverdu
 {
     DvrMisbehaviour notADvr;
     notADvr.answerStatus = 501;
-    const struct
-    {
-        const char* what;
-        DvrMisbehaviour faults;
-    } cases[] = {
+    const std::pair<const char*, DvrMisbehaviour> cases[] = {
         {"closed before any packet", With(&DvrMisbehaviour::closeBeforePackets)},
         {"a web server that answers 501", notADvr},
     };
     // The program's waits at a fortieth: 2 s is 50 ms, a minute 1.5 s. Its logins
     // go out at 0, 0, 2, 6, 14 and 30 s, and at 60 s the connection has failed.
     const DvrClientTimeouts shortened{5s, 5s, 50ms, 1500ms, 1500ms};
-    for (const auto& c : cases)
+    for (const auto& [what, faults] : cases)
     {
-        dvr.SetMisbehaviour(c.faults);
+        dvr.SetMisbehaviour(faults);
         gui.Clear();
         const size_t before = RequestsWith(dvr, "Get").size();
         auto client = MakeClient(shortened);
         const auto started = std::chrono::steady_clock::now();
         client->Start(Info(0));
-        ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound)) << c.what;
-        EXPECT_GE(std::chrono::steady_clock::now() - started, shortened.loginReply) << c.what;
+        ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECT_FAILED, 1, kBound)) << what;
+        EXPECT_GE(std::chrono::steady_clock::now() - started, shortened.loginReply) << what;
         EXPECT_FALSE(client->IsLoggedIn());
         client.reset();
-        EXPECT_EQ(gui.Handled().size(), 1u) << c.what;
+        EXPECT_EQ(gui.Handled().size(), 1u) << what;
         const size_t logins = RequestsWith(dvr, "Get").size() - before;
-        EXPECT_GE(logins, 3u) << c.what;
-        EXPECT_LE(logins, 6u) << c.what;
-        EXPECT_EQ(cursor.depth, 0) << c.what;
+        EXPECT_GE(logins, 3u) << what;
+        EXPECT_LE(logins, 6u) << what;
+        EXPECT_EQ(cursor.depth, 0) << what;
     }
 }
 
