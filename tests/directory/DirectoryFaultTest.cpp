@@ -122,22 +122,23 @@ TEST(DirectoryFaultTest, AFileThatIsThereButCannotBeReadIsToldAndNeverSavedOver)
     {
         const char* fault;
         const char* reason;
+        const char* folder;
         std::function<void(const std::filesystem::path&)> make;
         FileReader reader;
     } cases[] = {
-        {"another user's", "Permission denied", plainFile, FileReader()},
-        {"a failing disk", "Input/output error", plainFile, failingDisk},
-        {"a directory", "Is a directory",
+        {"another user's", "Permission denied", "", plainFile, FileReader()},
+        {"a failing disk", "Input/output error", "", plainFile, failingDisk},
+        {"a directory", "Is a directory", "",
          [&](const std::filesystem::path& file)
          {
              std::filesystem::create_directory(file);
              WriteBytes(file / "inside", old);
          },
          FileReader()},
-        {"a FIFO", "not a regular file",
+        {"a FIFO", "not a regular file", "",
          [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
          FileReader()},
-        {"under a file", "Not a directory",
+        {"under a file", "Not a directory", "plain",
          [&](const std::filesystem::path& file) { WriteBytes(file.parent_path(), old); },
          FileReader()},
     };
@@ -147,9 +148,7 @@ TEST(DirectoryFaultTest, AFileThatIsThereButCannotBeReadIsToldAndNeverSavedOver)
         {
             SCOPED_TRACE(std::string(c.fault) + " " + name);
             TempFolder folder;
-            const auto file =
-                (std::string(c.fault) == "under a file" ? folder.Path() / "plain" : folder.Path()) /
-                name;
+            const auto file = folder.Path() / c.folder / name;
             c.make(file);
             const auto before = Snapshot(folder.Path());
             std::u16string told;
