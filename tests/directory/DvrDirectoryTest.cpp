@@ -268,9 +268,7 @@ TEST(DirectoryFilePathTest, BesideTheProgramOnlyInAFolderWritableByTheUserAlone)
 {
     TempFolder program;
     TempFolder data;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     ASSERT_EQ(::stat(program.Path().c_str(), &info), 0);
     const uid_t owner = info.st_uid;
     const uid_t other = owner + 1;
