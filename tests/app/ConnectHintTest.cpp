@@ -49,29 +49,28 @@ TEST_F(ConnectHintTest, AnEmptyViewShowsTheLogoAndWhatToDoUntilAPictureShows)
     QImage logo;
     ASSERT_TRUE(logo.loadFromData(kLogoJpeg, static_cast<int>(kLogoJpegLength), "JPG"));
     const QImage painted = View().grab().toImage();
-    const QRect logoAt =
-        QRect(QPoint(), logo.size())
-            .translated(InView(Hint().Logo()).center() - QRect(QPoint(), logo.size()).center());
-    int alike = 0;
-    int lit = 0;
-    for (int y = 0; y < logo.height(); ++y)
+    QRect logoAt(QPoint(), logo.size());
+    logoAt.moveCenter(InView(Hint().Logo()).center());
+    const auto count = [&](const QRect& area, const auto& passes)
     {
-        for (int x = 0; x < logo.width(); ++x)
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
         {
-            alike += std::abs(qGray(painted.pixel(logoAt.topLeft() + QPoint(x, y))) -
-                              qGray(logo.pixel(x, y))) < 24;
+            for (int x = area.left(); x <= area.right(); ++x)
+            {
+                n += passes(QPoint(x, y));
+            }
         }
-    }
-    const QRect line = InView(Hint().Line());
-    for (int y = line.top(); y <= line.bottom(); ++y)
-    {
-        for (int x = line.left(); x <= line.right(); ++x)
-        {
-            lit += qGray(painted.pixel(x, y)) > 64;
-        }
-    }
-    EXPECT_GT(alike, logo.width() * logo.height() * 9 / 10);
-    EXPECT_GT(lit, 50);
+        return n;
+    };
+    EXPECT_GT(count(logoAt,
+                    [&](QPoint at) {
+                        return std::abs(qGray(painted.pixel(at)) -
+                                        qGray(logo.pixel(at - logoAt.topLeft()))) < 24;
+                    }),
+              logo.width() * logo.height() * 9 / 10);
+    EXPECT_GT(
+        count(InView(Hint().Line()), [&](QPoint at) { return qGray(painted.pixel(at)) > 64; }), 50);
     EXPECT_TRUE(ClickTheLine([](CConnectDlg& dialog) { dialog.reject(); }));
     EXPECT_TRUE(Hint().isVisible());
 

@@ -191,7 +191,10 @@ TEST_F(KeyringTest, AKeyringThatRefusesLeavesTheFileTheKeyringAndTheItemAsTheyWe
     EXPECT_TRUE(m_driver.BoxTexts().join("").contains("could not be moved out of the keyring"));
 }
 
-TEST_F(KeyringTest, AnAddedDvrsLoginGoesIntoTheRealKeyringAndAFailedSavePutsItBack)
+// An added DVR's login goes into the real keyring; a save that fails, or a keyring
+// that locks while Connect DVR saves, leaves the file, and what the keyring held, as
+// they were, and the box says what the locked keyring kept.
+TEST_F(KeyringTest, TheRealKeyringTakesAddedLoginsAndFailedOrLockedSavesLeaveBothAsTheyWere)
 {
     QtKeychainStore keyring;
     std::u16string error;
@@ -207,9 +210,8 @@ TEST_F(KeyringTest, AnAddedDvrsLoginGoesIntoTheRealKeyringAndAFailedSavePutsItBa
     EXPECT_EQ(FileBytes(), Utf16Le(u"Home,10.0.0.6,81,0\nShop,127.0.0.1,9,0\n"));
     EXPECT_TRUE(KeyringSays(u"Shop,127.0.0.1,9,0", u"admin,s3cret"));
 
-    // The switch turned on over a file that cannot be written: what the keyring held stays.
     WriteBytes(file, Utf16Le(u"Yard,10.0.0.7,82,1,guest,pw\nBarn,10.0.0.8,83,0,farmer,hay\n"));
-    const std::string before = FileBytes();
+    std::string before = FileBytes();
     {
         const FileSizeLimit full(8);
         EXPECT_FALSE(MoveFileLoginsIntoStore(file, keyring, error));
@@ -217,32 +219,23 @@ TEST_F(KeyringTest, AnAddedDvrsLoginGoesIntoTheRealKeyringAndAFailedSavePutsItBa
     EXPECT_EQ(FileBytes(), before);
     EXPECT_TRUE(KeyringSays(u"Yard,10.0.0.7,82,1", u"old,old"));
     EXPECT_TRUE(KeyringSays(u"Barn,10.0.0.8,83,0", u""));
-}
 
-// The keyring locks while Connect DVR saves: the file keeps every login where it
-// was, the box says what the locked keyring kept, and the next save, unlocked,
-// leaves each login in the keyring alone.
-TEST_F(KeyringTest, AKeyringLockedHalfWayThroughASaveLeavesTheFileAndIsToldThenMended)
-{
-    QtKeychainStore keyring;
-    std::u16string error;
     ASSERT_TRUE(keyring.Write(u"Home,10.0.0.6,81,0", u"USER_1,pw12", error));
-    WriteBytes(DirectoryFile(), Utf16Le(u"Home,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n"
-                                        u"Barn,10.0.0.8,83,0,farmer,hay\n"));
-    const std::string before = FileBytes();
+    WriteBytes(file, Utf16Le(u"Home,10.0.0.6,81,0\nYard,10.0.0.7,82,1,guest,pw\n"
+                             u"Barn,10.0.0.8,83,0,farmer,hay\n"));
+    before = FileBytes();
     MessageBoxSeam seam;
     QtMessageBox messages;
     LockingKeyring locking(1);
-    CConnectDlg dialog(DirectoryFile(), messages, nullptr, {}, &locking);
+    CConnectDlg dialog(file, messages, nullptr, {}, &locking);
     dialog.show();
     QTest::mouseClick(FindControl<QPushButton>(dialog, IDC_CONNECT_CANCEL), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(seam.ShownTexts().size(), 1u);
-    const std::u16string told = seam.ShownTexts()[0];
-    EXPECT_TRUE(told.starts_with(u"The DVR list could not be saved.\n"))
-        << QString::fromStdU16String(told).toStdString();
-    EXPECT_NE(told.find(u"could not be put back"), std::u16string::npos)
-        << QString::fromStdU16String(told).toStdString();
+    const std::u16string box = seam.ShownTexts()[0];
+    EXPECT_TRUE(box.starts_with(u"The DVR list could not be saved.\n") &&
+                box.find(u"could not be put back") != std::u16string::npos)
+        << QString::fromStdU16String(box).toStdString();
     EXPECT_EQ(FileBytes(), before);
     // Locked, the keyring reads as refusing, not as empty.
     std::u16string secret;

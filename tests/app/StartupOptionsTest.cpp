@@ -119,62 +119,58 @@ TEST(StartupOptionsTest, UnusableInputIsRefusedAndTheDirectoryKept)
     EXPECT_EQ(options.windowSize, QSize(240, 320));
 }
 
-TEST(StartupOptionsTest, ALineEndingWithTheUserTakesThePasswordFromStandardInput)
+// A line ending with the user takes the password from standard input; with the
+// keyring on, the login goes there and its line has none, or nothing is added.
+TEST(StartupOptionsTest, APasswordFromStandardInputOrTheKeyringIsAddedWholeOrNotAtAll)
 {
     TempFolder folder;
     const auto file = folder.Path() / "IPList.db";
-    WriteBytes(file, Utf16Le(u"Shop,10.0.0.5,80,2\n"));
+    const std::string shop = Utf16Le(u"Shop,10.0.0.5,80,2\n");
+    WriteBytes(file, shop);
     QString error;
-    PipedInput empty("\nnot read\n");
-    EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, empty.Reader()),
-              AddEntryResult::Refused);
-    EXPECT_TRUE(error.contains("the password is empty")) << error.toStdString();
-    PipedInput none("");
-    EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, none.Reader()),
-              AddEntryResult::Refused);
-    EXPECT_TRUE(error.contains("no password came")) << error.toStdString();
-    PipedInput tooLong("s3cret7\n");
-    EXPECT_EQ(
-        AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, tooLong.Reader()),
-        AddEntryResult::Refused);
-    EXPECT_FALSE(error.contains("s3cret")) << error.toStdString();
-    EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\n"));
+    const struct
+    {
+        const char* piped;
+        const char* told;
+    } refused[] = {
+        {"\nnot read\n", "the password is empty"}, {"", "no password came"}, {"s3cret7\n", ""}};
+    for (const auto& c : refused)
+    {
+        PipedInput input(c.piped);
+        EXPECT_EQ(
+            AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, input.Reader()),
+            AddEntryResult::Refused);
+        EXPECT_TRUE(error.contains(c.told) && !error.contains("s3cret")) << error.toStdString();
+    }
+    EXPECT_EQ(ReadBytes(file), shop);
 
     PipedInput typed("s3cret\r\nnext line\n");
     ASSERT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, nullptr, typed.Reader()),
               AddEntryResult::Added);
-    EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\nGate,10.0.0.9,80,0,admin,s3cret\n"));
+    EXPECT_EQ(ReadBytes(file), shop + Utf16Le(u"Gate,10.0.0.9,80,0,admin,s3cret\n"));
     // A name taken, or a line refused, asks for nothing.
     EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,81,0,admin", error, nullptr, typed.Reader()),
               AddEntryResult::NameTaken);
     EXPECT_EQ(AddDirectoryEntry(file, u"Yard,10.0.0.9,80,x,admin", error, nullptr, typed.Reader()),
               AddEntryResult::Refused);
     EXPECT_EQ(typed.reads, 1);
-}
 
-// With the keyring on, the new login goes there and its line has none; a keyring
-// that refuses adds nothing anywhere.
-TEST(StartupOptionsTest, WithTheKeyringOnTheLoginGoesIntoItOrNothingIsAdded)
-{
-    TempFolder folder;
-    const auto file = folder.Path() / "IPList.db";
-    WriteBytes(file, Utf16Le(u"Shop,10.0.0.5,80,2\n"));
+    WriteBytes(file, shop);
     FakePasswordStore keyring;
     keyring.refuse = true;
-    QString error;
-    PipedInput typed("s3cret\n");
-    EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, &keyring, typed.Reader()),
+    PipedInput again("s3cret\n");
+    EXPECT_EQ(AddDirectoryEntry(file, u"Gate,10.0.0.9,80,0,admin", error, &keyring, again.Reader()),
               AddEntryResult::Refused);
     EXPECT_TRUE(error.contains("could not be kept in the keyring")) << error.toStdString();
     EXPECT_FALSE(error.contains("s3cret"));
-    EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\n"));
+    EXPECT_EQ(ReadBytes(file), shop);
     EXPECT_TRUE(keyring.items.empty());
 
     keyring.refuse = false;
     keyring.items[u"Yard,10.0.0.7,80,0"] = u"old,old";
     ASSERT_EQ(AddDirectoryEntry(file, u"Yard,10.0.0.7,80,0,admin,s3cret", error, &keyring),
               AddEntryResult::Added);
-    EXPECT_EQ(ReadBytes(file), Utf16Le(u"Shop,10.0.0.5,80,2\nYard,10.0.0.7,80,0\n"));
+    EXPECT_EQ(ReadBytes(file), shop + Utf16Le(u"Yard,10.0.0.7,80,0\n"));
     EXPECT_EQ(keyring.items[u"Yard,10.0.0.7,80,0"], u"admin,s3cret");
 
     // A directory that cannot be saved puts back what the keyring held.
