@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CConnectHint.h"
 
+#include "decode/CJpegDecoder.h"
 #include "display/LogoResource.h"
+#include "platform/SilentMessageBox.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
@@ -15,6 +17,20 @@ namespace
 // Light enough to read on the view's dark background, quieter than a picture.
 const QColor kLineColour(200, 200, 200);
 constexpr int kMargin = 12;
+
+// Decoded as every picture is, rather than by an image plugin loaded for this one.
+QPixmap LogoPixmap()
+{
+    SilentMessageBox quiet;
+    CJpegDecoder decoder(quiet);
+    if (!decoder.Decode(kLogoJpeg, kLogoJpegLength))
+    {
+        return {};
+    }
+    const QImage bottomUp(decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(),
+                          static_cast<qsizetype>(decoder.GetStride()), QImage::Format_BGR888);
+    return QPixmap::fromImage(bottomUp.mirrored());
+}
 } // namespace
 
 CConnectHint::CConnectHint(QWidget& view, std::function<void()> onClick)
@@ -22,8 +38,7 @@ CConnectHint::CConnectHint(QWidget& view, std::function<void()> onClick)
       m_pLine(new QLabel(this))
 {
     setObjectName(QStringLiteral("connectHint"));
-    QPixmap logo;
-    logo.loadFromData(kLogoJpeg, static_cast<uint>(kLogoJpegLength), "JPG");
+    const QPixmap logo = LogoPixmap();
     m_pLogo->setObjectName(QStringLiteral("connectHintLogo"));
     m_pLogo->setPixmap(logo);
     m_pLogo->setAlignment(Qt::AlignCenter);

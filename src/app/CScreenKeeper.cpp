@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QEvent>
+#include <QFileInfo>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -33,10 +34,25 @@ QString Text(unsigned id)
     return QString::fromStdU16String(LoadString(id));
 }
 
+// Without a session bus libdbus would try to start one of its own; there is then
+// no desktop session whose screen could blank, and nothing to ask.
+bool HasSessionBus()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+    {
+        return true;
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
 QDBusConnection OpenBus(const QString& address, const QString& name)
 {
-    return address.isEmpty() ? QDBusConnection::sessionBus()
-                             : QDBusConnection::connectToBus(address, name);
+    if (!address.isEmpty())
+    {
+        return QDBusConnection::connectToBus(address, name);
+    }
+    return HasSessionBus() ? QDBusConnection::sessionBus() : QDBusConnection(QString());
 }
 } // namespace
 
