@@ -144,10 +144,7 @@ void CWallSwitcher::AfterConnect()
     {
         m_nOpenTile = -1;
         m_pWall->DisconnectAll();
-        m_pStack->setCurrentWidget(&m_viewWidget);
-        m_nColumns = 1;
-        m_layoutName = LayoutName(1);
-        Remember();
+        ShowViewAlone();
     }
     UpdateItems();
 }
@@ -303,11 +300,16 @@ void CWallSwitcher::ShowSingle()
             m_view.ConnectTo(*camera);
         }
     }
+    ShowViewAlone();
+    UpdateItems();
+}
+
+void CWallSwitcher::ShowViewAlone()
+{
     m_pStack->setCurrentWidget(&m_viewWidget);
     m_nColumns = 1;
     m_layoutName = LayoutName(1);
     Remember();
-    UpdateItems();
 }
 
 void CWallSwitcher::OpenTile(int index)

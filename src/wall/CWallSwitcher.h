@@ -68,6 +68,8 @@ protected:
 private:
     void AfterConnect();
     void ShowSingle();
+    // The single view in the wall's place, remembered as the layout.
+    void ShowViewAlone();
     void ShowCameras(int columns, const std::vector<std::optional<DvrEntry>>& cameras,
                      const QString& layoutName);
     void ShowNamedWall(const NamedWall& wall);
