@@ -119,6 +119,14 @@ bool ReadPassword(DvrEntry& entry, const PasswordReader& readPassword, QString& 
     }
     return true;
 }
+// The directory's rows; false with `error` set when the file is there but cannot be read.
+bool LoadReadable(DvrRowList& rows, const std::filesystem::path& file, QString& error)
+{
+    SilentMessageBox messages;
+    LoadDirectory(rows, file, messages);
+    error = QString::fromStdU16String(rows.ReadFailure);
+    return rows.ReadFailure.empty();
+}
 } // namespace
 
 AddEntryResult AddDirectoryEntry(const std::filesystem::path& file, const std::u16string& line,
@@ -130,13 +138,10 @@ AddEntryResult AddDirectoryEntry(const std::filesystem::path& file, const std::u
     {
         return AddEntryResult::Refused;
     }
-    SilentMessageBox messages;
     DvrRowList rows;
-    LoadDirectory(rows, file, messages);
     // Before any password is asked for or kept: nothing will be saved to that file.
-    if (!rows.ReadFailure.empty())
+    if (!LoadReadable(rows, file, error))
     {
-        error = QString::fromStdU16String(rows.ReadFailure);
         return AddEntryResult::Refused;
     }
     if (FindRow(rows, entry->Name) != nullptr)
@@ -151,6 +156,7 @@ AddEntryResult AddDirectoryEntry(const std::filesystem::path& file, const std::u
     {
         return AddEntryResult::Refused;
     }
+    SilentMessageBox messages;
     if (!AddEntry(rows, *entry, messages))
     {
         error = QStringLiteral("the directory has this DVR under another name");
@@ -189,12 +195,9 @@ std::optional<DvrEntry> FindDirectoryEntry(const std::filesystem::path& file,
                                            const std::u16string& name, QString& error,
                                            IPasswordStore* passwords)
 {
-    SilentMessageBox messages;
     DvrRowList rows;
-    LoadDirectory(rows, file, messages);
-    if (!rows.ReadFailure.empty())
+    if (!LoadReadable(rows, file, error))
     {
-        error = QString::fromStdU16String(rows.ReadFailure);
         return std::nullopt;
     }
     std::u16string failure;
