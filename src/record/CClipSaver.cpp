@@ -50,6 +50,7 @@ bool CClipSaver::Start(const CFrameHistory& history, Request request,
     }
     m_state = State::Saving;
     m_error.clear();
+    m_ended = false;
     m_thread = std::thread(&CClipSaver::Run, this, std::cref(history), std::move(request),
                            std::move(finished));
     return true;
@@ -58,11 +59,19 @@ bool CClipSaver::Start(const CFrameHistory& history, Request request,
 void CClipSaver::Run(const CFrameHistory& history, Request request, std::function<void()> finished)
 {
     const State state = Save(history, request);
-    End(state, state == State::Failed ? m_writer.GetError() : std::u16string());
+    {
+        std::lock_guard lock(m_mutex);
+        m_state = state;
+        m_error = state == State::Failed ? m_writer.GetError() : std::u16string();
+    }
+    // The callback reads the outcome, and Wait returns only after it.
     if (finished)
     {
         finished();
     }
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_endedChanged.notify_all();
 }
 
 CClipSaver::State CClipSaver::Save(const CFrameHistory& history, const Request& request)
@@ -105,14 +114,6 @@ CClipSaver::State CClipSaver::Save(const CFrameHistory& history, const Request& 
     return State::Saved;
 }
 
-void CClipSaver::End(State state, std::u16string error)
-{
-    std::lock_guard lock(m_mutex);
-    m_state = state;
-    m_error = std::move(error);
-    m_ended.notify_all();
-}
-
 void CClipSaver::Cancel()
 {
     m_cancel = true;
@@ -121,7 +122,7 @@ void CClipSaver::Cancel()
 bool CClipSaver::Wait(std::chrono::milliseconds bound)
 {
     std::unique_lock lock(m_mutex);
-    return m_ended.wait_for(lock, bound, [this] { return m_state != State::Saving; });
+    return m_endedChanged.wait_for(lock, bound, [this] { return m_ended; });
 }
 
 CClipSaver::State CClipSaver::GetState() const

@@ -48,7 +48,7 @@ public:
     // The history must outlive the save.
     bool Start(const CFrameHistory& history, Request request, std::function<void()> finished = {});
     void Cancel();
-    // True once the save has ended, waiting at most `bound` for it.
+    // True once the save has ended and its `finished` has returned, waiting at most `bound`.
     bool Wait(std::chrono::milliseconds bound);
 
     State GetState() const;
@@ -60,7 +60,6 @@ public:
 private:
     void Run(const CFrameHistory& history, Request request, std::function<void()> finished);
     State Save(const CFrameHistory& history, const Request& request);
-    void End(State state, std::u16string error);
 
     IClipStorage& m_storage;
     CClipWriter m_writer; // the saver's thread alone uses it while Saving
@@ -68,8 +67,9 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<double> m_progress{0};
     std::atomic<size_t> m_frames{0};
-    mutable std::mutex m_mutex; // guards m_state and m_error, which m_ended signals
-    std::condition_variable m_ended;
+    mutable std::mutex m_mutex; // guards the three below, m_ended signalled through m_endedChanged
+    std::condition_variable m_endedChanged;
     State m_state = State::Idle;
     std::u16string m_error;
+    bool m_ended = true;
 };

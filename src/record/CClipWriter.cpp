@@ -172,6 +172,9 @@ bool CClipWriter::StartTrack(const HistoryFrameInfo& first, int width, int heigh
     stream->codecpar->codec_id = AV_CODEC_ID_MJPEG;
     stream->codecpar->width = width;
     stream->codecpar->height = height;
+    // The finest rate millisecond stamps tell apart, as a hint: without it readers take a
+    // jittery 25 frames/s for a fixed rate and fold frames that came close onto one time.
+    stream->avg_frame_rate = AVRational{999, 1};
 
     const std::string dvr = ToUtf8(m_identity.dvrName);
     const std::string channel = ToUtf8(ChannelLabel(m_identity.channel));
@@ -213,8 +216,8 @@ bool CClipWriter::Write(const HistoryFrameInfo& info, const uint8_t* jpeg, size_
     }
     const auto since =
         std::chrono::duration_cast<std::chrono::milliseconds>(info.arrived - m_first).count();
-    // Matroska takes equal times; a frame that claims an earlier one keeps the order.
-    m_lastPts = std::max<int64_t>(m_lastPts, since);
+    // Frames of one burst may arrive within a millisecond: each keeps a time of its own.
+    m_lastPts = m_frames == 0 ? 0 : std::max<int64_t>(m_lastPts + 1, since);
     const AVStream* stream = m_format->streams[0];
     m_packet->data = const_cast<uint8_t*>(jpeg);
     m_packet->size = static_cast<int>(length);

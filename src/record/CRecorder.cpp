@@ -38,7 +38,12 @@ bool CRecorder::Start()
 {
     if (m_thread.joinable())
     {
-        return false;
+        if (GetStatus().recording)
+        {
+            return false;
+        }
+        // It stopped by itself: its thread has ended or is about to.
+        m_thread.join();
     }
     const std::optional<uint64_t> free = m_storage.FreeBytes(m_folder);
     {

@@ -20,14 +20,15 @@ struct Written
     std::vector<Steady::time_point> arrivals;
 };
 
-// `count` frames of a camera whose intervals wander from 17 to 79 ms and off the millisecond.
+// `count` frames of a 25 frames/s camera over a network: intervals that wander from 37 to
+// 43 ms and off the millisecond, and every tenth frame in a burst 0.3 ms after the one before.
 Written WriteFrames(CClipWriter& writer, int count, int first = 0)
 {
     Written written;
     Steady::time_point at = Steady::now() - 1h + std::chrono::seconds(first);
     for (int n = first; n < first + count; ++n)
     {
-        at += std::chrono::microseconds(17000 + (n * 7919) % 62000);
+        at += std::chrono::microseconds(n % 10 == 9 ? 300 : 37000 + (n * 7919) % 6000);
         written.jpegs.push_back(NumberedJpeg(n));
         written.arrivals.push_back(at);
         EXPECT_TRUE(
@@ -109,38 +110,44 @@ TEST(ClipWriterTest, AFileCutAtAnyMomentPlaysUpToItsLastSecond)
     const auto file = folder.Path() / "cut.mkv";
     CClipWriter writer;
     ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::FinalName));
-    // 6 s at 25 frames/s; after every 37th frame the file as it stands is what a crash leaves.
+    // A slow camera of small pictures, 2.5 frames/s, whose clusters only the second bounds;
+    // after every 5th frame the file as it stands is what a crash leaves.
     const Steady::time_point start = Steady::now() - 1h;
     std::vector<Steady::time_point> arrivals;
     int cuts = 0;
-    for (int n = 0; n < 150; ++n)
+    for (int n = 0; n < 40; ++n)
     {
-        const std::vector<uint8_t> jpeg = NumberedJpeg(n, 64, 48);
-        arrivals.push_back(start + n * 40ms);
+        const std::vector<uint8_t> jpeg = NumberedJpeg(n, 16, 16);
+        arrivals.push_back(start + n * 400ms);
         ASSERT_TRUE(writer.Write(FrameAt(arrivals.back()), jpeg.data(), jpeg.size()));
-        if (n % 37 != 36)
+        if (n % 5 != 4)
         {
             continue;
         }
         const auto cut = folder.Path() / ("cut" + std::to_string(++cuts) + ".mkv");
         std::filesystem::copy_file(file, cut);
-        const size_t olderThanASecond = static_cast<size_t>(
-            std::count_if(arrivals.begin(), arrivals.end(),
-                          [&](Steady::time_point at) { return at < arrivals.back() - 1040ms; }));
+        const auto olderThan = [&](Steady::duration age)
+        {
+            return static_cast<size_t>(std::count_if(arrivals.begin(), arrivals.end(),
+                                                     [&](Steady::time_point at)
+                                                     { return at < arrivals.back() - age; }));
+        };
+        const size_t olderThanASecond = olderThan(1s);
         const ProbedClip clip = Probe(cut);
         EXPECT_EQ(clip.exitStatus, 0) << "cut " << cuts << ": " << clip.errors;
         EXPECT_GE(clip.pts.size(), olderThanASecond) << "cut " << cuts;
         EXPECT_EQ(DecodeErrors(cut), "") << "cut " << cuts;
-        // Cut mid-cluster too: the whole clusters before the cut still play.
+        // Cut inside its last cluster too: the whole clusters before it still play.
         std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 100);
-        EXPECT_GE(Probe(cut).pts.size(), olderThanASecond * 9 / 10) << "cut " << cuts;
+        EXPECT_GE(Probe(cut).pts.size(), olderThan(2s)) << "cut " << cuts;
     }
-    EXPECT_EQ(cuts, 4);
+    EXPECT_EQ(cuts, 8);
     // A camera gone silent: Flush puts its last cluster on disk without waiting for more.
+    EXPECT_LT(Probe(file).pts.size(), 40u);
     ASSERT_TRUE(writer.Flush());
-    EXPECT_EQ(Probe(file).pts.size(), 150u);
+    EXPECT_EQ(Probe(file).pts.size(), 40u);
     ASSERT_TRUE(writer.Finish());
-    EXPECT_EQ(Probe(file).pts.size(), 150u);
+    EXPECT_EQ(Probe(file).pts.size(), 40u);
 }
 
 TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
