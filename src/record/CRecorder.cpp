@@ -148,6 +148,8 @@ std::u16string CRecorder::Follow(uint64_t& after, bool& flushed)
     const Clock::time_point stopAt{Clock::duration(m_stopAt.load())};
     while (batch.ReadAfter(m_history, after, kFramesPerCopy) > 0)
     {
+        // Numbers go on across a reset: the frame written last being gone tells it.
+        const bool reset = m_writer.IsOpen() && !m_history.Find(m_lastSequence);
         for (size_t i = 0; i < batch.Size(); ++i)
         {
             const CFrameBatch::Frame& frame = batch[i];
@@ -156,8 +158,9 @@ std::u16string CRecorder::Follow(uint64_t& after, bool& flushed)
                 return {};
             }
             after = frame.info.sequence;
-            const bool newHistory =
-                frame.info.sequence != m_lastSequence + 1 || frame.info.channel != m_fileChannel;
+            const bool newHistory = (i == 0 && reset) ||
+                                    frame.info.sequence != m_lastSequence + 1 ||
+                                    frame.info.channel != m_fileChannel;
             m_lastSequence = frame.info.sequence;
             if (m_writer.IsOpen() && newHistory && !m_writer.Finish())
             {

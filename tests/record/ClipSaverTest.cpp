@@ -2,6 +2,7 @@
 #include "ClipTools.h"
 #include "FailingStorage.h"
 #include "history/CFrameHistory.h"
+#include "history/CHistoryBudget.h"
 #include "record/CClipSaver.h"
 #include "support/TempFolder.h"
 

@@ -2,6 +2,7 @@
 #include "ClipTools.h"
 #include "FailingStorage.h"
 #include "history/CFrameHistory.h"
+#include "history/CHistoryBudget.h"
 #include "record/CRecorder.h"
 #include "support/TempFolder.h"
 
@@ -157,7 +158,7 @@ TEST(RecorderTest, RecordsTheTenSecondsBeforeStartAndFollowsTheHistoryUntilStop)
 
 TEST(RecorderTest, ANewHistoryClosesTheFileAndTheNextFrameStartsAnother)
 {
-    Camera camera(51);
+    Camera camera(61);
     TempFolder folder;
     const Steady::time_point now = Steady::now();
     for (int n = -20; n <= 0; ++n)
@@ -169,26 +170,37 @@ TEST(RecorderTest, ANewHistoryClosesTheFileAndTheNextFrameStartsAnother)
     log.Attach(recorder);
     ASSERT_TRUE(recorder.Start());
     ASSERT_TRUE(log.WaitFor([](const CRecorder::Status& s) { return s.frames == 21; }));
-    // A channel switch: the history starts over with the other channel's frames.
+    // A reconnect: the history starts over on the same channel, its numbers going on.
     camera.history.Reset();
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= 10; ++n)
     {
-        camera.Store(now + 1s + n * 40ms, 5);
+        camera.Store(now + n * 40ms, 0);
     }
     recorder.Notify();
     ASSERT_TRUE(
-        log.WaitFor([](const CRecorder::Status& s) { return s.files == 2 && s.frames == 30; }));
+        log.WaitFor([](const CRecorder::Status& s) { return s.files == 2 && s.frames == 10; }));
+    // A channel switch, within the same second: the third file's name takes a number.
+    camera.history.Reset();
+    for (int n = 11; n <= 40; ++n)
+    {
+        camera.Store(now + n * 40ms, 5);
+    }
+    recorder.Notify();
+    ASSERT_TRUE(
+        log.WaitFor([](const CRecorder::Status& s) { return s.files == 3 && s.frames == 30; }));
     recorder.Stop();
 
     const std::vector<std::filesystem::path> files = Recordings(folder.Path());
-    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(files.size(), 3u);
     EXPECT_TRUE(files[0].filename().string().starts_with("Gate_CH-01_")) << files[0];
-    EXPECT_TRUE(files[1].filename().string().starts_with("Gate_CH-06_")) << files[1];
+    EXPECT_TRUE(files[1].filename().string().starts_with("Gate_CH-01_")) << files[1];
+    EXPECT_TRUE(files[2].filename().string().starts_with("Gate_CH-06_")) << files[2];
     using Jpegs = std::vector<std::vector<uint8_t>>;
     EXPECT_EQ(ExtractJpegs(files[0]), Jpegs(camera.jpegs.begin(), camera.jpegs.begin() + 21));
-    EXPECT_EQ(ExtractJpegs(files[1]), camera.Stored(21));
-    EXPECT_EQ(Probe(files[0]).tags["title"], "Gate CH-01");
-    EXPECT_EQ(Probe(files[1]).tags["title"], "Gate CH-06");
+    EXPECT_EQ(ExtractJpegs(files[1]), Jpegs(camera.jpegs.begin() + 21, camera.jpegs.begin() + 31));
+    EXPECT_EQ(ExtractJpegs(files[2]), camera.Stored(31));
+    EXPECT_EQ(Probe(files[1]).tags["title"], "Gate CH-01");
+    EXPECT_EQ(Probe(files[2]).tags["title"], "Gate CH-06");
 }
 
 TEST(RecorderTest, ALowDiskOrAFailedWriteStopsItWithTheReasonAndAFileThatPlays)

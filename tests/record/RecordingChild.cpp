@@ -5,6 +5,7 @@
 // NS" just before Start, "written N" when the recorder has written N frames.
 #include "ClipTools.h"
 #include "history/CFrameHistory.h"
+#include "history/CHistoryBudget.h"
 #include "record/CRecorder.h"
 
 #include <cstdio>
