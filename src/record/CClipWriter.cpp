@@ -186,6 +186,8 @@ bool CClipWriter::StartTrack(const HistoryFrameInfo& first, int width, int heigh
     AVDictionary* options = nullptr;
     av_dict_set(&options, "cluster_time_limit", kClusterMilliseconds, 0);
     av_dict_set(&options, "cluster_size_limit", kClusterBytes, 0);
+    // A checksum over every cluster would cost more than the rest of the muxing.
+    av_dict_set(&options, "write_crc32", "0", 0);
     const int result = avformat_write_header(m_format, &options);
     av_dict_free(&options);
     m_first = first.arrived;

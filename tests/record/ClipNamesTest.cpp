@@ -10,29 +10,8 @@
 
 namespace
 {
-// A fixed zone for the test's run, put back after it.
-class LocalZone
-{
-public:
-    explicit LocalZone(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ"))
-        {
-            m_old = old;
-        }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~LocalZone()
-    {
-        m_old ? ::setenv("TZ", m_old->c_str(), 1) : ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
+// A variable of the environment set for the test's run and put back after it; the
+// local time zone follows TZ at once.
 class Environment
 {
 public:
@@ -43,8 +22,13 @@ public:
             m_old = old;
         }
         ::setenv(name, value.c_str(), 1);
+        ::tzset();
     }
-    ~Environment() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ~Environment()
+    {
+        m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name);
+        ::tzset();
+    }
 
 private:
     const char* m_name;
@@ -54,7 +38,7 @@ private:
 
 TEST(ClipNamesTest, TheProposedNameHoldsTheDvrChannelAndLocalStartTime)
 {
-    LocalZone zone("CET-1");
+    Environment zone("TZ", "CET-1");
     // 2026-12-07 20:04:05.900 UTC, 21:04:05 in the zone.
     const auto start = std::chrono::system_clock::time_point(std::chrono::seconds(1796673845)) +
                        std::chrono::milliseconds(900);

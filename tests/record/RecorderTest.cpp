@@ -27,12 +27,6 @@ public:
             {
                 std::lock_guard lock(m_mutex);
                 m_last = status;
-                m_totalFrames = std::max(m_totalFrames, status.frames + m_finishedFrames);
-                if (status.files > m_files)
-                {
-                    m_finishedFrames = m_totalFrames;
-                    m_files = status.files;
-                }
                 m_changed.notify_all();
             });
     }
@@ -51,9 +45,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     CRecorder::Status m_last;
-    size_t m_totalFrames = 0;
-    size_t m_finishedFrames = 0;
-    size_t m_files = 0;
 };
 
 // Its pictures made before any is stored, so storing takes no time out of the pre-roll.
