@@ -33,7 +33,8 @@ struct RecorderSettings
 // Each file is written under its own name from the first byte: a program that is
 // killed leaves it there, playable up to its last second; Stop completes it (length
 // and index for seeking). A full disk or a failed write stops the recording with the
-// file so far complete up to its last whole cluster.
+// file so far complete up to its last whole cluster. The history must outlive the
+// recording. Start and Stop come from its owner's thread, Notify from any (the receiver's).
 class CRecorder
 {
 public:

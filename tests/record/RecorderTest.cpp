@@ -63,11 +63,11 @@ struct Camera
         arrivals.push_back(at);
         history.Store(jpeg.data(), jpeg.size(), FrameAt(at, channel));
     }
-    // The pictures stored, in order.
-    std::vector<std::vector<uint8_t>> Stored(size_t from = 0) const
+    // The pictures stored from the `from`th to before the `to`th, in order.
+    std::vector<std::vector<uint8_t>> Stored(size_t from, size_t to = SIZE_MAX) const
     {
         return {jpegs.begin() + static_cast<long>(from),
-                jpegs.begin() + static_cast<long>(arrivals.size())};
+                jpegs.begin() + static_cast<long>(std::min(to, arrivals.size()))};
     }
 
     CHistoryBudget budget{64 << 20};
@@ -135,9 +135,7 @@ TEST(RecorderTest, RecordsTheTenSecondsBeforeStartAndFollowsTheHistoryUntilStop)
     const size_t first = camera.arrivals.size() - status.frames;
     EXPECT_GE(status.frames, least);
     EXPECT_LE(status.frames, most);
-    EXPECT_EQ(ExtractJpegs(files[0]),
-              std::vector<std::vector<uint8_t>>(camera.jpegs.begin() + static_cast<long>(first),
-                                                camera.jpegs.end()));
+    EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(first));
     const ProbedClip clip = Probe(files[0]);
     ASSERT_EQ(clip.pts.size(), status.frames);
     for (size_t i = 0; i < clip.pts.size(); ++i)
@@ -186,9 +184,8 @@ TEST(RecorderTest, ANewHistoryClosesTheFileAndTheNextFrameStartsAnother)
     EXPECT_TRUE(files[0].filename().string().starts_with("Gate_CH-01_")) << files[0];
     EXPECT_TRUE(files[1].filename().string().starts_with("Gate_CH-01_")) << files[1];
     EXPECT_TRUE(files[2].filename().string().starts_with("Gate_CH-06_")) << files[2];
-    using Jpegs = std::vector<std::vector<uint8_t>>;
-    EXPECT_EQ(ExtractJpegs(files[0]), Jpegs(camera.jpegs.begin(), camera.jpegs.begin() + 21));
-    EXPECT_EQ(ExtractJpegs(files[1]), Jpegs(camera.jpegs.begin() + 21, camera.jpegs.begin() + 31));
+    EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(0, 21));
+    EXPECT_EQ(ExtractJpegs(files[1]), camera.Stored(21, 31));
     EXPECT_EQ(ExtractJpegs(files[2]), camera.Stored(31));
     EXPECT_EQ(Probe(files[1]).tags["title"], "Gate CH-01");
     EXPECT_EQ(Probe(files[2]).tags["title"], "Gate CH-06");
@@ -241,10 +238,7 @@ TEST(RecorderTest, ALowDiskOrAFailedWriteStopsItWithTheReasonAndAFileThatPlays)
         EXPECT_GE(clip.pts.size(), 1u);
         EXPECT_EQ(clip.pts.size() == status.frames, c.diskLow) << clip.pts.size();
         EXPECT_EQ(DecodeErrors(files[0]), "");
-        EXPECT_EQ(ExtractJpegs(files[0]),
-                  std::vector<std::vector<uint8_t>>(camera.jpegs.begin(),
-                                                    camera.jpegs.begin() +
-                                                        static_cast<long>(clip.pts.size())));
+        EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(0, clip.pts.size()));
         recorder.Stop();
         EXPECT_EQ(recorder.GetStatus().stopReason, c.reason);
     }
