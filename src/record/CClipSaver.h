@@ -43,7 +43,8 @@ public:
     CClipSaver(const CClipSaver&) = delete;
     CClipSaver& operator=(const CClipSaver&) = delete;
 
-    // Starts the save; `finished` runs on the saver's thread once it has ended. False,
+    // Starts the save; `finished` runs on the saver's thread once it has ended (so it hands
+    // over to the GUI thread and never starts or ends a save itself). False,
     // with the reason in GetError, when a save is under way or the file cannot be made.
     // The history must outlive the save.
     bool Start(const CFrameHistory& history, Request request, std::function<void()> finished = {});

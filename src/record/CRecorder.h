@@ -63,7 +63,8 @@ public:
     void Notify();
     Status GetStatus() const;
     // Runs on the recorder's thread after each batch of frames written and once when it
-    // stops (recording false, stopReason set when it stopped by itself). Set before Start.
+    // stops (recording false, stopReason set when it stopped by itself). Set before Start;
+    // it hands over to the GUI thread and never calls Start or Stop itself.
     void SetObserver(std::function<void(const Status&)> observer);
 
 private:
