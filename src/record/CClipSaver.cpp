@@ -10,7 +10,7 @@ namespace
 constexpr size_t kFramesPerCopy = 8;
 }
 
-CClipSaver::CClipSaver(IClipStorage& storage) : m_storage(storage), m_writer(storage) {}
+CClipSaver::CClipSaver(IClipStorage& storage) : m_writer(storage) {}
 
 CClipSaver::~CClipSaver()
 {

@@ -62,7 +62,6 @@ private:
     void Run(const CFrameHistory& history, Request request, std::function<void()> finished);
     State Save(const CFrameHistory& history, const Request& request);
 
-    IClipStorage& m_storage;
     CClipWriter m_writer; // the saver's thread alone uses it while Saving
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};
