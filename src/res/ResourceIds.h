@@ -33,6 +33,9 @@ constexpr unsigned IDS_CONNECT_HINT = 61230;
 constexpr unsigned IDS_CONNECT_HINT_NO_DVR = 61231;
 // Why the session is asked to keep the screen on.
 constexpr unsigned IDS_KEEP_SCREEN_ON_REASON = 61232;
+// The desktop notification of motion on a camera ("Gate CH-03") and its click.
+constexpr unsigned IDS_MOTION_ON = 61240;
+constexpr unsigned IDS_MOTION_OPEN = 61241;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
