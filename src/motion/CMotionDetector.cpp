@@ -38,6 +38,9 @@ constexpr float kNoiseFollow = 0.05f;
 // A change of the light that moves some grey level by more than this between two looks
 // is the camera's (an exposure step, a lamp), not the scene's.
 constexpr float kWholeLightStep = 6.0f;
+// The fit is a line, so its largest move over the greys that matter is at their ends.
+constexpr float kDarkGrey = 16.0f;
+constexpr float kBrightGrey = 240.0f;
 // Clipped cells tell nothing about the light.
 constexpr float kClipped = 250.0f;
 } // namespace
@@ -123,7 +126,7 @@ CMotionDetector::Verdict CMotionDetector::OnLuma(const uint8_t* luma, int width,
         m_groupOf.assign(cells, 0);
         m_rowSums.assign(static_cast<size_t>(m_nColumns), 0);
         m_counts.assign(static_cast<size_t>(m_nColumns), 0);
-        m_ratios.reserve(cells);
+        m_sortedResiduals.reserve(cells);
         m_residuals.assign(cells, 0.0f);
         m_members.reserve(cells);
     }
@@ -139,8 +142,9 @@ CMotionDetector::Verdict CMotionDetector::OnLuma(const uint8_t* luma, int width,
 
     const Thresholds thresholds = ThresholdsFor(GetSensitivity());
     const Light light = FitLight();
-    if (std::max(std::fabs(light.gain * 16.0f + light.offset - 16.0f),
-                 std::fabs(light.gain * 240.0f + light.offset - 240.0f)) > kWholeLightStep)
+    if (std::max(std::fabs(light.gain * kDarkGrey + light.offset - kDarkGrey),
+                 std::fabs(light.gain * kBrightGrey + light.offset - kBrightGrey)) >
+        kWholeLightStep)
     {
         Learn();
         return Verdict::WholePicture;
@@ -259,12 +263,13 @@ CMotionDetector::Light CMotionDetector::FitLight()
             sxx += x * x;
             sxy += x * y;
         }
-        const double spread = n * sxx - sx * sx;
-        // Too few cells, or all of one grey: an offset alone.
+        // Too few cells to say: no change of the light.
         if (n * 4 < static_cast<double>(m_cells.size()))
         {
             return false;
         }
+        // Nearly all of one grey (a spread under 4 levels): an offset alone.
+        const double spread = n * sxx - sx * sx;
         if (spread < n * n * 16.0)
         {
             light = {1.0f, static_cast<float>((sy - sx) / n)};
@@ -285,9 +290,10 @@ CMotionDetector::Light CMotionDetector::FitLight()
         m_residuals[i] =
             std::fabs(m_level[i] - (m_cells[i].background * light.gain + light.offset));
     }
-    m_ratios.assign(m_residuals.begin(), m_residuals.end());
-    const auto middle = m_ratios.begin() + static_cast<std::ptrdiff_t>(m_ratios.size() / 2);
-    std::nth_element(m_ratios.begin(), middle, m_ratios.end());
+    m_sortedResiduals.assign(m_residuals.begin(), m_residuals.end());
+    const auto middle =
+        m_sortedResiduals.begin() + static_cast<std::ptrdiff_t>(m_sortedResiduals.size() / 2);
+    std::nth_element(m_sortedResiduals.begin(), middle, m_sortedResiduals.end());
     Light refined = light;
     return fit(3.0f * *middle + 1.0f, refined) ? refined : light;
 }

@@ -94,7 +94,7 @@ private:
     // Working room, kept so a look allocates nothing.
     std::vector<uint32_t> m_rowSums;
     std::vector<uint32_t> m_counts;
-    std::vector<float> m_ratios;
+    std::vector<float> m_sortedResiduals;
     std::vector<float> m_residuals;
     std::vector<int> m_members;
 
