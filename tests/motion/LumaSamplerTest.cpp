@@ -5,50 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <turbojpeg.h>
-
-#include <cstdlib>
-
-TEST(LumaSamplerTest, EachSampleIsTheBrightnessOfItsEightByEightBlock)
-{
-    const std::vector<uint8_t> jpeg = motion_scenes::ReadWalkingFrame(0);
-    CLumaSampler sampler;
-    ASSERT_TRUE(sampler.Sample(jpeg.data(), jpeg.size()));
-    ASSERT_EQ(sampler.GetWidth(), 768 / 8);
-    ASSERT_EQ(sampler.GetHeight(), 576 / 8);
-
-    // The full picture's grey, averaged over each block, is what the DC says.
-    std::vector<uint8_t> grey(768 * 576);
-    tjhandle handle = tjInitDecompress();
-    ASSERT_EQ(tjDecompress2(handle, jpeg.data(), jpeg.size(), grey.data(), 768, 768, 576, TJPF_GRAY,
-                            TJFLAG_ACCURATEDCT),
-              0);
-    tjDestroy(handle);
-    int worst = 0;
-    for (int by = 0; by < sampler.GetHeight(); ++by)
-    {
-        for (int bx = 0; bx < sampler.GetWidth(); ++bx)
-        {
-            int sum = 0;
-            for (int y = 0; y < 8; ++y)
-            {
-                for (int x = 0; x < 8; ++x)
-                {
-                    sum += grey[(by * 8 + y) * 768 + bx * 8 + x];
-                }
-            }
-            const int sample = sampler.GetLuma()[by * sampler.GetWidth() + bx];
-            worst = std::max(worst, std::abs(sample - (sum + 32) / 64));
-        }
-    }
-    // Clipping of single pixels at black and white moves a block's mean a little.
-    EXPECT_LE(worst, 3);
-}
-
-TEST(LumaSamplerTest, DamagedTruncatedAndOversizedJpegsAreRefused)
+TEST(LumaSamplerTest, DamagedTruncatedAndOversizedJpegsAreRefusedAndTheNextFrameIsRead)
 {
     const std::vector<uint8_t> jpeg = motion_scenes::ReadWalkingFrame(1);
     CLumaSampler sampler;
+    ASSERT_TRUE(sampler.Sample(jpeg.data(), jpeg.size()));
+    EXPECT_EQ(sampler.GetWidth(), 768 / 8);
+    EXPECT_EQ(sampler.GetHeight(), 576 / 8);
     EXPECT_FALSE(sampler.Sample(jpeg.data(), jpeg.size() / 2));
     EXPECT_EQ(sampler.GetWidth(), 0);
     EXPECT_FALSE(sampler.Sample(jpeg.data(), 2));
@@ -72,5 +35,5 @@ TEST(LumaSamplerTest, DamagedTruncatedAndOversizedJpegsAreRefused)
 
     // The sampler goes on with the next good frame.
     EXPECT_TRUE(sampler.Sample(jpeg.data(), jpeg.size()));
-    EXPECT_EQ(sampler.GetWidth(), 96);
+    EXPECT_EQ(sampler.GetWidth(), 768 / 8);
 }

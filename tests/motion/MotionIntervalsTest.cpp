@@ -40,16 +40,11 @@ TEST(MotionIntervalsTest, FramesWithMotionJoinIntoIntervalsThatTheTimelineAndThe
     EXPECT_EQ(intervals.PreviousBefore(t0 + 12s), t0 + 10s);
     EXPECT_FALSE(intervals.PreviousBefore(t0 + 10s));
 
-    // What the history dropped goes too.
+    // What the history dropped goes too; a camera never trimmed keeps its newest.
     intervals.DropBefore(t0 + 15s);
     EXPECT_EQ(intervals.Between(t0, t0 + 1min), (std::vector<Interval>{all[1], all[2]}));
     intervals.Clear();
     EXPECT_FALSE(intervals.NextAfter(t0));
-}
-
-TEST(MotionIntervalsTest, ACameraNeverTrimmedKeepsOnlyItsNewestIntervals)
-{
-    CMotionIntervals intervals;
     const size_t noted = CMotionIntervals::kMostIntervals + 10;
     for (size_t i = 0; i < noted; ++i)
     {

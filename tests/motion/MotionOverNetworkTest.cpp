@@ -57,7 +57,8 @@ std::vector<uint8_t> CommittedAsGreyJpeg(CDVRClient& client)
 } // namespace
 
 // The real scene served by the simulator's --replay at its own 10 frames a second, read
-// by the client over loopback, and looked at on the receiver thread as frames arrive.
+// by the client over loopback, and looked at on the receiver thread as frames arrive
+// while the GUI thread reads and steers the detector.
 TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirstSecond)
 {
     std::vector<std::string> args = {"--fps", "10", "--channels", "1"};
@@ -103,9 +104,16 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     };
     client.Start(MakeConnectInfo(u"Sim", u"127.0.0.1", FromAscii(std::to_string(dvr.GetPort())), 0,
                                  u"ADMIN", u"1234"));
+    // Meanwhile the GUI thread reads the result and sets the sensitivity, as a tile would.
+    bool high = false;
     ASSERT_TRUE(gui.WaitFor(
         [&](const auto&)
         {
+            const auto now = CMotionDetector::Clock::now();
+            detector.IsMotion(now);
+            detector.GetIntervals().Between(now - 1min, now);
+            detector.SetSensitivity((high = !high) ? MotionSensitivity::High
+                                                   : MotionSensitivity::Medium);
             std::lock_guard guard(lock);
             return frames >= motion_scenes::kWalkingFrames;
         },
@@ -119,4 +127,5 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     EXPECT_EQ(secondsWithMotion.count(0) + secondsWithMotion.count(1) + secondsWithMotion.count(2),
               3u);
     EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_FALSE(detector.GetIntervals().Between(*start, *start + 3s).empty());
 }
