@@ -55,26 +55,29 @@ uint64_t NoisyStill::Random()
 
 std::vector<uint8_t> NoisyStill::Frame(float gain, float offset)
 {
-    std::array<float, 256> levels{};
-    std::array<float, 256> sigmas{};
-    for (size_t v = 0; v < levels.size(); ++v)
+    // Each grey level gets 256 noisy values drawn for this frame, and each pixel one of
+    // its level's, by a byte of the generator: a look-up a pixel, fast in every build.
+    const size_t base = Random();
+    for (size_t v = 0; v < 256; ++v)
     {
-        levels[v] = static_cast<float>(v) * gain + offset;
+        const float level = static_cast<float>(v) * gain + offset;
         // Shot noise grows with the light; read noise is there in the dark too.
-        sigmas[v] = 2.0f + 0.015f * std::max(levels[v], 0.0f);
+        const float sigma = 2.0f + 0.015f * std::max(level, 0.0f);
+        for (size_t k = 0; k < 256; ++k)
+        {
+            const float noisy = level + sigma * m_gaussian[(base + v * 256 + k) & 0xffff] + 0.5f;
+            m_noisy[v * 256 + k] = static_cast<uint8_t>(std::clamp(noisy, 0.0f, 255.0f));
+        }
     }
     uint64_t bits = 0;
     for (size_t i = 0; i < m_grey.size(); ++i)
     {
-        // One draw of the generator gives four pixels their noise.
-        if (i % 4 == 0)
+        if (i % 8 == 0)
         {
             bits = Random();
         }
-        const uint8_t v = m_grey[i];
-        const float noisy = levels[v] + sigmas[v] * m_gaussian[bits & 0xffff] + 0.5f;
-        bits >>= 16;
-        m_work[i] = static_cast<uint8_t>(std::clamp(noisy, 0.0f, 255.0f));
+        m_work[i] = m_noisy[m_grey[i] * 256u + (bits & 0xff)];
+        bits >>= 8;
     }
     return EncodeGrey(m_work, m_nWidth, m_nHeight);
 }

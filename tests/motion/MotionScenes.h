@@ -34,6 +34,7 @@ private:
     std::vector<uint8_t> m_grey;
     std::vector<uint8_t> m_work;
     std::array<float, 65536> m_gaussian{};
+    std::array<uint8_t, 65536> m_noisy{};
     uint64_t m_state = 0;
 };
 
