@@ -41,6 +41,9 @@ constexpr unsigned IDS_CLIP_TOO_LARGE = 61263;
 constexpr unsigned IDS_CLIP_WRITE_FAILED = 61264;
 constexpr unsigned IDS_CLIP_NO_PICTURES = 61265;
 constexpr unsigned IDS_RECORD_DISK_LOW = 61266;
+// The desktop notification of motion on a camera ("Gate CH-03") and its click.
+constexpr unsigned IDS_MOTION_ON = 61240;
+constexpr unsigned IDS_MOTION_OPEN = 61241;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
