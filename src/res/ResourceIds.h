@@ -33,6 +33,9 @@ constexpr unsigned IDS_CONNECT_HINT = 61230;
 constexpr unsigned IDS_CONNECT_HINT_NO_DVR = 61231;
 // Why the session is asked to keep the screen on.
 constexpr unsigned IDS_KEEP_SCREEN_ON_REASON = 61232;
+// The desktop notification of motion on a camera ("Gate CH-03") and its click.
+constexpr unsigned IDS_MOTION_ON = 61240;
+constexpr unsigned IDS_MOTION_OPEN = 61241;
 // Clips and recordings: what went wrong, %1 the folder or file, %2 the system's reason.
 constexpr unsigned IDS_CLIP_DISK_FULL = 61260;
 constexpr unsigned IDS_CLIP_CANNOT_WRITE_FOLDER = 61261;
@@ -41,9 +44,6 @@ constexpr unsigned IDS_CLIP_TOO_LARGE = 61263;
 constexpr unsigned IDS_CLIP_WRITE_FAILED = 61264;
 constexpr unsigned IDS_CLIP_NO_PICTURES = 61265;
 constexpr unsigned IDS_RECORD_DISK_LOW = 61266;
-// The desktop notification of motion on a camera ("Gate CH-03") and its click.
-constexpr unsigned IDS_MOTION_ON = 61240;
-constexpr unsigned IDS_MOTION_OPEN = 61241;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 

@@ -46,6 +46,8 @@ constexpr StringEntry kStrings[] = {
     {IDS_CONNECT_HINT, u"Menu \u203a Connect to watch a DVR"},
     {IDS_CONNECT_HINT_NO_DVR, u"Menu \u203a Connect \u203a Connect, then Add, to enter your DVR"},
     {IDS_KEEP_SCREEN_ON_REASON, u"Live pictures from a DVR are on screen"},
+    {IDS_MOTION_ON, u"Motion on %1"},
+    {IDS_MOTION_OPEN, u"Open"},
     {IDS_CLIP_DISK_FULL, u"The disk is full."},
     {IDS_CLIP_CANNOT_WRITE_FOLDER, u"Quillon cannot write to %1."},
     {IDS_CLIP_EXISTS, u"%1 exists already."},
@@ -53,8 +55,6 @@ constexpr StringEntry kStrings[] = {
     {IDS_CLIP_WRITE_FAILED, u"%1 could not be written: %2."},
     {IDS_CLIP_NO_PICTURES, u"There are no pictures to save in this span."},
     {IDS_RECORD_DISK_LOW, u"Recording stopped: less than 1 GB is free on the disk."},
-    {IDS_MOTION_ON, u"Motion on %1"},
-    {IDS_MOTION_OPEN, u"Open"},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 
