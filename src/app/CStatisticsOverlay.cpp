@@ -7,7 +7,7 @@
 
 namespace
 {
-constexpr double kMegabyte = 1024.0 * 1024.0;
+constexpr size_t kMegabyte = size_t{1} << 20;
 
 // The span really kept, which the budget may make shorter than the longest.
 QString LookBackText(const CPictureDisplay& display)
@@ -26,9 +26,11 @@ QString LookBackText(const CPictureDisplay& display)
     const QString length = seconds >= 60
                                ? QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60)
                                : QStringLiteral("%1 s").arg(seconds);
-    return QStringLiteral("look-back %1  %2 MB")
-        .arg(length)
-        .arg(span->bytes / kMegabyte, 0, 'f', 1);
+    const QString memory =
+        span->bytes < kMegabyte
+            ? QStringLiteral("%1 kB").arg((span->bytes + 1023) / 1024)
+            : QStringLiteral("%1 MB").arg(static_cast<double>(span->bytes) / kMegabyte, 0, 'f', 1);
+    return QStringLiteral("look-back %1  %2").arg(length, memory);
 }
 } // namespace
 
