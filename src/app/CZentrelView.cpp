@@ -26,7 +26,7 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
       m_picture(*this,
                 CPictureConnection::Services{services.notifyWindow, services.messageBox,
                                              services.messagePump, services.busyCursor,
-                                             services.timeouts},
+                                             services.timeouts, services.historyBudget},
                 CPictureConnection::AgeWording::Long, services.pictureAge),
       m_client(m_picture.GetClient())
 {
@@ -133,6 +133,8 @@ void CZentrelView::OnDisconnect()
 {
     BeginCommand();
     m_client.Disconnect();
+    // Done with the camera: its history's memory goes back to the others.
+    m_client.GetPictureDisplay().GetHistory().Reset();
     m_zoom.Reset();
     update();
     UpdateConnectHint();

@@ -18,6 +18,7 @@
 #include <memory>
 
 class CConnectHint;
+class CHistoryBudget;
 class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
@@ -40,7 +41,8 @@ public:
         IBusyCursor& busyCursor;
         std::filesystem::path directoryFile;
         DvrClientTimeouts timeouts;
-        CPictureAge pictureAge{}; // its clock decides when a picture is frozen
+        CPictureAge pictureAge{};                // its clock decides when a picture is frozen
+        CHistoryBudget* historyBudget = nullptr; // null: the view keeps no history
     };
 
     CZentrelView(const Services& services, QWidget* parent = nullptr);
