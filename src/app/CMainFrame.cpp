@@ -92,7 +92,8 @@ void CMainFrame::AddMenuItems(QMenu& menu, std::span<const MenuItemTemplate> ite
         m_actions[id] = action;
         if (item.shortcut != nullptr)
         {
-            action->setShortcut(QKeySequence(QString::fromStdU16String(item.shortcut)));
+            action->setShortcuts(
+                QKeySequence::listFromString(QString::fromStdU16String(item.shortcut)));
             // The frame holds it too, so the key works while the menu bar is hidden.
             addAction(action);
         }
