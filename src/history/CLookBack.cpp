@@ -71,9 +71,23 @@ void CLookBack::GoLive()
 
 // Paused from live, the selected camera holds the frame on screen, also when a
 // frame stamped before the pause is stored after it.
+void CLookBack::Follow(const CLookBack& other)
+{
+    if (other.IsLive())
+    {
+        GoLive();
+        return;
+    }
+    MoveTo(other.GetMoment(), other.GetState());
+}
+
 void CLookBack::TogglePause()
 {
     const bool fromLive = m_state == State::Live;
+    if (fromLive && !GetSpan())
+    {
+        return;
+    }
     MoveTo(GetMoment(), m_state == State::Paused ? State::Playing : State::Paused);
     const CFrameHistory* history =
         m_nSelected < m_histories.size() ? m_histories[m_nSelected] : nullptr;
@@ -148,6 +162,10 @@ bool CLookBack::StepFrame(bool forward)
 
 void CLookBack::Seek(SteadyTime when)
 {
+    if (!GetSpan())
+    {
+        return;
+    }
     if (when >= Now())
     {
         GoLive();

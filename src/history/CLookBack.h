@@ -68,6 +68,8 @@ public:
     std::optional<Span> GetSpan() const;
 
     void GoLive();
+    // Where another look-back is, paused or playing: a wall's moment in the single view.
+    void Follow(const CLookBack& other);
     // Pause while live or playing, Play while paused.
     void TogglePause();
     void Back();

@@ -64,8 +64,10 @@ protected:
 TEST_F(LookBackTest, PauseHoldsThePictureAndPlayFollowsTheFramesWhileTheyKeepArriving)
 {
     m_lookBack.SetHistories({&m_history});
-    Arrive(m_history, 0ms, 20000ms);
+    // Nothing kept yet: nothing to hold.
+    m_lookBack.TogglePause();
     EXPECT_TRUE(m_lookBack.IsLive());
+    Arrive(m_history, 0ms, 20000ms);
     EXPECT_FALSE(m_lookBack.FrameOf(0));
     EXPECT_EQ(m_lookBack.GetMoment(), m_now);
 
@@ -209,6 +211,12 @@ TEST_F(LookBackTest, EveryCameraOfAWallShowsItsFrameOfTheSameMoment)
     EXPECT_FALSE(m_lookBack.FrameOf(3));
     m_lookBack.Seek(kStart + 16000ms);
     EXPECT_TRUE(m_lookBack.FrameOf(3));
+    // A tile opened in the single view goes on from the wall's moment.
+    CLookBack single(CLookBack::Clock{[this] { return m_now; }, {}});
+    single.SetHistories({&other});
+    single.Follow(m_lookBack);
+    EXPECT_EQ(single.GetState(), CLookBack::State::Paused);
+    EXPECT_EQ(single.FrameOf(0)->sequence, m_lookBack.FrameOf(2)->sequence);
     // A new set of cameras is live.
     m_lookBack.SetHistories({&late});
     EXPECT_TRUE(m_lookBack.IsLive());
