@@ -4,12 +4,17 @@
 #include "decode/CJpegDecoder.h"
 #include "display/CFrameStatistics.h"
 #include "display/PictureRect.h"
+#include "history/CFrameHistory.h"
+#include "history/CHistoryBudget.h"
+#include "platform/SilentMessageBox.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class IMessageBox;
@@ -18,10 +23,14 @@ class IPictureWindow;
 // Turns frame packets into the picture the window shows: the frame's JPEG, or
 // the logo for a channel that has lost its video. The receiver thread decodes
 // and asks for a repaint; the window's thread paints the committed picture.
+// With a history budget every frame shown is also kept in the history, and the
+// window's thread may paint one of those instead of the live picture.
 class CPictureDisplay
 {
 public:
-    CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox);
+    // historyBudget null: no history is kept.
+    CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox,
+                    CHistoryBudget* historyBudget = nullptr);
     virtual ~CPictureDisplay();
 
     CPictureDisplay(const CPictureDisplay&) = delete;
@@ -54,15 +63,42 @@ public:
     // Frames committed and their packets' bytes, for the live statistics.
     const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
+    // The connection's frames as they came. It keeps them only when a budget was
+    // given; without one, a display that decodes when painted keeps the newest
+    // frame there alone, for the paint.
+    CFrameHistory& GetHistory() { return m_history; }
+    const CFrameHistory& GetHistory() const { return m_history; }
+    bool KeepsHistory() const { return m_bKeepsHistory; }
+    // GUI thread. From now on PaintCommitted paints that frame of the history,
+    // until ShowLive; live frames keep being stored meanwhile.
+    void ShowPast(uint64_t sequence);
+    // GUI thread: back to live, the newest frame painted at once.
+    void ShowLive();
+    bool IsShowingPast() const { return m_bShowingPast; }
+    // GUI thread: the past frame painted; nothing while live, or when that frame
+    // was dropped or failed to decode (PaintCommitted then paints nothing).
+    std::optional<HistoryFrameInfo> GetShownPast() const { return m_shownPast; }
+    // GUI thread, as a connection starts: a new history, unless one was handed
+    // over to this display (TakeHistoryFrom) since the last start.
+    void StartHistory();
+    // GUI thread, with both connections stopped: this display's history takes
+    // over `from`'s frames, and keeps them through its next StartHistory.
+    void TakeHistoryFrom(CPictureDisplay& from);
+
 private:
     void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
-                       uint32_t packetLength = 0);
+                       uint32_t packetLength, const HistoryFrameInfo& info);
     void KeepForPaint(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
-                      uint32_t packetLength);
+                      uint32_t packetLength, const HistoryFrameInfo& info);
+    uint64_t StoreInHistory(const uint8_t* data, size_t length, const HistoryFrameInfo& info,
+                            const std::function<bool()>& isCurrent);
     bool DecodeAndPaint(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
+    bool PaintPast(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     void SetCoverSize(CJpegDecoder& decoder) const;
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
+    PictureRect ComputePlacementLocked(int32_t width, int32_t height);
+    void AskForRepaint();
 
     IPictureWindow& m_window;
     const uint8_t* m_pLogo;
@@ -77,18 +113,42 @@ private:
     std::atomic<bool> m_bDecoding{true};
     std::atomic<bool> m_bScaledDecoding{false};
 
-    // Decoding when painted. The receiver fills m_arrivedJpeg and swaps it with
-    // m_latestJpeg under the picture lock; the paint swaps m_latestJpeg with
-    // m_paintJpeg under it, and keeps in m_shownJpeg the last frame that decoded,
-    // to paint again when a frame fails. No buffer is given back or grown once
-    // the frames' sizes are reached.
+    // The receiver stores, the GUI thread resets, hands over and reads, and so
+    // may other readers; the history guards itself. Without a budget it takes
+    // this one of none, so it keeps only the newest frame.
+    CHistoryBudget m_noBudget{0};
+    const bool m_bKeepsHistory;
+    CFrameHistory m_history;
+
+    // Decoding when painted. The receiver stores the frame in the history and,
+    // under the picture lock, names it in m_nLatestSequence; the paint copies
+    // that frame into m_paintJpeg and keeps in m_shownJpeg the last frame that
+    // decoded, to paint again when a frame fails. No buffer is given back or
+    // grown once the frames' sizes are reached.
     CJpegDecoder* m_pPaintDecoder = nullptr;
-    std::vector<uint8_t> m_arrivedJpeg;
-    std::vector<uint8_t> m_latestJpeg;
+    uint64_t m_nLatestSequence = 0;
+    bool m_bLatestVideoLoss = false;
     bool m_bNewJpeg = false;
     std::vector<uint8_t> m_paintJpeg;
     std::vector<uint8_t> m_shownJpeg;
+
+    // Looking back; GUI thread only, but for m_bShowingPast, which the receiver
+    // reads to ask for no repaint of a picture that does not change. The single
+    // view decodes the past frame once into m_pPastDecoder; tiles decode it with
+    // the shared paint decoder on every paint, from m_pastJpeg.
+    std::atomic<bool> m_bShowingPast{false};
+    uint64_t m_nPastSequence = 0;
+    std::optional<HistoryFrameInfo> m_shownPast;
+    uint64_t m_nPastCopied = 0;
+    uint64_t m_nPastDecoded = 0;
+    std::vector<uint8_t> m_pastJpeg;
+    // A past frame that fails was already reported when it arrived.
+    SilentMessageBox m_pastBoxes;
+    std::unique_ptr<CJpegDecoder> m_pPastDecoder;
+    bool m_bHistoryHandedOver = false;
     // The size of the picture last painted, for the placement.
     int32_t m_nShownSourceWidth = 0;
     int32_t m_nShownSourceHeight = 0;
+    int32_t m_nPastSourceWidth = 0;
+    int32_t m_nPastSourceHeight = 0;
 };

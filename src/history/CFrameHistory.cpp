@@ -17,7 +17,8 @@ CFrameHistory::~CFrameHistory()
     Reset();
 }
 
-void CFrameHistory::Store(const uint8_t* jpeg, size_t length, HistoryFrameInfo info)
+uint64_t CFrameHistory::Store(const uint8_t* jpeg, size_t length, HistoryFrameInfo info,
+                              const std::function<bool()>& mayStore)
 {
     std::vector<uint8_t> buffer;
     uint64_t generation = 0;
@@ -37,15 +38,16 @@ void CFrameHistory::Store(const uint8_t* jpeg, size_t length, HistoryFrameInfo i
     }
     catch (const std::bad_alloc&)
     {
-        return;
+        return 0;
     }
     std::lock_guard<std::mutex> lock(m_lock);
-    if (generation != m_nGeneration)
+    if (generation != m_nGeneration || (mayStore && !mayStore()))
     {
-        return;
+        return 0;
     }
     info.sequence = m_nNextSequence++;
     PushLocked(std::move(buffer), info);
+    return info.sequence;
 }
 
 // Frames past the longest span go first, then the oldest until the new frame
@@ -112,6 +114,32 @@ void CFrameHistory::Reset()
     m_slots.clear();
     m_nFirst = 0;
     SetJoinedLocked(false);
+}
+
+void CFrameHistory::TakeFrom(CFrameHistory& from)
+{
+    if (&from == this)
+    {
+        return;
+    }
+    std::scoped_lock lock(m_lock, from.m_lock);
+    ++m_nGeneration;
+    ++from.m_nGeneration;
+    while (m_nCount > 0)
+    {
+        DropOldestLocked();
+    }
+    // The bytes move to this history's budget, which may be another.
+    from.m_budget.Remove(from.m_nBytes);
+    m_budget.Add(from.m_nBytes);
+    m_slots = std::move(from.m_slots);
+    m_nFirst = std::exchange(from.m_nFirst, 0);
+    m_nCount = std::exchange(from.m_nCount, 0);
+    m_nBytes = std::exchange(from.m_nBytes, 0);
+    m_nNextSequence = from.m_nNextSequence;
+    from.m_slots.clear();
+    SetJoinedLocked(m_nCount > 0);
+    from.SetJoinedLocked(false);
 }
 
 // Only a history that holds frames takes a share.

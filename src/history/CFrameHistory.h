@@ -46,9 +46,17 @@ public:
     // Receiver thread. Once the share is in use, the buffer of the oldest frame
     // takes the new one: one copy and, at a steady frame size, no allocation.
     // The newest frame is always kept, even when it alone is over the share.
-    void Store(const uint8_t* jpeg, size_t length, HistoryFrameInfo info);
+    // mayStore is asked under the lock just before the frame joins, so a
+    // receiver superseded by a Reset never adds to the new history. The frame's
+    // sequence, or 0 when it was not kept.
+    uint64_t Store(const uint8_t* jpeg, size_t length, HistoryFrameInfo info,
+                   const std::function<bool()>& mayStore = {});
     // A new history: every frame dropped and the share given back.
     void Reset();
+    // This history drops its own frames and takes over all of `from`'s, with
+    // their sequences, leaving `from` a new one: a camera that moves to another
+    // connection keeps what it has shown. A frame being stored into either meanwhile is dropped.
+    void TakeFrom(CFrameHistory& from);
 
     std::optional<Span> GetSpan() const;
     // The last frame that had arrived by `when`.

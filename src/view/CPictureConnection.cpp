@@ -66,7 +66,7 @@ CPictureConnection::CPictureConnection(QWidget& widget, const Services& services
                                        AgeWording wording, CPictureAge age)
     : m_widget(widget), m_wording(wording), m_age(std::move(age)),
       m_client(services.notifyWindow, *this, services.messageBox, services.messagePump,
-               services.busyCursor, services.timeouts)
+               services.busyCursor, services.timeouts, services.historyBudget)
 {
     m_nClientWidth = widget.width();
     m_nClientHeight = widget.height();

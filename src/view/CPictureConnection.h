@@ -32,6 +32,8 @@ public:
         IMessagePump& messagePump;
         IBusyCursor& busyCursor;
         DvrClientTimeouts timeouts;
+        // The program's memory for looking back; null keeps no history.
+        CHistoryBudget* historyBudget = nullptr;
     };
     // What a frozen picture says about its age, with %1 for the seconds.
     enum class AgeWording

@@ -2,6 +2,7 @@
 #include "display/CPictureDisplay.h"
 
 #include "display/LogoResource.h"
+#include "history/CHistoryBudget.h"
 #include "protocol/CFrameHeader.h"
 #include "support/FakePictureWindow.h"
 #include "support/RecordingMessageBox.h"
@@ -378,4 +379,200 @@ TEST_F(PictureDisplayTest, FramesKeptForThePaintShowEachWindowsOwnPicture)
     m_display.Clear();
     EXPECT_EQ(colourOf(m_display, width), 0xFFFFFFFFu);
     EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
+}
+
+namespace
+{
+// The red channel of the bottom-left pixel the paint was given; -1 when nothing was painted.
+int RedOfPainted(CPictureDisplay& display, int32_t* width = nullptr)
+{
+    int red = -1;
+    display.PaintCommitted(
+        [&](const CJpegDecoder& picture, const PictureRect&)
+        {
+            red = picture.GetBits()[2];
+            if (width != nullptr)
+            {
+                *width = picture.GetWidth();
+            }
+        });
+    return red;
+}
+
+class PictureDisplayPastTest : public testing::Test
+{
+protected:
+    void Send(CPictureDisplay& display, uint8_t red, int width = 64)
+    {
+        const std::vector<uint8_t> packet =
+            FramePacket({.channel = 2}, SolidJpeg(width, 48, red, 0, 0));
+        display.OnFramePacket(packet.data(), static_cast<uint32_t>(packet.size()));
+    }
+
+    CHistoryBudget m_budget{1 << 20};
+    FakePictureWindow m_window;
+    RecordingMessageBox m_boxes;
+    CPictureDisplay m_display{m_window, m_boxes, &m_budget};
+};
+} // namespace
+
+// The single view paints a frame of its history while live frames keep being
+// stored without asking for repaints; Live paints the newest at once.
+TEST_F(PictureDisplayPastTest, APastFrameIsPaintedUntilLiveWhileFramesKeepArriving)
+{
+    m_window.width = 400;
+    m_window.height = 600;
+    Send(m_display, 40, 64);
+    Send(m_display, 120, 96);
+    Send(m_display, 200, 64);
+    const auto span = m_display.GetHistory().GetSpan();
+    ASSERT_TRUE(span);
+    ASSERT_EQ(span->frames, 3u);
+    const auto second = m_display.GetHistory().Find(span->firstSequence + 1);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->channel, 2);
+    EXPECT_FALSE(second->videoLoss);
+    EXPECT_EQ(second->packetLength, CFrameHeader::kSize + SolidJpeg(96, 48, 120, 0, 0).size());
+    EXPECT_FALSE(m_display.IsShowingPast());
+    EXPECT_FALSE(m_display.GetShownPast());
+
+    m_display.ShowPast(second->sequence);
+    EXPECT_EQ(m_window.repaints, 4) << "a repaint for the past frame";
+    EXPECT_TRUE(m_display.IsShowingPast());
+    Send(m_display, 250);
+    EXPECT_EQ(m_window.repaints, 4) << "a live frame does not change the past picture";
+    EXPECT_EQ(m_display.GetHistory().GetSpan()->frames, 4u);
+    Painted painted;
+    m_display.PaintCommitted(
+        [&](const CJpegDecoder& picture, const PictureRect& placement)
+        {
+            painted.width = picture.GetWidth();
+            painted.placement = placement;
+        });
+    EXPECT_EQ(painted.width, 96);
+    EXPECT_EQ(painted.placement.bottom - painted.placement.top, 200) << "placed by its own size";
+    EXPECT_TRUE(SameRect(m_display.GetPictureRect(), painted.placement));
+    EXPECT_NEAR(RedOfPainted(m_display), 120, 3) << "painted again";
+    ASSERT_TRUE(m_display.GetShownPast());
+    EXPECT_EQ(m_display.GetShownPast()->sequence, second->sequence);
+
+    m_display.ShowLive();
+    EXPECT_EQ(m_window.repaints, 5);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_NEAR(RedOfPainted(m_display), 250, 3);
+}
+
+// A frame the history dropped, one that fails and a lost video: the first two
+// paint nothing and say so without a box, the last paints the logo.
+TEST_F(PictureDisplayPastTest, PastFramesThatAreGoneOrBrokenPaintNothingAndLostVideoTheLogo)
+{
+    std::vector<uint8_t> broken = FramePacket({}, SolidJpeg(64, 48, 10, 0, 0));
+    broken[CFrameHeader::kSize + 3] = 0x02;
+    m_display.OnFramePacket(broken.data(), static_cast<uint32_t>(broken.size()));
+    const size_t boxes = m_boxes.Boxes().size();
+    const std::vector<uint8_t> loss =
+        FramePacket({.videoLossMask = 1u << 3, .channel = 3}, SolidJpeg(64, 48, 10, 0, 0));
+    m_display.OnFramePacket(loss.data(), static_cast<uint32_t>(loss.size()));
+    const auto span = m_display.GetHistory().GetSpan();
+    ASSERT_TRUE(span);
+    ASSERT_EQ(span->frames, 2u);
+
+    m_display.ShowPast(span->firstSequence);
+    EXPECT_EQ(RedOfPainted(m_display), -1);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_EQ(m_boxes.Boxes().size(), boxes);
+
+    const auto lost = m_display.GetHistory().Find(span->lastSequence);
+    ASSERT_TRUE(lost);
+    EXPECT_TRUE(lost->videoLoss);
+    std::vector<uint8_t> bytes(1);
+    ASSERT_TRUE(m_display.GetHistory().CopyFrame(lost->sequence, bytes));
+    EXPECT_TRUE(bytes.empty()) << "no JPEG is kept for a lost video";
+    m_display.ShowPast(lost->sequence);
+    int32_t width = 0;
+    EXPECT_NE(RedOfPainted(m_display, &width), -1);
+    EXPECT_EQ(width, 144);
+
+    m_display.ShowPast(span->lastSequence + 5);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_EQ(RedOfPainted(m_display), -1);
+    m_budget.SetTotal(1);
+    Send(m_display, 90);
+    m_display.ShowPast(lost->sequence);
+    EXPECT_EQ(RedOfPainted(m_display), -1) << "dropped to make room";
+}
+
+// Tiles take the frame to decode from their history, in one decoder they share:
+// one tile in the past, one live, each paints its own; without a budget a tile
+// keeps the newest frame alone, and a single view none.
+TEST_F(PictureDisplayPastTest, TilesPaintTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
+{
+    RecordingMessageBox sharedBoxes;
+    CJpegDecoder shared(sharedBoxes);
+    FakePictureWindow otherWindow;
+    CPictureDisplay other(otherWindow, m_boxes, &m_budget);
+    m_display.DecodeWhenPainted(shared);
+    other.DecodeWhenPainted(shared);
+    Send(m_display, 60);
+    Send(m_display, 160);
+    Send(other, 220);
+    m_display.ShowPast(m_display.GetHistory().GetSpan()->firstSequence);
+    EXPECT_NEAR(RedOfPainted(m_display), 60, 3);
+    EXPECT_NEAR(RedOfPainted(other), 220, 3);
+    EXPECT_NEAR(RedOfPainted(m_display), 60, 3) << "decoded again after the other tile's";
+    Send(m_display, 240);
+    m_display.ShowLive();
+    EXPECT_NEAR(RedOfPainted(m_display), 240, 3);
+    EXPECT_EQ(m_budget.GetHistoryCount(), 2u);
+    EXPECT_EQ(m_budget.GetUsed(),
+              m_display.GetHistory().GetSpan()->bytes + other.GetHistory().GetSpan()->bytes);
+
+    FakePictureWindow offWindow;
+    CPictureDisplay tileOff(offWindow, m_boxes);
+    tileOff.DecodeWhenPainted(shared);
+    CPictureDisplay singleOff(offWindow, m_boxes);
+    for (uint8_t red : {30, 130, 230})
+    {
+        Send(tileOff, red);
+        Send(singleOff, red);
+    }
+    EXPECT_FALSE(tileOff.KeepsHistory());
+    ASSERT_TRUE(tileOff.GetHistory().GetSpan());
+    EXPECT_EQ(tileOff.GetHistory().GetSpan()->frames, 1u);
+    EXPECT_NEAR(RedOfPainted(tileOff), 230, 3);
+    EXPECT_FALSE(singleOff.GetHistory().GetSpan());
+    EXPECT_NEAR(RedOfPainted(singleOff), 230, 3);
+    EXPECT_EQ(m_budget.GetHistoryCount(), 2u) << "the budget is not theirs";
+}
+
+// A camera moving between connections keeps its frames through the next start;
+// the start after that begins anew and gives the memory back.
+TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStart)
+{
+    FakePictureWindow viewWindow;
+    CPictureDisplay view(viewWindow, m_boxes, &m_budget);
+    Send(view, 10);
+    Send(m_display, 50);
+    Send(m_display, 150);
+    const auto tileSpan = m_display.GetHistory().GetSpan();
+    m_display.ShowPast(tileSpan->firstSequence);
+
+    view.TakeHistoryFrom(m_display);
+    EXPECT_FALSE(m_display.IsShowingPast());
+    EXPECT_FALSE(m_display.GetHistory().GetSpan());
+    view.StartHistory();
+    ASSERT_TRUE(view.GetHistory().GetSpan());
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 2u);
+    EXPECT_EQ(view.GetHistory().GetSpan()->lastSequence, tileSpan->lastSequence);
+    EXPECT_EQ(m_budget.GetHistoryCount(), 1u);
+    EXPECT_EQ(m_budget.GetUsed(), view.GetHistory().GetSpan()->bytes);
+    Send(view, 90);
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 3u);
+    view.ShowPast(tileSpan->firstSequence);
+    EXPECT_NEAR(RedOfPainted(view), 50, 3);
+
+    view.StartHistory();
+    EXPECT_FALSE(view.IsShowingPast());
+    EXPECT_FALSE(view.GetHistory().GetSpan());
+    EXPECT_EQ(m_budget.GetUsed(), 0u);
 }

@@ -221,3 +221,43 @@ TEST(FrameHistoryTest, ReadersAndResetsWhileTheReceiverStores)
     EXPECT_LE(span->bytes, budget.GetShare() + 1050);
     EXPECT_EQ(span->bytes, budget.GetUsed());
 }
+
+// A superseded receiver's frame stays out; a camera taken over by another
+// connection, even one of another budget, brings its frames, sequences and bytes.
+TEST(FrameHistoryTest, RefusedFramesStayOutAndATakenOverHistoryKeepsItsFrames)
+{
+    CHistoryBudget budget(100 * 1000);
+    CHistoryBudget other(100 * 1000);
+    CFrameHistory tile(budget);
+    CFrameHistory view(other);
+    const std::vector<uint8_t> bytes = FrameBytes(7, 500);
+    EXPECT_EQ(tile.Store(bytes.data(), bytes.size(), {}, [] { return false; }), 0u);
+    EXPECT_FALSE(tile.GetSpan());
+    EXPECT_EQ(budget.GetHistoryCount(), 0u);
+    for (uint32_t n = 0; n < 5; ++n)
+    {
+        StoreFrame(tile, n, 1000, n * 40ms);
+    }
+    StoreFrame(view, 9, 3000, 0ms);
+    const auto before = tile.GetSpan();
+    ASSERT_TRUE(before);
+
+    view.TakeFrom(tile);
+    EXPECT_FALSE(tile.GetSpan());
+    const auto after = view.GetSpan();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->frames, 5u);
+    EXPECT_EQ(after->firstSequence, before->firstSequence);
+    EXPECT_EQ(after->bytes, before->bytes);
+    EXPECT_EQ(other.GetUsed(), before->bytes);
+    EXPECT_EQ(budget.GetUsed(), 0u);
+    EXPECT_EQ(other.GetHistoryCount(), 1u);
+    EXPECT_EQ(budget.GetHistoryCount(), 0u);
+    std::vector<uint8_t> copy;
+    ASSERT_TRUE(view.CopyFrame(before->firstSequence + 2, copy));
+    EXPECT_EQ(copy, FrameBytes(2, 1000));
+    StoreFrame(view, 5, 1000, 200ms);
+    EXPECT_EQ(view.GetSpan()->lastSequence, before->lastSequence + 1);
+    view.TakeFrom(view);
+    EXPECT_EQ(view.GetSpan()->frames, 6u);
+}
