@@ -3,6 +3,7 @@
 
 #include "app/CViewerExtras.h"
 #include "app/CZentrelView.h"
+#include "view/CLookBackControl.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowMessages.h"
 #include "protocol/Protocol.h"
@@ -54,6 +55,10 @@ void CMainFrame::SetView(CZentrelView* view)
     m_pView = view;
     setCentralWidget(view);
     m_pExtras->SetView(view);
+    if (view != nullptr)
+    {
+        view->GetLookBack().SetPauseItem(FindAction(ID_LOOKBACK_PAUSE));
+    }
     UpdateCommandUI();
 }
 
@@ -113,6 +118,10 @@ void CMainFrame::OnCommand(unsigned id)
     if (id >= ID_CHANNEL_FIRST && id <= ID_CHANNEL_LAST)
     {
         OnChannel(static_cast<int>(id - ID_CHANNEL_FIRST));
+    }
+    else if (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LIVE && m_pView != nullptr)
+    {
+        m_pView->OnLookBack(id);
     }
     else if (m_pView != nullptr)
     {

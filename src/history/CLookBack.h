@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CFrameHistory;
@@ -52,6 +53,7 @@ public:
     static constexpr std::chrono::seconds kJump{10};
 
     explicit CLookBack(Clock clock = {});
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
 
     // In tile order; a null history is a tile without a camera. Back to live.
     void SetHistories(std::vector<const CFrameHistory*> histories);

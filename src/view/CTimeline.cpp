@@ -5,6 +5,7 @@
 #include <QAccessibleWidget>
 #include <QDateTime>
 #include <QMouseEvent>
+#include <QPointingDevice>
 #include <QPainter>
 #include <QPushButton>
 
@@ -84,7 +85,7 @@ void CTimeline::SetMarks(std::vector<Mark> marks)
     update();
 }
 
-void CTimeline::Refresh()
+void CTimeline::ReadSpan()
 {
     const auto span = m_lookBack.GetSpan();
     m_bHasSpan = span.has_value();
@@ -92,6 +93,11 @@ void CTimeline::Refresh()
     {
         m_span = *span;
     }
+}
+
+void CTimeline::Refresh()
+{
+    ReadSpan();
     const bool live = m_lookBack.IsLive();
     m_pLive->setStyleSheet(kLiveStyle.arg(live ? QStringLiteral("#d01c1c")
                                                : QStringLiteral("#707070")));
@@ -184,6 +190,7 @@ void CTimeline::paintEvent(QPaintEvent*)
 
 void CTimeline::mousePressEvent(QMouseEvent* event)
 {
+    ReadSpan();
     if (event->button() == Qt::LeftButton && m_bHasSpan)
     {
         m_lookBack.Seek(TimeAt(event->position().toPoint().x()));
@@ -216,11 +223,13 @@ void CTimeline::UpdateShown()
     const bool shown = !m_lookBack.IsLive() || m_bPointerNear || m_tapTimer.isActive();
     if (shown != isVisible())
     {
-        setVisible(shown);
+        // Hidden, it did not follow now.
         if (shown)
         {
+            ReadSpan();
             raise();
         }
+        setVisible(shown);
     }
 }
 
@@ -244,6 +253,14 @@ bool CTimeline::eventFilter(QObject* watched, QEvent* event)
             UpdateShown();
             break;
         case QEvent::MouseButtonPress:
+            // A tap, not a click: the mouse has the bottom edge instead.
+            if (static_cast<QMouseEvent*>(event)->pointingDevice()->type() ==
+                QInputDevice::DeviceType::TouchScreen)
+            {
+                m_tapTimer.start(kShownAfterTap);
+                UpdateShown();
+            }
+            break;
         case QEvent::TouchBegin:
             m_tapTimer.start(kShownAfterTap);
             UpdateShown();

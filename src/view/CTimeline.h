@@ -57,6 +57,7 @@ protected:
 
 private:
     QRect Track() const;
+    void ReadSpan();
     void Place();
     void UpdateShown();
 

@@ -7,6 +7,7 @@
 #include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/CLookBackControl.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -33,7 +34,7 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
       m_backoff(settings.firstRetry, settings.longestRetry),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
-                                             settings.timeouts},
+                                             settings.timeouts, settings.historyBudget},
                 CPictureConnection::AgeWording::Short)
 {
     setObjectName(QStringLiteral("tile"));
@@ -105,6 +106,12 @@ void CWallTile::Disconnect(CLogoutBatch& logouts)
 void CWallTile::SetShown(bool shown)
 {
     m_picture.GetDisplay().SetDecoding(shown);
+}
+
+void CWallTile::SetPastText(const QString& text)
+{
+    m_pastText = text;
+    update();
 }
 
 void CWallTile::SetSelected(bool selected)
@@ -214,6 +221,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
                                m_caption);
         painter.setClipping(false);
     }
+    CLookBackControl::PaintPastText(painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
     if (m_bSelected)
     {
         painter.setPen(QPen(kSelectedFrame, 2));

@@ -70,7 +70,12 @@ TEST_F(TimelineTest, ShowsNearTheBottomEdgeAfterATapAndWhileLookingBack)
     EXPECT_EQ(m_pTimeline->geometry(), QRect(0, 300 - CTimeline::kHeight, 400, CTimeline::kHeight));
     QTest::mouseMove(&m_parent, QPoint(200, 100));
     EXPECT_FALSE(m_pTimeline->isVisible());
+    // A click is the mouse's, which has the bottom edge; a finger's tap shows it.
     QTest::mouseClick(&m_parent, Qt::LeftButton, {}, QPoint(200, 100));
+    EXPECT_FALSE(m_pTimeline->isVisible());
+    static QPointingDevice* const touch = QTest::createTouchDevice();
+    QTest::touchEvent(&m_parent, touch).press(0, QPoint(200, 100));
+    QTest::touchEvent(&m_parent, touch).release(0, QPoint(200, 100));
     EXPECT_TRUE(m_pTimeline->isVisible());
 
     m_parent.resize(500, 200);
