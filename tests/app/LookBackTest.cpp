@@ -5,10 +5,14 @@
 #include "app/PictureSnapshot.h"
 #include "history/CHistoryBudget.h"
 #include "platform/SilentMessageBox.h"
+#include "ptz/CPTZDlg.h"
+#include "ptz/CPTZPanels.h"
 #include "view/CLookBackControl.h"
 #include "view/CTimeline.h"
 #include "view/ViewerSettings.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QMenu>
 #include <QShortcut>
 
@@ -147,6 +151,21 @@ TEST_F(LookBackTest, BackTenSecondsShowsTheFrameThatArrivedThenAndAChannelSwitch
     Channel(1).trigger();
     EXPECT_TRUE(LookBack().GetLookBack().IsLive());
     EXPECT_FALSE(Display().IsShowingPast());
+
+    // A camera command too; a focused list keeps Space, which opens it.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Newest() > 0; }));
+    Key(Qt::Key_J);
+    ASSERT_TRUE(Display().IsShowingPast());
+    Item(ID_PTZ_CONTROL).trigger();
+    CPTZPanels& panels = *View().GetPTZPanels();
+    QTest::mouseClick(FindControl<QPushButton>(*panels.Left(), IDC_PTZ_LEFT), Qt::LeftButton);
+    EXPECT_TRUE(LookBack().GetLookBack().IsLive());
+    QComboBox& presets = *panels.Bar()->PresetList();
+    presets.setFocus();
+    QTest::keyClick(&presets, Qt::Key_Space);
+    EXPECT_TRUE(LookBack().GetLookBack().IsLive());
+    EXPECT_TRUE(presets.view()->isVisible());
+    presets.hidePopup();
 }
 
 // A drag along the timeline at the bottom of the picture shows the frame of each moment.
