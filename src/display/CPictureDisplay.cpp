@@ -75,6 +75,11 @@ uint64_t CPictureDisplay::StoreInHistory(const uint8_t* data, size_t length,
                                          const HistoryFrameInfo& info,
                                          const std::function<bool()>& isCurrent)
 {
+    const int channel = m_nHistoryChannel;
+    if (channel >= 0 && info.channel != channel)
+    {
+        return 0;
+    }
     return info.videoLoss ? m_history.Store(nullptr, 0, info, isCurrent)
                           : m_history.Store(data, length, info, isCurrent);
 }
@@ -221,8 +226,9 @@ void CPictureDisplay::ShowLive()
     Paint();
 }
 
-void CPictureDisplay::StartHistory()
+void CPictureDisplay::StartHistory(std::optional<uint8_t> channel)
 {
+    m_nHistoryChannel = channel ? int{*channel} : -1;
     m_bShowingPast = false;
     m_shownPast.reset();
     m_nPastCopied = 0;

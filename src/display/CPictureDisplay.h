@@ -78,9 +78,11 @@ public:
     // GUI thread: the past frame painted; nothing while live, or when that frame
     // was dropped or failed to decode (PaintCommitted then paints nothing).
     std::optional<HistoryFrameInfo> GetShownPast() const { return m_shownPast; }
-    // GUI thread, as a connection starts: a new history, unless one was handed
-    // over to this display (TakeHistoryFrom) since the last start.
-    void StartHistory();
+    // GUI thread, as a connection starts or changes channel: a new history, unless
+    // one was handed over to this display (TakeHistoryFrom) since the last start.
+    // Given a channel, frames of another stay out of it: those the DVR sent
+    // before it switched, still on their way.
+    void StartHistory(std::optional<uint8_t> channel = std::nullopt);
     // GUI thread, with both connections stopped: this display's history takes
     // over `from`'s frames, and keeps them through its next StartHistory.
     void TakeHistoryFrom(CPictureDisplay& from);
@@ -119,6 +121,8 @@ private:
     CHistoryBudget m_noBudget{0};
     const bool m_bKeepsHistory;
     CFrameHistory m_history;
+    // Written by the GUI thread while the receiver is held; -1: any channel.
+    std::atomic<int> m_nHistoryChannel{-1};
 
     // Decoding when painted. The receiver stores the frame in the history and,
     // under the picture lock, names it in m_nLatestSequence; the paint copies

@@ -172,8 +172,8 @@ void CDVRClient::SelectChannel(int channel)
         m_connection.ChannelMask = ChannelMaskFromIndex(channel);
     }
     SendCommand(OP_SELECT_CHANNEL, {});
-    // The receiver is held: the frames before this one were of the old channel.
-    m_display.StartHistory();
+    // The old channel's frames still on their way stay out of the new history.
+    m_display.StartHistory(static_cast<uint8_t>(channel));
     ResumeReceiver();
     m_busyCursor.End();
     m_commands.End();

@@ -221,6 +221,8 @@ void CWallSwitcher::ShowCameras(int columns, const std::vector<std::optional<Dvr
     m_tour.stop();
     m_nOpenTile = -1;
     StopView();
+    // The wall's cameras take the memory the view's history held.
+    m_view.GetClient().GetPictureDisplay().GetHistory().Reset();
     m_pWall->SetTiles(columns, cameras);
     m_pStack->setCurrentWidget(m_pWall);
     m_pWall->setFocus();
@@ -308,8 +310,13 @@ void CWallSwitcher::ShowSingle()
     if (fromWall && selected < m_pWall->GetTileCount())
     {
         const std::optional<DvrEntry> camera = m_pWall->GetTile(selected).GetEntry();
+        const bool takeCamera = camera && !m_view.GetClient().IsLoggedIn();
+        if (takeCamera)
+        {
+            m_pWall->GetTile(selected).HandOverTo(m_view.GetClient().GetPictureDisplay());
+        }
         m_pWall->DisconnectAll();
-        if (camera && !m_view.GetClient().IsLoggedIn())
+        if (takeCamera)
         {
             m_view.ConnectTo(*camera);
         }
@@ -338,7 +345,7 @@ void CWallSwitcher::OpenTile(int index)
     {
         return;
     }
-    tile.Disconnect();
+    tile.HandOverTo(m_view.GetClient().GetPictureDisplay());
     m_nOpenTile = index;
     m_pStack->setCurrentWidget(&m_viewWidget);
     m_view.ConnectTo(*camera);
@@ -358,6 +365,7 @@ void CWallSwitcher::BackToWall()
     const int opened = std::exchange(m_nOpenTile, -1);
     StopView();
     m_pStack->setCurrentWidget(m_pWall);
+    m_pWall->GetTile(opened).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
     m_pWall->GetTile(opened).Connect();
     m_pWall->setFocus();
     UpdateItems();
@@ -390,6 +398,7 @@ void CWallSwitcher::NextTourStop()
             StopView();
             if (IsTileOpen())
             {
+                m_pWall->GetTile(m_nOpenTile).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
                 m_pWall->GetTile(m_nOpenTile).Connect();
             }
             m_pWall->Select(next);

@@ -95,12 +95,32 @@ void CWallTile::Disconnect()
 
 void CWallTile::Disconnect(CLogoutBatch& logouts)
 {
+    Stop(logouts);
+    m_picture.GetDisplay().GetHistory().Reset();
+}
+
+void CWallTile::Stop(CLogoutBatch& logouts)
+{
     m_retryTimer.stop();
     m_picture.GetClient().Stop(logouts);
     if (m_entry)
     {
         SetState(State::Idle, QString());
     }
+}
+
+// Stopped first: a frame the receiver stores while the history moves would be lost.
+void CWallTile::HandOverTo(CPictureDisplay& view)
+{
+    CLogoutBatch logout(&m_messagePump);
+    Stop(logout);
+    logout.WaitUntil(std::chrono::steady_clock::now() + m_logoutWait);
+    view.TakeHistoryFrom(m_picture.GetDisplay());
+}
+
+void CWallTile::TakeBackFrom(CPictureDisplay& view)
+{
+    m_picture.GetDisplay().TakeHistoryFrom(view);
 }
 
 void CWallTile::SetShown(bool shown)

@@ -48,7 +48,14 @@ public:
     // A DVR that does not answer its logout holds the tile for the wall's logout wait at most.
     void Disconnect();
     // The logout joins `logouts`, which the caller waits for with the other tiles'.
+    // A disconnected tile keeps no history.
     void Disconnect(CLogoutBatch& logouts);
+    // GUI thread. The tile stops and its camera moves to `view` with the frames it
+    // has shown, which view's next connection keeps.
+    void HandOverTo(CPictureDisplay& view);
+    // GUI thread, with `view` stopped: the camera comes back with what view has
+    // shown since, and the tile's next Connect keeps it.
+    void TakeBackFrom(CPictureDisplay& view);
     // A tile nobody sees reads its stream without decoding it.
     void SetShown(bool shown);
     void SetSelected(bool selected);
@@ -88,6 +95,7 @@ private:
         void End() override {}
     };
 
+    void Stop(CLogoutBatch& logouts);
     void WaitToRetry(const QString& why);
     void SetState(State state, const QString& status);
 

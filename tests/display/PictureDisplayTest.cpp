@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -575,4 +576,48 @@ TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStart)
     EXPECT_FALSE(view.IsShowingPast());
     EXPECT_FALSE(view.GetHistory().GetSpan());
     EXPECT_EQ(m_budget.GetUsed(), 0u);
+}
+
+// The GUI thread looks back and forth on a tile while its receiver stores into a
+// history that keeps dropping frames: every past paint is a frame the history
+// held, and the bytes counted stay the budget's.
+TEST_F(PictureDisplayPastTest, LookingBackWhileTheReceiverStoresAndDrops)
+{
+    RecordingMessageBox sharedBoxes;
+    CJpegDecoder shared(sharedBoxes);
+    m_display.DecodeWhenPainted(shared);
+    m_budget.SetTotal(20000);
+    std::atomic<bool> done{false};
+    std::thread receiver(
+        [&]
+        {
+            for (int n = 0; n < 400; ++n)
+            {
+                Send(m_display, static_cast<uint8_t>(n % 2 == 0 ? 40 : 220));
+            }
+            done = true;
+        });
+    int pastPaints = 0;
+    bool allRed = true;
+    while (!done || pastPaints == 0)
+    {
+        if (const auto span = m_display.GetHistory().GetSpan())
+        {
+            m_display.ShowPast(span->firstSequence +
+                               (span->lastSequence - span->firstSequence) / 2);
+            const int red = RedOfPainted(m_display);
+            if (red != -1)
+            {
+                ++pastPaints;
+                allRed = allRed && (std::abs(red - 40) < 4 || std::abs(red - 220) < 4);
+                EXPECT_TRUE(m_display.GetShownPast());
+            }
+            m_display.ShowLive();
+            RedOfPainted(m_display);
+        }
+    }
+    receiver.join();
+    EXPECT_TRUE(allRed);
+    EXPECT_EQ(m_budget.GetUsed(), m_display.GetHistory().GetSpan()->bytes);
+    EXPECT_LE(m_budget.GetUsed(), 20000u + 2000u);
 }

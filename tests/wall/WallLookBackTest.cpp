@@ -110,11 +110,17 @@ TEST_F(WallLookBackTest, EveryTileShowsItsFrameOfTheSameMoment)
 
     LookBack().GetLookBack().Seek(latestStart + 300ms);
     const CLookBack::SteadyTime moment = LookBack().GetLookBack().GetMoment();
+    const auto tileFrame = LookBack().GetShownFrame(1);
+    ASSERT_TRUE(tileFrame);
+    // The camera's history goes with it: the single view shows the tile's frame.
     QTest::mouseDClick(&Wall().GetTile(1), Qt::LeftButton, {}, QPoint(40, 40));
     ASSERT_TRUE(m_app->GetWallSwitcher()->IsTileOpen());
     const CLookBack& single = View().GetLookBack().GetLookBack();
     EXPECT_EQ(single.GetState(), CLookBack::State::Paused);
     EXPECT_EQ(single.GetMoment(), moment);
+    const auto viewFrame = View().GetClient().GetPictureDisplay().GetShownPast();
+    ASSERT_TRUE(viewFrame);
+    EXPECT_EQ(viewFrame->sequence, tileFrame->sequence);
     QTest::keyClick(&View(), Qt::Key_Escape);
     ASSERT_FALSE(m_app->GetWallSwitcher()->IsTileOpen());
 
