@@ -99,9 +99,14 @@ void CTimeline::Refresh()
 {
     ReadSpan();
     const bool live = m_lookBack.IsLive();
-    m_pLive->setStyleSheet(kLiveStyle.arg(live ? QStringLiteral("#d01c1c")
-                                               : QStringLiteral("#707070")));
-    m_pLive->setToolTip(live ? QStringLiteral("Live") : QStringLiteral("Back to live"));
+    // A new style sheet restyles the button: only when the colour changes.
+    if (m_liveStyled != std::optional<bool>(live))
+    {
+        m_liveStyled = live;
+        m_pLive->setStyleSheet(kLiveStyle.arg(live ? QStringLiteral("#d01c1c")
+                                                   : QStringLiteral("#707070")));
+        m_pLive->setToolTip(live ? QStringLiteral("Live") : QStringLiteral("Back to live"));
+    }
     UpdateShown();
     if (isVisible())
     {

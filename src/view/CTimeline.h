@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QPushButton;
@@ -68,5 +69,6 @@ private:
     CLookBack::Span m_span{};
     bool m_bHasSpan = false;
     bool m_bPointerNear = false;
+    std::optional<bool> m_liveStyled;
     QTimer m_tapTimer;
 };
