@@ -4,6 +4,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
+#include "app/CLookBackMemory.h"
 #include "app/CMainFrame.h"
 #include "app/CScreenKeeper.h"
 #include "app/CZentrelView.h"
@@ -84,6 +85,7 @@ bool CZentrelApp::InitInstance()
                                                                 m_settings.directoryFile,
                                                                 m_settings.settingsFile},
                                         wall);
+    new CLookBackMemory(*m_pMainWnd, *m_pMainWnd, m_historyBudget, m_settings.settingsFile);
     m_pScreenKeeper = new CScreenKeeper(
         *m_pMainWnd, *m_pMainWnd->FindAction(ID_KEEP_SCREEN_ON),
         [view, wall = m_pWallSwitcher]

@@ -19,6 +19,7 @@
 
 class CConnectHint;
 class CHistoryBudget;
+class CLookBackControl;
 class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
@@ -93,11 +94,11 @@ public:
     bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
-    // On screen, logged in, and its last paint showed a picture that was not frozen.
-    bool IsPictureLive() const
-    {
-        return isVisible() && m_client.IsLoggedIn() && m_bPictureShown && !m_picture.GetShownAge();
-    }
+    // On screen, logged in, and its last paint showed a live picture that was not frozen.
+    bool IsPictureLive() const;
+    // Pause, 10 seconds back or on, a frame back or on, Live; and the timeline.
+    CLookBackControl& GetLookBack() override { return *m_pLookBack; }
+    void OnLookBack(unsigned id);
     // Where the saved logins are kept when not in the directory file; none: in the file.
     void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
     IPasswordStore* GetPasswordStore() const override { return m_pPasswords; }
@@ -132,6 +133,7 @@ private:
     CPictureZoom m_zoom;
     CZoomInput* m_pZoomInput = nullptr; // a child QObject
     CConnectHint* m_pConnectHint;       // a child
+    CLookBackControl* m_pLookBack;      // a child QObject
     bool m_bAwaitingAnswer = false;     // started, and the client has not told how it went
 };
 

@@ -85,6 +85,7 @@ public:
     uint32_t GetClientId() const { return m_nClientId; }
     DvrConnectInfo GetConnectInfo() const;
     CPictureDisplay& GetPictureDisplay() { return m_display; }
+    const CPictureDisplay& GetPictureDisplay() const { return m_display; }
 
 private:
     friend class CStreamReceiver;

@@ -33,6 +33,9 @@ constexpr unsigned IDS_CONNECT_HINT = 61230;
 constexpr unsigned IDS_CONNECT_HINT_NO_DVR = 61231;
 // Why the session is asked to keep the screen on.
 constexpr unsigned IDS_KEEP_SCREEN_ON_REASON = 61232;
+// What a picture from the past says over it, and a tile with nothing for the moment.
+constexpr unsigned IDS_PAST_PICTURE = 61233;
+constexpr unsigned IDS_NO_PICTURE_AT = 61234;
 // The desktop notification of motion on a camera ("Gate CH-03") and its click.
 constexpr unsigned IDS_MOTION_ON = 61240;
 constexpr unsigned IDS_MOTION_OPEN = 61241;
@@ -68,6 +71,15 @@ constexpr unsigned ID_LAYOUT_3X3 = 32812;
 constexpr unsigned ID_LAYOUT_4X4 = 32813;
 constexpr unsigned ID_LAYOUT_TOUR = 32814;
 constexpr unsigned ID_LAYOUT_EDIT = 32815;
+// The Look Back pop-up, and its Look-Back Memory pop-up of 128 MB to 2 GB.
+constexpr unsigned ID_LOOKBACK_PAUSE = 32820;
+constexpr unsigned ID_LOOKBACK_BACK = 32821;
+constexpr unsigned ID_LOOKBACK_FORWARD = 32822;
+constexpr unsigned ID_LOOKBACK_PREVIOUS_FRAME = 32823;
+constexpr unsigned ID_LOOKBACK_NEXT_FRAME = 32824;
+constexpr unsigned ID_LOOKBACK_LIVE = 32825;
+constexpr unsigned ID_LOOKBACK_MEMORY_FIRST = 32830;
+constexpr unsigned ID_LOOKBACK_MEMORY_LAST = 32834;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

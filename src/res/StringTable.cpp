@@ -46,6 +46,8 @@ constexpr StringEntry kStrings[] = {
     {IDS_CONNECT_HINT, u"Menu \u203a Connect to watch a DVR"},
     {IDS_CONNECT_HINT_NO_DVR, u"Menu \u203a Connect \u203a Connect, then Add, to enter your DVR"},
     {IDS_KEEP_SCREEN_ON_REASON, u"Live pictures from a DVR are on screen"},
+    {IDS_PAST_PICTURE, u"%1 \u00b7 %2 s ago"},
+    {IDS_NO_PICTURE_AT, u"No picture at %1"},
     {IDS_MOTION_ON, u"Motion on %1"},
     {IDS_MOTION_OPEN, u"Open"},
     {IDS_CLIP_DISK_FULL, u"The disk is full."},

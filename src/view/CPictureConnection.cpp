@@ -118,15 +118,22 @@ void CPictureConnection::RepaintOnTick()
 bool CPictureConnection::TakeRepaintRequest()
 {
     const bool arrived = m_bRepaintPending.exchange(false);
-    return arrived || m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge;
+    return arrived || AgeToShow() != m_shownAge;
 }
 
 void CPictureConnection::CheckAge()
 {
-    if (m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge)
+    if (AgeToShow() != m_shownAge)
     {
         m_widget.update();
     }
+}
+
+// A picture of the past says so itself: it is neither live nor frozen.
+std::optional<std::chrono::seconds> CPictureConnection::AgeToShow()
+{
+    return GetDisplay().IsShowingPast() ? std::nullopt
+                                        : m_age.FrozenFor(GetDisplay().GetStatistics());
 }
 
 QString CPictureConnection::AgeText(std::chrono::seconds age) const
@@ -165,7 +172,7 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                 painter.restore();
             }
         });
-    m_shownAge = covered.isEmpty() ? std::nullopt : m_age.FrozenFor(GetDisplay().GetStatistics());
+    m_shownAge = covered.isEmpty() ? std::nullopt : AgeToShow();
     if (m_shownAge)
     {
         painter.fillRect(covered, QColor(0, 0, 0, kFrozenShadeAlpha));

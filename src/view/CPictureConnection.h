@@ -51,6 +51,7 @@ public:
 
     CDVRClient& GetClient() { return m_client; }
     CPictureDisplay& GetDisplay() { return m_client.GetPictureDisplay(); }
+    const CPictureDisplay& GetDisplay() const { return m_client.GetPictureDisplay(); }
 
     // The widget's new size; GUI thread.
     void Resize(const QSize& size);
@@ -77,6 +78,7 @@ public:
 
 private:
     void CheckAge();
+    std::optional<std::chrono::seconds> AgeToShow();
 
     QWidget& m_widget;
     const AgeWording m_wording;

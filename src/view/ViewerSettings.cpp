@@ -6,8 +6,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+#include <iterator>
+
 namespace
 {
+const QString kLookBackMemoryKey = QStringLiteral("LookBack/MemoryMB");
+
 // A name may hold the separators of the file's keys; encoded, no two cameras share a key.
 QString MotionSensitivityKey(const std::u16string& entryName, int channel)
 {
@@ -42,4 +47,21 @@ void SetMotionSensitivity(QSettings& settings, const std::u16string& entryName, 
     const std::string_view name = MotionSensitivityName(sensitivity);
     settings.setValue(MotionSensitivityKey(entryName, channel),
                       QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+size_t LoadLookBackMemory(const QSettings& settings)
+{
+    bool number = false;
+    const qulonglong megabytes = settings.value(kLookBackMemoryKey).toULongLong(&number);
+    const size_t bytes = static_cast<size_t>(megabytes) << 20;
+    const bool known = number && megabytes < (qulonglong{1} << 20) &&
+                       std::find(std::begin(kLookBackMemoryChoices),
+                                 std::end(kLookBackMemoryChoices),
+                                 bytes) != std::end(kLookBackMemoryChoices);
+    return known ? bytes : kDefaultLookBackMemory;
+}
+
+void SaveLookBackMemory(QSettings& settings, size_t bytes)
+{
+    settings.setValue(kLookBackMemoryKey, qulonglong{bytes >> 20});
 }

@@ -5,6 +5,7 @@
 
 #include <QSettings>
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -22,3 +23,11 @@ MotionSensitivity GetMotionSensitivity(QSettings& settings, const std::u16string
                                        int channel);
 void SetMotionSensitivity(QSettings& settings, const std::u16string& entryName, int channel,
                           MotionSensitivity sensitivity);
+// Look-Back Memory: the choices of its pop-up in the order of its items, and the
+// one kept; a value that is not one of them reads as the default.
+inline constexpr size_t kLookBackMemoryChoices[] = {size_t{128} << 20, size_t{256} << 20,
+                                                   size_t{512} << 20, size_t{1} << 30,
+                                                   size_t{2} << 30};
+inline constexpr size_t kDefaultLookBackMemory = size_t{512} << 20;
+size_t LoadLookBackMemory(const QSettings& settings);
+void SaveLookBackMemory(QSettings& settings, size_t bytes);

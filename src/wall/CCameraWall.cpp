@@ -2,6 +2,8 @@
 #include "wall/CCameraWall.h"
 
 #include "net/CLogoutBatch.h"
+#include "view/CLookBackControl.h"
+#include "view/CTimeline.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -38,8 +40,16 @@ bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>&
 
 CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_settings(settings),
-      m_pGrid(new QGridLayout(this)), m_paintDecoder(m_silentBox)
+      m_pGrid(new QGridLayout(this)), m_pLookBack(new CLookBackControl(*this)),
+      m_paintDecoder(m_silentBox)
 {
+    m_pLookBack->onShownChanged = [this](size_t index)
+    {
+        if (index < m_tiles.size())
+        {
+            m_tiles[index]->SetPastText(m_pLookBack->PastText(index));
+        }
+    };
     connect(&m_repaintTick, &QTimer::timeout, this, [this] { RepaintNewPictures(); });
     setObjectName(QStringLiteral("wall"));
     QPalette background = palette();
@@ -117,6 +127,14 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
         m_tiles[i]->show();
     }
     m_nColumns = columns;
+    std::vector<CPictureConnection*> connections;
+    for (const auto& tile : m_tiles)
+    {
+        connections.push_back(tile->GetEntry() ? &tile->GetPictureConnection() : nullptr);
+    }
+    // A new set of cameras is watched live.
+    m_pLookBack->SetConnections(std::move(connections));
+    m_pLookBack->GetTimeline().raise();
     Select(std::min(m_nSelected, static_cast<int>(count) - 1));
     SetShown(m_bShown);
     ConnectAll();
@@ -182,6 +200,7 @@ void CCameraWall::StartOrStopTick()
 void CCameraWall::Select(int index)
 {
     m_nSelected = std::max(index, 0);
+    m_pLookBack->SetSelected(static_cast<size_t>(m_nSelected));
     for (size_t i = 0; i < m_tiles.size(); ++i)
     {
         m_tiles[i]->SetSelected(static_cast<int>(i) == m_nSelected);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class CLookBackControl;
 class IMessagePump;
 class QGridLayout;
 
@@ -44,6 +45,8 @@ public:
     int GetPaintedPictures() const;
     // On screen, with at least one tile live.
     bool IsAnyTileLive() const;
+    // Every tile shows its own frame of one moment; one timeline along the wall's bottom.
+    CLookBackControl& GetLookBack() { return *m_pLookBack; }
 
     // A double click or Enter on a tile.
     std::function<void(int index)> onOpen;
@@ -61,6 +64,7 @@ private:
     IMessagePump& m_messagePump;
     const WallSettings m_settings;
     QGridLayout* m_pGrid; // a child
+    CLookBackControl* m_pLookBack; // a child QObject
     // The tiles decode their pictures when painted, all on the GUI thread, into this one.
     SilentMessageBox m_silentBox;
     CJpegDecoder m_paintDecoder;

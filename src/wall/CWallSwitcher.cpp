@@ -10,6 +10,7 @@
 #include "platform/TextCodec.h"
 #include "res/ResourceIds.h"
 #include "view/IMenuItems.h"
+#include "view/CLookBackControl.h"
 #include "view/ISingleView.h"
 #include "view/ViewerSettings.h"
 #include "wall/CEditWallDlg.h"
@@ -99,6 +100,19 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     connect(items.FindAction(ID_CONNECT), &QAction::triggered, this, [this] { AfterConnect(); });
     connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
+    // While the wall is on screen the Look Back items are its own; the frame gives them to the view.
+    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_LIVE; ++id)
+    {
+        connect(items.FindAction(id), &QAction::triggered, this,
+                [this, id]
+                {
+                    if (m_pStack->currentWidget() == m_pWall)
+                    {
+                        m_pWall->GetLookBack().OnCommand(id);
+                    }
+                });
+    }
+    m_pWall->GetLookBack().SetPauseItem(items.FindAction(ID_LOOKBACK_PAUSE));
     UpdateItems();
 }
 
@@ -335,6 +349,8 @@ void CWallSwitcher::OpenTile(int index)
     m_nOpenTile = index;
     m_pStack->setCurrentWidget(&m_viewWidget);
     m_view.ConnectTo(*camera);
+    // Opened while the wall looks back, the camera shows the same moment.
+    m_view.GetLookBack().GetLookBack().Follow(m_pWall->GetLookBack().GetLookBack());
     m_viewWidget.setFocus();
     UpdateItems();
 }

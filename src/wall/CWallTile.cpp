@@ -7,6 +7,7 @@
 #include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/CLookBackControl.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -127,6 +128,12 @@ void CWallTile::SetShown(bool shown)
     m_picture.GetDisplay().SetDecoding(shown);
 }
 
+void CWallTile::SetPastText(const QString& text)
+{
+    m_pastText = text;
+    update();
+}
+
 void CWallTile::SetSelected(bool selected)
 {
     if (m_bSelected != selected)
@@ -234,6 +241,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
                                m_caption);
         painter.setClipping(false);
     }
+    CLookBackControl::PaintPastText(painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
     if (m_bSelected)
     {
         painter.setPen(QPen(kSelectedFrame, 2));

@@ -65,11 +65,14 @@ public:
     QString GetStatusText() const { return m_status; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
     int GetPaintedPictures() const { return m_nPaintedPictures; }
-    // Logged in, a picture painted, and not frozen when it was.
+    // Logged in, a picture painted, and neither frozen nor of the past when it was.
     bool IsLive() const
     {
-        return m_state == State::Live && m_nPaintedPictures > 0 && !m_picture.GetShownAge();
+        return m_state == State::Live && m_nPaintedPictures > 0 && !m_picture.GetShownAge() &&
+               !m_picture.GetDisplay().IsShowingPast();
     }
+    // While the wall looks back: the time of the frame shown, or that there is none.
+    void SetPastText(const QString& text);
 
     std::function<void(CWallTile&)> onSelect;
     std::function<void(CWallTile&)> onOpen;
@@ -103,6 +106,7 @@ private:
     State m_state = State::NoChannel;
     QString m_status;
     QString m_lastFailure; // why the last try failed; empty once a login is answered
+    QString m_pastText;
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
     bool m_bSelected = false;

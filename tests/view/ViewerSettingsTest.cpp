@@ -31,3 +31,22 @@ TEST(ViewerSettingsTest, EachCameraKeepsItsOwnMotionSensitivityInTheFile)
     settings->setValue("MotionSensitivity/Gate%2FNorth%20%5C%201/CH-03", "Very");
     EXPECT_EQ(GetMotionSensitivity(*settings, gate, 2), MotionSensitivity::Medium);
 }
+
+// A file edited by hand, or by another version, never sets a budget its menu cannot show.
+TEST(ViewerSettingsTest, LookBackMemoryIsOneOfTheMenusChoicesOrTheDefault)
+{
+    TempFolder folder;
+    const auto settings = OpenViewerSettings(folder.Path() / "quillon.conf");
+    EXPECT_EQ(LoadLookBackMemory(*settings), size_t{512} << 20);
+    for (const size_t choice : kLookBackMemoryChoices)
+    {
+        SaveLookBackMemory(*settings, choice);
+        settings->sync();
+        EXPECT_EQ(LoadLookBackMemory(*OpenViewerSettings(folder.Path() / "quillon.conf")), choice);
+    }
+    for (const char* bad : {"300", "-512", "lots", "", "18446744073709551615", "1024.5"})
+    {
+        settings->setValue("LookBack/MemoryMB", bad);
+        EXPECT_EQ(LoadLookBackMemory(*settings), size_t{512} << 20) << bad;
+    }
+}
