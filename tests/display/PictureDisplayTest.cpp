@@ -547,8 +547,9 @@ TEST_F(PictureDisplayPastTest, TilesPaintTheirOwnPastOrLiveFrameAndKeepOnlyTheNe
 }
 
 // A camera moving between connections keeps its frames through the next start;
-// the start after that begins anew and gives the memory back.
-TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStart)
+// the start after that begins anew and gives the memory back, and one for a
+// channel switch keeps that channel's frames only.
+TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStartAndASwitchKeepsItsChannel)
 {
     FakePictureWindow viewWindow;
     CPictureDisplay view(viewWindow, m_boxes, &m_budget);
@@ -576,6 +577,15 @@ TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStart)
     EXPECT_FALSE(view.IsShowingPast());
     EXPECT_FALSE(view.GetHistory().GetSpan());
     EXPECT_EQ(m_budget.GetUsed(), 0u);
+
+    // After a switch to channel 3, a frame of channel 2 still on its way stays out.
+    view.StartHistory(3);
+    Send(view, 70);
+    EXPECT_FALSE(view.GetHistory().GetSpan());
+    const std::vector<uint8_t> third = FramePacket({.channel = 3}, SolidJpeg(64, 48, 80, 0, 0));
+    view.OnFramePacket(third.data(), static_cast<uint32_t>(third.size()));
+    ASSERT_TRUE(view.GetHistory().GetSpan());
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 1u);
 }
 
 // The GUI thread looks back and forth on a tile while its receiver stores into a
