@@ -9,8 +9,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-constexpr auto kFrameInterval = 40ms; // the fixture's DVR sends 25 frames/s
-
 class WallLookBackTest : public ViewerFixture
 {
 protected:
@@ -56,13 +54,15 @@ protected:
             const auto shown = Display(i).GetShownPast();
             const auto expected = History(i).FindAt(moment);
             ASSERT_TRUE(expected) << i;
+            // A camera without video paints the logo for its frames.
             ASSERT_TRUE(shown || expected->videoLoss) << i;
+            if (shown)
+            {
+                EXPECT_EQ(shown->sequence, expected->sequence) << i;
+            }
             EXPECT_EQ(LookBack().GetShownFrame(static_cast<size_t>(i))->sequence,
                       expected->sequence)
                 << i;
-            EXPECT_LE(expected->arrived, moment);
-            // A frame older than one interval would mean a camera behind the others.
-            EXPECT_LT(moment - expected->arrived, kFrameInterval + 20ms) << i;
         }
     }
 };
