@@ -5,6 +5,8 @@
 #include "display/PictureScaler.h"
 #include "platform/HandOver.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
@@ -15,6 +17,7 @@
 namespace
 {
 constexpr std::chrono::milliseconds kAgeCheckInterval{250};
+const auto kRepaintRequest = static_cast<QEvent::Type>(QEvent::registerEventType());
 // A frozen picture keeps this much of its light, so it reads as a picture, but not a live one.
 constexpr int kFrozenShadeAlpha = 150;
 
@@ -97,16 +100,20 @@ void CPictureConnection::RepaintNow()
     if (!m_bRepaintPending.exchange(true))
     {
         HandOver(this);
-        QMetaObject::invokeMethod(
-            &m_widget,
-            [this]
-            {
-                TakeOver(this);
-                m_bRepaintPending = false;
-                m_widget.update();
-            },
-            Qt::QueuedConnection);
+        QCoreApplication::postEvent(&m_repaintRequests, new QEvent(kRepaintRequest));
     }
+}
+
+bool CPictureConnection::RepaintRequests::event(QEvent* event)
+{
+    if (event->type() != kRepaintRequest)
+    {
+        return QObject::event(event);
+    }
+    TakeOver(&m_connection);
+    m_connection.m_bRepaintPending = false;
+    m_connection.m_widget.update();
+    return true;
 }
 
 void CPictureConnection::RepaintOnTick()

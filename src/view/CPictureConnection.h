@@ -77,6 +77,20 @@ public:
     void RepaintNow() override;
 
 private:
+    // Takes the receiver's repaint requests on the GUI thread. A plain event
+    // carries nothing the receiver wrote, so the GUI thread reads none of it
+    // before it takes the hand-over (a posted lambda's copy of its captures is
+    // written by the receiver and read before its body runs).
+    class RepaintRequests final : public QObject
+    {
+    public:
+        explicit RepaintRequests(CPictureConnection& connection) : m_connection(connection) {}
+        bool event(QEvent* event) override;
+
+    private:
+        CPictureConnection& m_connection;
+    };
+
     void CheckAge();
     std::optional<std::chrono::seconds> AgeToShow();
 
@@ -94,5 +108,7 @@ private:
     std::optional<std::chrono::seconds> m_shownAge;
     // No frame means no repaint: the age is looked at on a timer instead.
     QTimer m_ageTimer;
+    // Destroyed after the client has joined its receivers, so no request outlives it.
+    RepaintRequests m_repaintRequests{*this};
     CDVRClient m_client;
 };
