@@ -6,6 +6,7 @@
 #include "protocol/CFrameHeader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -112,15 +113,19 @@ void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
 }
 
 // In portrait the placement is as wide as the window and keeps the picture's
-// shape, so covering the width covers it.
+// shape, so covering the width covers it. The cover is in the device's pixels:
+// a screen at twice the scale shows twice the picture's detail.
 void CPictureDisplay::SetCoverSize(CJpegDecoder& decoder) const
 {
     const int32_t clientWidth = m_window.ClientWidth();
     const int32_t clientHeight = m_window.ClientHeight();
     if (m_bScaledDecoding)
     {
-        decoder.SetCoverSize(std::max(clientWidth, 1),
-                             clientWidth < clientHeight ? 0 : clientHeight);
+        const double ratio = m_window.DevicePixelRatio() > 0 ? m_window.DevicePixelRatio() : 1;
+        const auto deviceWidth = static_cast<int32_t>(std::ceil(clientWidth * ratio));
+        const auto deviceHeight = static_cast<int32_t>(std::ceil(clientHeight * ratio));
+        decoder.SetCoverSize(std::max(deviceWidth, 1),
+                             clientWidth < clientHeight ? 0 : deviceHeight);
     }
     else
     {

@@ -19,9 +19,10 @@ constexpr std::chrono::milliseconds kAgeCheckInterval{250};
 constexpr int kFrozenShadeAlpha = 150;
 
 // Scales the decoder's rows straight into the window's 32-bit raster, when the
-// painter draws into one untransformed: no converted copy of the picture, and
-// not the painter's general path for a flipped 24-bit image, which converts it
-// all on every paint.
+// painter draws into one unrotated, at any device pixel ratio: no converted copy
+// of the picture, and not the painter's general path for a flipped 24-bit image,
+// which converts it all on every paint. Placement is in window pixels, the
+// sampling in the device's.
 bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
                      const PictureRect& placement, const PictureSource& source)
 {
@@ -37,26 +38,28 @@ bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr
     // A shared image would be detached by writing; the painter would not see the copy.
     if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
          format != QImage::Format_ARGB32_Premultiplied) ||
-        !raster.isDetached() || raster.devicePixelRatio() != 1.0 ||
-        transform.type() > QTransform::TxTranslate ||
-        transform.dx() != std::floor(transform.dx()) ||
-        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 ||
-        painter.hasClipping())
+        !raster.isDetached() || transform.type() > QTransform::TxScale ||
+        !(transform.m11() > 0) || transform.m22() != transform.m11() ||
+        painter.opacity() != 1.0 || painter.hasClipping())
     {
         return false;
     }
-    const auto dx = static_cast<int32_t>(transform.dx());
-    const auto dy = static_cast<int32_t>(transform.dy());
-    const PictureRect target{placement.left + dx, placement.top + dy, placement.right + dx,
-                             placement.bottom + dy};
+    const double scale = transform.m11();
+    const ExactRect target{placement.left * scale + transform.dx(),
+                           placement.top * scale + transform.dy(),
+                           placement.right * scale + transform.dx(),
+                           placement.bottom * scale + transform.dy()};
     const XrgbRaster pixels{reinterpret_cast<uint32_t*>(raster.bits()), raster.width(),
                             raster.height(), static_cast<size_t>(raster.bytesPerLine())};
+    // A raster painter covers the device pixels whose centres a rectangle covers.
+    const auto edge = [](double x) { return static_cast<int32_t>(std::floor(x + 0.5)); };
     for (const QRect& rect : region)
     {
-        const QRect clip = rect.translated(dx, dy);
-        ScalePictureNearest(
-            rows, pixels, target,
-            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1}, source);
+        const PictureRect clip{edge(rect.left() * scale + transform.dx()),
+                               edge(rect.top() * scale + transform.dy()),
+                               edge((rect.right() + 1) * scale + transform.dx()),
+                               edge((rect.bottom() + 1) * scale + transform.dy())};
+        ScalePictureNearestExact(rows, pixels, target, clip, source);
     }
     return true;
 }
@@ -70,6 +73,7 @@ CPictureConnection::CPictureConnection(QWidget& widget, const Services& services
 {
     m_nClientWidth = widget.width();
     m_nClientHeight = widget.height();
+    m_devicePixelRatio = widget.devicePixelRatioF();
     QObject::connect(&m_ageTimer, &QTimer::timeout, &widget, [this] { CheckAge(); });
     m_ageTimer.start(kAgeCheckInterval);
     m_bExists = true;
@@ -85,6 +89,7 @@ void CPictureConnection::Resize(const QSize& size)
 {
     m_nClientWidth = size.width();
     m_nClientHeight = size.height();
+    m_devicePixelRatio = m_widget.devicePixelRatioF();
 }
 
 void CPictureConnection::RepaintNow()
@@ -138,6 +143,8 @@ QString CPictureConnection::AgeText(std::chrono::seconds age) const
 
 QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom)
 {
+    // A window moved to another screen takes its scale without a resize.
+    m_devicePixelRatio = m_widget.devicePixelRatioF();
     QRect covered;
     GetDisplay().PaintCommitted(
         [&](const CJpegDecoder& picture, const PictureRect& placement)
@@ -150,7 +157,11 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                                              ? zoom->SourceFor(rows.width, rows.height)
                                              : PictureSource{0, 0, static_cast<double>(rows.width),
                                                              static_cast<double>(rows.height)};
-            if (!PaintIntoRaster(painter, region, rows, placement, source))
+            if (PaintIntoRaster(painter, region, rows, placement, source))
+            {
+                ++m_nRasterPaints;
+            }
+            else
             {
                 // A view over the decoder's rows, turned upside down by the painter;
                 // the shown part is counted from the bottom row in it.

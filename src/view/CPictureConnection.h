@@ -50,7 +50,7 @@ public:
     CDVRClient& GetClient() { return m_client; }
     CPictureDisplay& GetDisplay() { return m_client.GetPictureDisplay(); }
 
-    // The widget's new size; GUI thread.
+    // The widget's new size, and its screen's scale; GUI thread.
     void Resize(const QSize& size);
     // GUI thread, before the first frame: a frame only marks a repaint, and the
     // owner's tick asks (TakeRepaintRequest), so many connections share one
@@ -66,11 +66,15 @@ public:
     // The age the last paint showed: nothing while the picture was live.
     std::optional<std::chrono::seconds> GetShownAge() const { return m_shownAge; }
     QString AgeText(std::chrono::seconds age) const;
+    // Paints that placed the picture straight into the window's raster rather
+    // than through the painter's general path: the cheap one, at every scale.
+    int GetRasterPaints() const { return m_nRasterPaints; }
 
     // IPictureWindow; RepaintNow may come from the receiver thread.
     bool Exists() const override { return m_bExists; }
     int ClientWidth() const override { return m_nClientWidth; }
     int ClientHeight() const override { return m_nClientHeight; }
+    double DevicePixelRatio() const override { return m_devicePixelRatio; }
     void RepaintNow() override;
 
 private:
@@ -83,11 +87,13 @@ private:
     std::atomic<bool> m_bExists{false};
     std::atomic<int> m_nClientWidth{0};
     std::atomic<int> m_nClientHeight{0};
+    std::atomic<double> m_devicePixelRatio{1};
     // Set by the receiver when it asks for a repaint, cleared by the GUI thread
     // when it takes the request, so a slow screen gets one repaint per frame shown.
     std::atomic<bool> m_bRepaintPending{false};
     std::atomic<bool> m_bRepaintOnTick{false};
     std::optional<std::chrono::seconds> m_shownAge;
+    int m_nRasterPaints = 0;
     // No frame means no repaint: the age is looked at on a timer instead.
     QTimer m_ageTimer;
     CDVRClient m_client;

@@ -379,3 +379,35 @@ TEST_F(PictureDisplayTest, FramesKeptForThePaintShowEachWindowsOwnPicture)
     EXPECT_EQ(colourOf(m_display, width), 0xFFFFFFFFu);
     EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
 }
+
+// A tile's picture is decoded for the screen's pixels, not the window's: the
+// smallest scale that covers 319 x 174 times the screen's scale.
+TEST_F(PictureDisplayTest, ScaledDecodingCoversTheWindowInDevicePixels)
+{
+    RecordingMessageBox sharedBoxes;
+    CJpegDecoder shared(sharedBoxes);
+    m_display.DecodeWhenPainted(shared);
+    m_display.SetScaledDecoding(true);
+    m_window.width = 319;
+    m_window.height = 174;
+    const std::vector<uint8_t> standard = FramePacket({}, SolidJpeg(704, 480, 10, 20, 30));
+    const std::vector<uint8_t> wide = FramePacket({}, SolidJpeg(1280, 720, 10, 20, 30));
+    const struct
+    {
+        const std::vector<uint8_t>& frame;
+        double ratio;
+        int32_t decodedWidth;
+    } cases[] = {
+        {standard, 1, 352}, {standard, 1.5, 704}, {standard, 2, 704}, {wide, 1, 320},
+        {wide, 1.25, 640},  {wide, 2, 640},       {wide, 3, 1280},
+    };
+    for (const auto& c : cases)
+    {
+        m_window.ratio = c.ratio;
+        Send(c.frame);
+        Painted painted;
+        ASSERT_TRUE(PaintOnce(painted));
+        EXPECT_EQ(painted.width, c.decodedWidth) << "at ratio " << c.ratio;
+        EXPECT_TRUE(SameRect(painted.placement, {0, 0, 319, 174})) << "placed in window pixels";
+    }
+}
