@@ -44,6 +44,8 @@ void WatchStream(benchmark::State& state)
         state.SkipWithError("the viewer did not start");
         return;
     }
+    // At twice the scale the window would be kept inside the offscreen screen's 400 x 300.
+    app.GetMainFrame()->resize(settings.windowSize);
     CZentrelView& view = *app.GetView();
     const std::string portText = std::to_string(port);
     view.ConnectTo(DvrEntry{u"bench", u"127.0.0.1",

@@ -6,7 +6,6 @@
 #include "protocol/CFrameHeader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 #include <utility>
 
@@ -68,12 +67,11 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
 void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
                                     const std::function<bool()>& isCurrent, uint32_t packetLength)
 {
-    if (m_pPaintDecoder != nullptr)
+    if (m_bDecodeElsewhere)
     {
-        KeepForPaint(data, length, isCurrent, packetLength);
+        KeepNewest(data, length, isCurrent, packetLength);
         return;
     }
-    SetCoverSize(m_decoder);
     m_decoder.Decode(data, length, isCurrent);
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
@@ -87,7 +85,7 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
     Paint();
 }
 
-void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
+void CPictureDisplay::KeepNewest(const uint8_t* data, size_t length,
                                    const std::function<bool()>& isCurrent, uint32_t packetLength)
 {
     try
@@ -112,37 +110,16 @@ void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
     Paint();
 }
 
-// In portrait the placement is as wide as the window and keeps the picture's
-// shape, so covering the width covers it. The cover is in the device's pixels:
-// a screen at twice the scale shows twice the picture's detail.
-void CPictureDisplay::SetCoverSize(CJpegDecoder& decoder) const
-{
-    const int32_t clientWidth = m_window.ClientWidth();
-    const int32_t clientHeight = m_window.ClientHeight();
-    if (m_bScaledDecoding)
-    {
-        const double ratio = m_window.DevicePixelRatio() > 0 ? m_window.DevicePixelRatio() : 1;
-        const auto deviceWidth = static_cast<int32_t>(std::ceil(clientWidth * ratio));
-        const auto deviceHeight = static_cast<int32_t>(std::ceil(clientHeight * ratio));
-        decoder.SetCoverSize(std::max(deviceWidth, 1),
-                             clientWidth < clientHeight ? 0 : deviceHeight);
-    }
-    else
-    {
-        decoder.SetCoverSize(0, 0);
-    }
-}
-
 bool CPictureDisplay::HasPictureLocked() const
 {
-    return m_bHasPicture && (m_pPaintDecoder != nullptr || m_decoder.HasPicture());
+    return m_bHasPicture && m_decoder.HasPicture();
 }
 
 void CPictureDisplay::Paint()
 {
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        if (!HasPictureLocked())
+        if (!m_bHasPicture || (!m_bDecodeElsewhere && !m_decoder.HasPicture()))
         {
             return;
         }
@@ -164,17 +141,12 @@ void CPictureDisplay::Clear()
     std::lock_guard<std::mutex> lock(m_pictureLock);
     m_bHasPicture = false;
     m_bNewJpeg = false;
-    m_shownJpeg.clear();
     m_statistics.Reset();
 }
 
 bool CPictureDisplay::PaintCommitted(
     const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
-    if (m_pPaintDecoder != nullptr)
-    {
-        return DecodeAndPaint(draw);
-    }
     std::lock_guard<std::mutex> lock(m_pictureLock);
     if (!HasPictureLocked())
     {
@@ -184,65 +156,44 @@ bool CPictureDisplay::PaintCommitted(
     return true;
 }
 
-// The decode runs outside the lock, so the receiver keeps the next frame meanwhile.
-bool CPictureDisplay::DecodeAndPaint(
-    const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+bool CPictureDisplay::HasFrame()
 {
-    bool arrived = false;
-    {
-        std::lock_guard<std::mutex> lock(m_pictureLock);
-        if (!m_bHasPicture)
-        {
-            return false;
-        }
-        if (m_bNewJpeg)
-        {
-            std::swap(m_latestJpeg, m_paintJpeg);
-            m_bNewJpeg = false;
-            arrived = true;
-        }
-    }
-    CJpegDecoder& decoder = *m_pPaintDecoder;
-    SetCoverSize(decoder);
-    if (arrived && decoder.Decode(m_paintJpeg.data(), m_paintJpeg.size()))
-    {
-        std::swap(m_paintJpeg, m_shownJpeg);
-    }
-    else if (m_shownJpeg.empty() || !decoder.Decode(m_shownJpeg.data(), m_shownJpeg.size()))
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    return m_bHasPicture;
+}
+
+bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
+{
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    if (!m_bNewJpeg)
     {
         return false;
     }
-    PictureRect placement;
-    {
-        std::lock_guard<std::mutex> lock(m_pictureLock);
-        m_nShownSourceWidth = decoder.GetSourceWidth();
-        m_nShownSourceHeight = decoder.GetSourceHeight();
-        placement = ComputePlacementLocked();
-    }
-    draw(decoder, placement);
+    std::swap(m_latestJpeg, jpeg);
+    m_bNewJpeg = false;
     return true;
 }
 
-// Landscape fills the client area; portrait keeps the picture's aspect ratio
-// across the full width, centred. Before the first picture the whole area.
-PictureRect CPictureDisplay::ComputePlacementLocked()
+PictureRect PlacePicture(int32_t clientWidth, int32_t clientHeight, int32_t pictureWidth,
+                         int32_t pictureHeight)
 {
-    const int32_t clientWidth = m_window.ClientWidth();
-    const int32_t clientHeight = m_window.ClientHeight();
     PictureRect placement{0, 0, clientWidth, clientHeight};
-    const bool painted = m_pPaintDecoder != nullptr;
-    const int32_t width = painted ? m_nShownSourceWidth : m_decoder.GetSourceWidth();
-    const int32_t height = painted ? m_nShownSourceHeight : m_decoder.GetSourceHeight();
-    if (clientWidth < clientHeight && width > 0)
+    if (clientWidth < clientHeight && pictureWidth > 0)
     {
-        int64_t scaled = int64_t{height} * clientWidth / width;
-        if (IsHalfHeightField(width, height))
+        int64_t scaled = int64_t{pictureHeight} * clientWidth / pictureWidth;
+        if (IsHalfHeightField(pictureWidth, pictureHeight))
         {
             scaled *= 2;
         }
         placement.top = static_cast<int32_t>((clientHeight - scaled) / 2);
         placement.bottom = static_cast<int32_t>(placement.top + scaled);
     }
-    m_rcPlacement = placement;
     return placement;
+}
+
+PictureRect CPictureDisplay::ComputePlacementLocked()
+{
+    m_rcPlacement = PlacePicture(m_window.ClientWidth(), m_window.ClientHeight(),
+                                 m_decoder.GetSourceWidth(), m_decoder.GetSourceHeight());
+    return m_rcPlacement;
 }

@@ -42,25 +42,23 @@ public:
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     // Any thread: a picture nobody sees is not decoded; its frames still count.
     void SetDecoding(bool decoding) { m_bDecoding = decoding; }
-    // Any thread: decode at the smallest scale that still covers the placement.
-    void SetScaledDecoding(bool scaled) { m_bScaledDecoding = scaled; }
-    // Window's thread, before the first frame. With a decoder, the receiver no
-    // longer decodes: it keeps the last frame's JPEG, and PaintCommitted decodes
-    // it with this decoder, which the windows of one thread share. Sixteen tiles
-    // then decode into one buffer that stays in the cache and is placed at once,
-    // instead of sixteen pictures that the painter reads back from memory; a
-    // window that is not painted decodes nothing.
-    void DecodeWhenPainted(CJpegDecoder& decoder) { m_pPaintDecoder = &decoder; }
+    // Window's thread, before the first frame: the receiver no longer decodes; it
+    // keeps the newest frame's JPEG for TakeNewestJpeg, and a window that shows many
+    // (a wall) has its own workers decode it, at the scale and size it shows.
+    void DecodeElsewhere() { m_bDecodeElsewhere = true; }
+    // Hands over the newest frame's JPEG, if one came since the last, by swapping
+    // it with jpeg, so the buffers go round and none is allocated once grown.
+    bool TakeNewestJpeg(std::vector<uint8_t>& jpeg);
+    // A frame has come since the last Clear: there is something to show.
+    bool HasFrame();
     // Frames committed and their packets' bytes, for the live statistics.
     const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
 private:
     void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
                        uint32_t packetLength = 0);
-    void KeepForPaint(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
-                      uint32_t packetLength);
-    bool DecodeAndPaint(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
-    void SetCoverSize(CJpegDecoder& decoder) const;
+    void KeepNewest(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
+                    uint32_t packetLength);
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
 
@@ -75,20 +73,11 @@ private:
     bool m_bHasPicture = false;
     CFrameStatistics m_statistics;
     std::atomic<bool> m_bDecoding{true};
-    std::atomic<bool> m_bScaledDecoding{false};
 
-    // Decoding when painted. The receiver fills m_arrivedJpeg and swaps it with
-    // m_latestJpeg under the picture lock; the paint swaps m_latestJpeg with
-    // m_paintJpeg under it, and keeps in m_shownJpeg the last frame that decoded,
-    // to paint again when a frame fails. No buffer is given back or grown once
-    // the frames' sizes are reached.
-    CJpegDecoder* m_pPaintDecoder = nullptr;
+    // Decoding elsewhere. The receiver fills m_arrivedJpeg and swaps it with
+    // m_latestJpeg under the picture lock; TakeNewestJpeg swaps m_latestJpeg out under it.
+    bool m_bDecodeElsewhere = false;
     std::vector<uint8_t> m_arrivedJpeg;
     std::vector<uint8_t> m_latestJpeg;
     bool m_bNewJpeg = false;
-    std::vector<uint8_t> m_paintJpeg;
-    std::vector<uint8_t> m_shownJpeg;
-    // The size of the picture last painted, for the placement.
-    int32_t m_nShownSourceWidth = 0;
-    int32_t m_nShownSourceHeight = 0;
 };

@@ -9,8 +9,6 @@ public:
     virtual bool Exists() const = 0;
     virtual int ClientWidth() const = 0;
     virtual int ClientHeight() const = 0;
-    // Device pixels per client pixel: the screen's scale, which pictures are decoded for.
-    virtual double DevicePixelRatio() const { return 1; }
     // Asks for a repaint; the window's own thread paints later and requests may coalesce.
     virtual void RepaintNow() = 0;
 };

@@ -73,7 +73,6 @@ CPictureConnection::CPictureConnection(QWidget& widget, const Services& services
 {
     m_nClientWidth = widget.width();
     m_nClientHeight = widget.height();
-    m_devicePixelRatio = widget.devicePixelRatioF();
     QObject::connect(&m_ageTimer, &QTimer::timeout, &widget, [this] { CheckAge(); });
     m_ageTimer.start(kAgeCheckInterval);
     m_bExists = true;
@@ -89,7 +88,6 @@ void CPictureConnection::Resize(const QSize& size)
 {
     m_nClientWidth = size.width();
     m_nClientHeight = size.height();
-    m_devicePixelRatio = m_widget.devicePixelRatioF();
 }
 
 void CPictureConnection::RepaintNow()
@@ -120,15 +118,14 @@ void CPictureConnection::RepaintOnTick()
     m_ageTimer.stop();
 }
 
-bool CPictureConnection::TakeRepaintRequest()
+bool CPictureConnection::AgeChanged()
 {
-    const bool arrived = m_bRepaintPending.exchange(false);
-    return arrived || m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge;
+    return m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge;
 }
 
 void CPictureConnection::CheckAge()
 {
-    if (m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge)
+    if (AgeChanged())
     {
         m_widget.update();
     }
@@ -143,8 +140,6 @@ QString CPictureConnection::AgeText(std::chrono::seconds age) const
 
 QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom)
 {
-    // A window moved to another screen takes its scale without a resize.
-    m_devicePixelRatio = m_widget.devicePixelRatioF();
     QRect covered;
     GetDisplay().PaintCommitted(
         [&](const CJpegDecoder& picture, const PictureRect& placement)
@@ -176,6 +171,18 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                 painter.restore();
             }
         });
+    PaintAge(painter, covered);
+    return covered;
+}
+
+void CPictureConnection::PaintPlaced(QPainter& painter, const QImage& placed, const QRect& covered)
+{
+    painter.drawImage(QRectF(m_widget.rect()), placed);
+    PaintAge(painter, covered);
+}
+
+void CPictureConnection::PaintAge(QPainter& painter, const QRect& covered)
+{
     m_shownAge = covered.isEmpty() ? std::nullopt : m_age.FrozenFor(GetDisplay().GetStatistics());
     if (m_shownAge)
     {
@@ -184,5 +191,4 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
         painter.drawText(covered.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap,
                          AgeText(*m_shownAge));
     }
-    return covered;
 }

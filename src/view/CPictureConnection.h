@@ -15,6 +15,7 @@
 #include <optional>
 
 class CPictureZoom;
+class QImage;
 class QPainter;
 class QRegion;
 class QWidget;
@@ -50,19 +51,24 @@ public:
     CDVRClient& GetClient() { return m_client; }
     CPictureDisplay& GetDisplay() { return m_client.GetPictureDisplay(); }
 
-    // The widget's new size, and its screen's scale; GUI thread.
+    // The widget's new size; GUI thread.
     void Resize(const QSize& size);
     // GUI thread, before the first frame: a frame only marks a repaint, and the
-    // owner's tick asks (TakeRepaintRequest), so many connections share one
+    // owner's tick asks (TakeNewFrame, AgeChanged), so many connections share one
     // wake-up and one paint of the window instead of one each, and the tick
     // watches the picture's age in place of a timer of the connection's own.
     void RepaintOnTick();
-    // A new frame, or an age to show that the last paint did not.
-    bool TakeRepaintRequest();
+    // A frame came since the last ask.
+    bool TakeNewFrame() { return m_bRepaintPending.exchange(false); }
+    // An age to show that the last paint did not.
+    bool AgeChanged();
     // Paints the committed picture into the widget, dimmed with its age once it
     // is frozen; the rectangle it covered, empty when there is none. A zoom
     // shows its part of the picture in the same rectangle; without one, the whole.
     QRect Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom = nullptr);
+    // Paints a picture decoded and placed elsewhere at the widget's device size (a
+    // wall's workers), dimmed with its age as Paint does; covered is where it lies.
+    void PaintPlaced(QPainter& painter, const QImage& placed, const QRect& covered);
     // The age the last paint showed: nothing while the picture was live.
     std::optional<std::chrono::seconds> GetShownAge() const { return m_shownAge; }
     QString AgeText(std::chrono::seconds age) const;
@@ -74,11 +80,11 @@ public:
     bool Exists() const override { return m_bExists; }
     int ClientWidth() const override { return m_nClientWidth; }
     int ClientHeight() const override { return m_nClientHeight; }
-    double DevicePixelRatio() const override { return m_devicePixelRatio; }
     void RepaintNow() override;
 
 private:
     void CheckAge();
+    void PaintAge(QPainter& painter, const QRect& covered);
 
     QWidget& m_widget;
     const AgeWording m_wording;
@@ -87,7 +93,6 @@ private:
     std::atomic<bool> m_bExists{false};
     std::atomic<int> m_nClientWidth{0};
     std::atomic<int> m_nClientHeight{0};
-    std::atomic<double> m_devicePixelRatio{1};
     // Set by the receiver when it asks for a repaint, cleared by the GUI thread
     // when it takes the request, so a slow screen gets one repaint per frame shown.
     std::atomic<bool> m_bRepaintPending{false};

@@ -8,6 +8,7 @@
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -28,9 +29,9 @@ QString Text(unsigned stringId)
 } // namespace
 
 CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
-                     CJpegDecoder& paintDecoder, QWidget* parent)
+                     const CDecodePool& pictures, size_t slot, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_logoutWait(settings.logoutWait),
-      m_backoff(settings.firstRetry, settings.longestRetry),
+      m_backoff(settings.firstRetry, settings.longestRetry), m_pictures(pictures), m_nSlot(slot),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
                                              settings.timeouts},
@@ -39,8 +40,7 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
     setObjectName(QStringLiteral("tile"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
-    m_picture.GetDisplay().SetScaledDecoding(settings.scaledDecoding);
-    m_picture.GetDisplay().DecodeWhenPainted(paintDecoder);
+    m_picture.GetDisplay().DecodeElsewhere();
     m_picture.RepaintOnTick();
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, [this] { Connect(); });
@@ -186,16 +186,29 @@ void CWallTile::resizeEvent(QResizeEvent* event)
 void CWallTile::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    QRegion uncovered = event->region();
-    const QRect picture = m_picture.Paint(painter, event->region());
-    uncovered -= picture;
-    for (const QRect& rect : uncovered)
+    // The slot goes with a change of layout, before the tile does.
+    const bool placed =
+        m_nSlot < m_pictures.GetSlotCount() &&
+        m_pictures.UsePlaced(
+            m_nSlot,
+            [&](const PlacedPicture& picture)
+            {
+                QImage image(reinterpret_cast<const uchar*>(picture.pixels), picture.width,
+                             picture.height, qsizetype{picture.width} * 4, QImage::Format_RGB32);
+                image.setDevicePixelRatio(devicePixelRatioF());
+                const PictureRect& at = picture.placement;
+                m_picture.PaintPlaced(
+                    painter, image, QRect(at.left, at.top, at.right - at.left, at.bottom - at.top));
+                if (picture.serial != m_nPaintedSerial)
+                {
+                    m_nPaintedSerial = picture.serial;
+                    ++m_nPaintedPictures;
+                }
+            });
+    if (!placed)
     {
-        painter.fillRect(rect, Qt::black);
-    }
-    if (!picture.isEmpty())
-    {
-        ++m_nPaintedPictures;
+        painter.fillRect(event->rect(), Qt::black);
+        m_picture.PaintPlaced(painter, QImage(), QRect());
     }
     painter.setPen(Qt::white);
     if (!m_status.isEmpty())

@@ -327,87 +327,42 @@ TEST_F(PictureDisplayTest, PaintNeverSeesAPictureBeingReplaced)
     EXPECT_GT(paints, 0);
 }
 
-// Tiles of a wall keep their frames and decode them when painted, through one
-// decoder they share: each paints its own picture, a frame that fails paints
-// the tile's last good one, a hidden tile keeps nothing, and Clear empties it.
-TEST_F(PictureDisplayTest, FramesKeptForThePaintShowEachWindowsOwnPicture)
+// Tiles of a wall keep their frames for their workers: the newest frame's JPEG is
+// handed over once, by swapping buffers; nothing is decoded by the receiver, a
+// hidden tile keeps nothing, and Clear empties it.
+TEST_F(PictureDisplayTest, FramesKeptForOthersToDecodeAreHandedOverOnce)
 {
-    RecordingMessageBox sharedBoxes;
-    CJpegDecoder shared(sharedBoxes);
-    FakePictureWindow otherWindow;
-    CPictureDisplay other(otherWindow, m_boxes);
-    m_display.DecodeWhenPainted(shared);
-    other.DecodeWhenPainted(shared);
-    m_display.SetScaledDecoding(true);
-    m_window.width = 150;
-    m_window.height = 100;
-    const auto colourOf = [&](CPictureDisplay& display, int32_t& width)
-    {
-        uint32_t bgr = 0;
-        const bool painted = display.PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            {
-                const uint8_t* p = picture.GetBits();
-                bgr = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-                width = picture.GetWidth();
-            });
-        return painted ? bgr : 0xFFFFFFFFu;
-    };
-
+    m_display.DecodeElsewhere();
+    EXPECT_FALSE(m_display.HasFrame());
+    const std::vector<uint8_t> blue = SolidJpeg(64, 48, 0, 0, 255);
     Send(FramePacket({}, m_frame));
-    const std::vector<uint8_t> blue = FramePacket({}, SolidJpeg(64, 48, 0, 0, 255));
-    other.OnFramePacket(blue.data(), static_cast<uint32_t>(blue.size()));
-    EXPECT_EQ(m_window.repaints, 1);
-    EXPECT_FALSE(shared.HasPicture()) << "nothing is decoded before the paint";
-    int32_t width = 0;
-    EXPECT_NEAR(colourOf(m_display, width) >> 16, 10, 2);
-    EXPECT_EQ(width, 160) << "decoded at 1/2, which covers 150 x 100";
-    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
-    EXPECT_EQ(width, 64);
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "painted again from its own frame";
+    Send(FramePacket({}, blue));
+    EXPECT_EQ(m_window.repaints, 2);
+    EXPECT_TRUE(m_display.HasFrame());
+    EXPECT_FALSE(m_display.PaintCommitted([](const auto&, const auto&) {}))
+        << "nothing is decoded on the receiver";
+    std::vector<uint8_t> taken;
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == blue) << "only the newest frame";
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == blue);
 
-    std::vector<uint8_t> broken = m_frame;
-    broken[3] = 0x02;
-    Send(FramePacket({}, broken));
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2);
-    EXPECT_EQ(sharedBoxes.Boxes().size(), 1u);
+    // The buffer handed back is the one the next frame arrives in.
+    Send(FramePacket({}, m_frame));
+    const uint8_t* given = taken.data();
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == m_frame);
+    Send(FramePacket({}, blue));
+    Send(FramePacket({}, blue));
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_EQ(taken.data(), given) << "the buffers go round";
 
     m_display.SetDecoding(false);
-    Send(FramePacket({}, SolidJpeg(320, 240, 0, 250, 0)));
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "a hidden window keeps no frame";
+    Send(FramePacket({}, m_frame));
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken)) << "a hidden window keeps no frame";
+    m_display.SetDecoding(true);
+    Send(FramePacket({}, m_frame));
     m_display.Clear();
-    EXPECT_EQ(colourOf(m_display, width), 0xFFFFFFFFu);
-    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
-}
-
-// A tile's picture is decoded for the screen's pixels, not the window's: the
-// smallest scale that covers 319 x 174 times the screen's scale.
-TEST_F(PictureDisplayTest, ScaledDecodingCoversTheWindowInDevicePixels)
-{
-    RecordingMessageBox sharedBoxes;
-    CJpegDecoder shared(sharedBoxes);
-    m_display.DecodeWhenPainted(shared);
-    m_display.SetScaledDecoding(true);
-    m_window.width = 319;
-    m_window.height = 174;
-    const std::vector<uint8_t> standard = FramePacket({}, SolidJpeg(704, 480, 10, 20, 30));
-    const std::vector<uint8_t> wide = FramePacket({}, SolidJpeg(1280, 720, 10, 20, 30));
-    const struct
-    {
-        const std::vector<uint8_t>& frame;
-        double ratio;
-        int32_t decodedWidth;
-    } cases[] = {
-        {standard, 1, 352}, {standard, 1.5, 704}, {standard, 2, 704}, {wide, 1, 320},
-        {wide, 1.25, 640},  {wide, 2, 640},       {wide, 3, 1280},
-    };
-    for (const auto& c : cases)
-    {
-        m_window.ratio = c.ratio;
-        Send(c.frame);
-        Painted painted;
-        ASSERT_TRUE(PaintOnce(painted));
-        EXPECT_EQ(painted.width, c.decodedWidth) << "at ratio " << c.ratio;
-        EXPECT_TRUE(SameRect(painted.placement, {0, 0, 319, 174})) << "placed in window pixels";
-    }
+    EXPECT_FALSE(m_display.HasFrame());
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
 }

@@ -13,7 +13,6 @@ public:
     bool Exists() const override { return exists; }
     int ClientWidth() const override { return width; }
     int ClientHeight() const override { return height; }
-    double DevicePixelRatio() const override { return ratio; }
     void RepaintNow() override
     {
         ++repaints;
@@ -26,7 +25,6 @@ public:
     std::atomic<bool> exists{true};
     std::atomic<int> width{240};
     std::atomic<int> height{268};
-    std::atomic<double> ratio{1};
     std::atomic<int> repaints{0};
     // Set before the window is shared with another thread.
     std::function<void()> onRepaint;

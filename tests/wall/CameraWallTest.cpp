@@ -37,12 +37,12 @@ protected:
     CCameraWall& Wall() { return Switcher().GetWall(); }
     CWallTile& Tile(int index) { return Wall().GetTile(index); }
 
-    QSize SourceSize(CWallTile& tile)
+    QSize SourceSize(int tile)
     {
         QSize size;
-        tile.GetPictureConnection().GetDisplay().PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            { size = QSize(picture.GetSourceWidth(), picture.GetSourceHeight()); });
+        Wall().GetPictures().UsePlaced(static_cast<size_t>(tile),
+                                       [&](const PlacedPicture& picture)
+                                       { size = QSize(picture.sourceWidth, picture.sourceHeight); });
         return size;
     }
 
@@ -117,7 +117,7 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     for (int i = 0; i < 4; ++i)
     {
         EXPECT_EQ(Tile(i).GetCaption(), QString("Gate CH-0%1").arg(i + 1));
-        EXPECT_EQ(SourceSize(Tile(i)), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
+        EXPECT_EQ(SourceSize(i), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
     }
 
     // The next run starts on the same wall.
@@ -141,16 +141,16 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     CPictureDisplay& hidden = Tile(0).GetPictureConnection().GetDisplay();
     const auto pictureOf = [&]
     {
-        std::vector<uint8_t> bytes;
-        hidden.PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            {
-                bytes.assign(picture.GetBits(),
-                             picture.GetBits() + size_t{picture.GetStride()} * picture.GetHeight());
-            });
-        return bytes;
+        std::vector<uint32_t> pixels;
+        Wall().GetPictures().UsePlaced(0, [&](const PlacedPicture& picture)
+                                       {
+                                           pixels.assign(picture.pixels,
+                                                         picture.pixels + size_t(picture.width) *
+                                                                              picture.height);
+                                       });
+        return pixels;
     };
-    const std::vector<uint8_t> covered = pictureOf();
+    const std::vector<uint32_t> covered = pictureOf();
     ASSERT_FALSE(covered.empty());
     const int viewPainted = View().GetPaintedPictures();
     ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > viewPainted + 3; }));
