@@ -68,7 +68,8 @@ public:
     QRect Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom = nullptr);
     // Paints a picture decoded and placed elsewhere at the widget's device size (a
     // wall's workers), dimmed with its age as Paint does; covered is where it lies.
-    void PaintPlaced(QPainter& painter, const QImage& placed, const QRect& covered);
+    void PaintPlaced(QPainter& painter, const QRegion& region, const QImage& placed,
+                     const QRect& covered);
     // The age the last paint showed: nothing while the picture was live.
     std::optional<std::chrono::seconds> GetShownAge() const { return m_shownAge; }
     QString AgeText(std::chrono::seconds age) const;

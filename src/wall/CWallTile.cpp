@@ -198,7 +198,8 @@ void CWallTile::paintEvent(QPaintEvent* event)
                 image.setDevicePixelRatio(devicePixelRatioF());
                 const PictureRect& at = picture.placement;
                 m_picture.PaintPlaced(
-                    painter, image, QRect(at.left, at.top, at.right - at.left, at.bottom - at.top));
+                    painter, event->region(), image,
+                    QRect(at.left, at.top, at.right - at.left, at.bottom - at.top));
                 if (picture.serial != m_nPaintedSerial)
                 {
                     m_nPaintedSerial = picture.serial;
@@ -208,7 +209,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
     if (!placed)
     {
         painter.fillRect(event->rect(), Qt::black);
-        m_picture.PaintPlaced(painter, QImage(), QRect());
+        m_picture.PaintPlaced(painter, event->region(), QImage(), QRect());
     }
     painter.setPen(Qt::white);
     if (!m_status.isEmpty())

@@ -13,6 +13,7 @@
 #include <malloc.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 using namespace std::chrono_literals;
@@ -119,6 +120,36 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
         EXPECT_EQ(Tile(i).GetCaption(), QString("Gate CH-0%1").arg(i + 1));
         EXPECT_EQ(SourceSize(i), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
     }
+    // A tile's paint copies the picture its worker placed, below the caption as it is.
+    // Workers place only what the GUI thread hands over, so a serial read before and
+    // after the paint tells whether a picture came in between.
+    bool compared = false;
+    for (int attempt = 0; attempt < 20 && !compared; ++attempt)
+    {
+        const uint64_t serial = Wall().GetPictures().GetSerial(1);
+        QImage shown(Tile(1).size(), QImage::Format_RGB32);
+        Tile(1).render(&shown);
+        Wall().GetPictures().UsePlaced(
+            1,
+            [&](const PlacedPicture& placed)
+            {
+                if (placed.serial != serial)
+                {
+                    return;
+                }
+                compared = true;
+                ASSERT_EQ(QSize(placed.width, placed.height), shown.size());
+                for (int y = 20; y < placed.height - 2; ++y)
+                {
+                    ASSERT_EQ(std::memcmp(shown.constScanLine(y) + 8,
+                                          placed.pixels + size_t(y) * placed.width + 2,
+                                          size_t(placed.width - 4) * 4),
+                              0)
+                        << "row " << y;
+                }
+            });
+    }
+    EXPECT_TRUE(compared);
 
     // The next run starts on the same wall.
     m_app.reset();
@@ -150,6 +181,9 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
                                        });
         return pixels;
     };
+    // A frame handed over before the tile was covered may still be on a worker.
+    const int viewShown = View().GetPaintedPictures();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > viewShown + 3; }));
     const std::vector<uint32_t> covered = pictureOf();
     ASSERT_FALSE(covered.empty());
     const int viewPainted = View().GetPaintedPictures();
