@@ -112,7 +112,6 @@ void CPictureConnection::RepaintNow()
 {
     if (m_bRepaintOnTick)
     {
-        m_bRepaintPending = true;
         return;
     }
     if (!m_bRepaintPending.exchange(true))

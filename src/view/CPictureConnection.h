@@ -53,13 +53,11 @@ public:
 
     // The widget's new size; GUI thread.
     void Resize(const QSize& size);
-    // GUI thread, before the first frame: a frame only marks a repaint, and the
-    // owner's tick asks (TakeNewFrame, AgeChanged), so many connections share one
-    // wake-up and one paint of the window instead of one each, and the tick
-    // watches the picture's age in place of a timer of the connection's own.
+    // GUI thread, before the first frame: a frame wakes nobody, and the owner's
+    // tick looks for new frames itself, so many connections share one wake-up and
+    // one paint of the window instead of one each, and the tick watches the
+    // picture's age (AgeChanged) in place of a timer of the connection's own.
     void RepaintOnTick();
-    // A frame came since the last ask.
-    bool TakeNewFrame() { return m_bRepaintPending.exchange(false); }
     // An age to show that the last paint did not.
     bool AgeChanged();
     // Paints the committed picture into the widget, dimmed with its age once it

@@ -169,7 +169,8 @@ void CCameraWall::RepaintNewPictures()
         CWallTile& tile = *m_tiles[i];
         CPictureConnection& picture = tile.GetPictureConnection();
         CPictureDisplay& display = picture.GetDisplay();
-        if (picture.TakeNewFrame() && exposed && display.TakeNewestJpeg(m_handOver))
+        // A frame that came while nobody saw the wall is still the newest when it shows again.
+        if (exposed && display.TakeNewestJpeg(m_handOver))
         {
             m_decoders.Submit(i, m_handOver,
                               DecodeTarget{tile.width(), tile.height(), tile.devicePixelRatioF(),
