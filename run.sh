@@ -12,7 +12,8 @@ packages=(make cmake ninja-build g++ pkg-config
           qt6-base-dev libcurl4-openssl-dev libjpeg62-turbo-dev libmicrohttpd-dev
           libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev
           libjpeg-turbo-progs xvfb appstream
-          qtkeychain-qt6-dev gnome-keyring dbus weston qt6-wayland imagemagick)
+          qtkeychain-qt6-dev gnome-keyring dbus weston qt6-wayland imagemagick
+          libavformat-dev libavcodec-dev libavutil-dev ffmpeg)
 case "${1:-}" in
   fuzz|format) packages+=(clang libclang-rt-14-dev clang-format) ;;
   package) packages+=(dpkg-dev file) ;; # dpkg-shlibdeps declares the dependencies

@@ -4,6 +4,9 @@
 #include "app/CZentrelView.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 
@@ -69,6 +72,12 @@ bool CCameraKeys::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_pView)
     {
+        if (event->type() == QEvent::ShortcutOverride &&
+            ControlKeepsKey(static_cast<const QKeyEvent&>(*event)))
+        {
+            event->accept();
+            return true;
+        }
         if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
         {
             return OnKey(static_cast<const QKeyEvent&>(*event));
@@ -80,6 +89,17 @@ bool CCameraKeys::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+// A focused button or list keeps Space, which presses or opens it, from the
+// Pause shortcut, as it keeps the arrows from the camera.
+bool CCameraKeys::ControlKeepsKey(const QKeyEvent& key) const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return key.key() == Qt::Key_Space && key.modifiers() == Qt::NoModifier && focus != m_pView &&
+           (qobject_cast<const QAbstractButton*>(focus) != nullptr ||
+            qobject_cast<const QComboBox*>(focus) != nullptr ||
+            qobject_cast<const QAbstractItemView*>(focus) != nullptr);
 }
 
 bool CCameraKeys::OnKey(const QKeyEvent& key)

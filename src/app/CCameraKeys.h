@@ -27,6 +27,7 @@ protected:
 private:
     void WatchPanelClicks();
     bool OnKey(const QKeyEvent& key);
+    bool ControlKeepsKey(const QKeyEvent& key) const;
     void Release(quint64 timestamp);
     bool PressedDuringWait(const QKeyEvent& key) const;
     void Send(unsigned message, bool pressed, quint64 timestamp);

@@ -3,6 +3,7 @@
 
 #include "app/CViewerExtras.h"
 #include "app/CZentrelView.h"
+#include "view/CLookBackControl.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowMessages.h"
 #include "protocol/Protocol.h"
@@ -54,6 +55,10 @@ void CMainFrame::SetView(CZentrelView* view)
     m_pView = view;
     setCentralWidget(view);
     m_pExtras->SetView(view);
+    if (view != nullptr)
+    {
+        view->GetLookBack().SetPauseItem(FindAction(ID_LOOKBACK_PAUSE));
+    }
     UpdateCommandUI();
 }
 
@@ -92,7 +97,8 @@ void CMainFrame::AddMenuItems(QMenu& menu, std::span<const MenuItemTemplate> ite
         m_actions[id] = action;
         if (item.shortcut != nullptr)
         {
-            action->setShortcut(QKeySequence(QString::fromStdU16String(item.shortcut)));
+            action->setShortcuts(
+                QKeySequence::listFromString(QString::fromStdU16String(item.shortcut)));
             // The frame holds it too, so the key works while the menu bar is hidden.
             addAction(action);
         }
@@ -112,6 +118,10 @@ void CMainFrame::OnCommand(unsigned id)
     if (id >= ID_CHANNEL_FIRST && id <= ID_CHANNEL_LAST)
     {
         OnChannel(static_cast<int>(id - ID_CHANNEL_FIRST));
+    }
+    else if (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LIVE && m_pView != nullptr)
+    {
+        m_pView->OnLookBack(id);
     }
     else if (m_pView != nullptr)
     {

@@ -5,6 +5,35 @@
 
 #include <QWidget>
 
+namespace
+{
+constexpr size_t kMegabyte = size_t{1} << 20;
+
+// The span really kept, which the budget may make shorter than the longest.
+QString LookBackText(const CPictureDisplay& display)
+{
+    if (!display.KeepsHistory())
+    {
+        return QStringLiteral("look-back off");
+    }
+    const std::optional<CFrameHistory::Span> span = display.GetHistory().GetSpan();
+    if (!span)
+    {
+        return QStringLiteral("look-back empty");
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(span->last - span->first).count();
+    const QString length = seconds >= 60
+                               ? QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60)
+                               : QStringLiteral("%1 s").arg(seconds);
+    const QString memory =
+        span->bytes < kMegabyte
+            ? QStringLiteral("%1 kB").arg((span->bytes + 1023) / 1024)
+            : QStringLiteral("%1 MB").arg(static_cast<double>(span->bytes) / kMegabyte, 0, 'f', 1);
+    return QStringLiteral("look-back %1  %2").arg(length, memory);
+}
+} // namespace
+
 CStatisticsOverlay::CStatisticsOverlay(CPictureDisplay& display, QWidget& view)
     : QLabel(&view), m_display(display)
 {
@@ -48,9 +77,9 @@ void CStatisticsOverlay::Refresh()
             ? QStringLiteral("%1 s ago")
                   .arg(std::chrono::duration<double>(*m_rates.sinceLastFrame).count(), 0, 'f', 2)
             : QStringLiteral("no frame yet");
-    setText(QStringLiteral("%1 fps  %2 kbit/s\n%3  last %4")
+    setText(QStringLiteral("%1 fps  %2 kbit/s\n%3  last %4\n%5")
                 .arg(m_rates.framesPerSecond, 0, 'f', 1)
                 .arg(m_rates.kilobitsPerSecond, 0, 'f', 0)
-                .arg(picture, last));
+                .arg(picture, last, LookBackText(m_display)));
     adjustSize();
 }

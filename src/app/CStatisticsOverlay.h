@@ -11,7 +11,8 @@ class CPictureDisplay;
 
 // A small box over the top-left corner of the view with what the stream
 // delivers: frames and kilobits per second over the last second, the picture's
-// size and the time since the last frame. Refreshed while shown.
+// size and the time since the last frame, and how far back the history reaches
+// with the memory it takes. Refreshed while shown.
 class CStatisticsOverlay : public QLabel
 {
 public:

@@ -220,7 +220,8 @@ void CViewerExtras::OnSavePicture()
     }
     const QString name =
         SnapshotFileName(QString::fromStdU16String(FieldText(m_pView->GetConnectInfo().Name)),
-                         m_pView->GetChannel(), QDateTime::currentDateTime());
+                         m_pView->GetChannel(),
+                         ShownPictureTime(m_pView->GetClient().GetPictureDisplay()));
     // Made when missing, so the dialog opens where the pictures go.
     folder = QDir(folder).filePath(QStringLiteral("Quillon"));
     QDir().mkpath(folder);

@@ -4,6 +4,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CKeyringSwitch.h"
 #include "app/CLastConnection.h"
+#include "app/CLookBackMemory.h"
 #include "app/CMainFrame.h"
 #include "app/CScreenKeeper.h"
 #include "app/CZentrelView.h"
@@ -66,9 +67,10 @@ bool CZentrelApp::InitInstance()
     QApplication::setWindowIcon(ApplicationIcon());
     m_pMainWnd = std::make_unique<CMainFrame>(m_messageBox);
     m_pMainWnd->SetAutoCloseDelay(m_settings.autoCloseDelay);
+    CHistoryBudget* const historyBudget = m_settings.keepHistory ? &m_historyBudget : nullptr;
     const CZentrelView::Services services{
-        *m_pMainWnd,        m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
-        m_settings.timeouts};
+        *m_pMainWnd,         m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
+        m_settings.timeouts, {},           historyBudget};
     auto* view = new CZentrelView(services);
     m_pMainWnd->SetView(view);
     new CKeyringSwitch(*m_pMainWnd, *view, m_messageBox, *m_settings.passwordStore,
@@ -77,11 +79,13 @@ bool CZentrelApp::InitInstance()
         new CLastConnection(*m_pMainWnd, *view, m_settings.settingsFile, m_settings.directoryFile);
     WallSettings wall = m_settings.wall;
     wall.timeouts = m_settings.timeouts;
+    wall.historyBudget = historyBudget;
     m_pWallSwitcher = new CWallSwitcher(*m_pMainWnd, *m_pMainWnd, *view,
                                         CWallSwitcher::Services{m_messagePump, m_messageBox,
                                                                 m_settings.directoryFile,
                                                                 m_settings.settingsFile},
                                         wall);
+    new CLookBackMemory(*m_pMainWnd, *m_pMainWnd, m_historyBudget, m_settings.settingsFile);
     m_pScreenKeeper = new CScreenKeeper(
         *m_pMainWnd, *m_pMainWnd->FindAction(ID_KEEP_SCREEN_ON),
         [view, wall = m_pWallSwitcher]

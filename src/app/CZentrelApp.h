@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/CZentrelDoc.h"
+#include "history/CHistoryBudget.h"
 #include "net/CDVRClient.h"
 #include "platform/QtBusyCursor.h"
 #include "platform/QtMessageBox.h"
@@ -34,6 +35,7 @@ struct AppSettings
     IPasswordStore* passwordStore = nullptr; // empty: the desktop's keyring
     WallSettings wall;                       // its timeouts are the ones above
     QString sessionBusAddress;               // empty: the desktop's session bus
+    bool keepHistory = true;                 // off only to measure what the history costs
 };
 
 // The application: starts the HTTP layer, then creates the frame, the empty
@@ -59,6 +61,7 @@ public:
     CScreenKeeper* GetScreenKeeper() const { return m_pScreenKeeper; }
     const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
     IMessageBox& GetMessageBox() { return m_messageBox; }
+    CHistoryBudget& GetHistoryBudget() { return m_historyBudget; }
 
 private:
     AppSettings m_settings;
@@ -67,6 +70,9 @@ private:
     QtBusyCursor m_busyCursor;
     CZentrelDoc m_document;
     std::unique_ptr<IPasswordStore> m_pKeyring;
+    // The one memory for looking back, of the single view and every tile; it
+    // outlives the frame, whose connections give their shares back to it.
+    CHistoryBudget m_historyBudget;
     // Last, so the frame and its view go before the services they use.
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame

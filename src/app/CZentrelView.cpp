@@ -11,6 +11,7 @@
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
+#include "view/CLookBackControl.h"
 #include "view/IMenuItems.h"
 
 #include <QAction>
@@ -26,7 +27,7 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
       m_picture(*this,
                 CPictureConnection::Services{services.notifyWindow, services.messageBox,
                                              services.messagePump, services.busyCursor,
-                                             services.timeouts},
+                                             services.timeouts, services.historyBudget},
                 CPictureConnection::AgeWording::Long, services.pictureAge),
       m_client(m_picture.GetClient())
 {
@@ -62,6 +63,9 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
                              }
                          });
     m_pConnectHint->lower();
+    m_pLookBack = new CLookBackControl(*this);
+    m_pLookBack->SetConnections({&m_picture});
+    m_pLookBack->onShownChanged = [this](size_t) { update(); };
     UpdateConnectHint();
     g_pView = this;
 }
@@ -117,6 +121,7 @@ void CZentrelView::OnConnect()
 void CZentrelView::ConnectTo(const DvrEntry& entry)
 {
     BeginCommand();
+    m_pLookBack->GoLive();
     m_client.Disconnect();
     m_zoom.Reset();
     update();
@@ -132,7 +137,10 @@ void CZentrelView::ConnectTo(const DvrEntry& entry)
 void CZentrelView::OnDisconnect()
 {
     BeginCommand();
+    m_pLookBack->GoLive();
     m_client.Disconnect();
+    // Done with the camera: its history's memory goes back to the others.
+    m_client.GetPictureDisplay().GetHistory().Reset();
     m_zoom.Reset();
     update();
     UpdateConnectHint();
@@ -174,6 +182,8 @@ void CZentrelView::SendPTZCommand(int code, bool recall)
     QElapsedTimer took;
     took.start();
     BeginCommand();
+    // The camera moves now: what it shows now is what the user wants to see.
+    m_pLookBack->GoLive();
     m_client.SendPTZRequests(requests);
     EndCommand();
     if (m_panelWaitObserver)
@@ -197,6 +207,7 @@ void CZentrelView::SendPTZKey(unsigned message, bool pressed)
         return;
     }
     BeginCommand();
+    m_pLookBack->GoLive();
     m_client.SendPTZRequests({pressed ? requests.front() : requests.back()});
     EndCommand();
 }
@@ -208,6 +219,21 @@ intptr_t CZentrelView::SendMessage(unsigned message, uintptr_t, intptr_t)
         SendPTZCommand(action->code, action->recall);
     }
     return 0;
+}
+
+bool CZentrelView::IsPictureLive() const
+{
+    return isVisible() && m_client.IsLoggedIn() && m_bPictureShown && !m_picture.GetShownAge() &&
+           !m_pLookBack->IsLookingBack();
+}
+
+// While the wall is on screen its own look-back has the items.
+void CZentrelView::OnLookBack(unsigned id)
+{
+    if (isVisible())
+    {
+        m_pLookBack->OnCommand(id);
+    }
 }
 
 void CZentrelView::OnUpdateConnect(QAction&) {}
@@ -227,6 +253,7 @@ void CZentrelView::OnUpdatePTZControl(QAction& item)
 void CZentrelView::SetChannel(int channel)
 {
     BeginCommand();
+    m_pLookBack->GoLive();
     m_nChannel = channel;
     m_zoom.Reset();
     m_client.SelectChannel(channel);
@@ -305,5 +332,10 @@ void CZentrelView::paintEvent(QPaintEvent* event)
     if (painted)
     {
         ++m_nPaintedPictures;
+    }
+    if (m_client.IsLoggedIn())
+    {
+        CLookBackControl::PaintPastText(painter, painted ? picture : rect(),
+                                        m_pLookBack->PastText(0));
     }
 }

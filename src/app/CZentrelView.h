@@ -18,6 +18,8 @@
 #include <memory>
 
 class CConnectHint;
+class CHistoryBudget;
+class CLookBackControl;
 class CZoomInput;
 class IBusyCursor;
 class IMessageBox;
@@ -40,7 +42,8 @@ public:
         IBusyCursor& busyCursor;
         std::filesystem::path directoryFile;
         DvrClientTimeouts timeouts;
-        CPictureAge pictureAge{}; // its clock decides when a picture is frozen
+        CPictureAge pictureAge{};                // its clock decides when a picture is frozen
+        CHistoryBudget* historyBudget = nullptr; // null: the view keeps no history
     };
 
     CZentrelView(const Services& services, QWidget* parent = nullptr);
@@ -91,11 +94,11 @@ public:
     bool DeferClose();
     // How many times a picture has been painted; the start-up screenshot waits for one.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
-    // On screen, logged in, and its last paint showed a picture that was not frozen.
-    bool IsPictureLive() const
-    {
-        return isVisible() && m_client.IsLoggedIn() && m_bPictureShown && !m_picture.GetShownAge();
-    }
+    // On screen, logged in, and its last paint showed a live picture that was not frozen.
+    bool IsPictureLive() const;
+    // Pause, 10 seconds back or on, a frame back or on, Live; and the timeline.
+    CLookBackControl& GetLookBack() override { return *m_pLookBack; }
+    void OnLookBack(unsigned id);
     // Where the saved logins are kept when not in the directory file; none: in the file.
     void SetPasswordStore(IPasswordStore* passwords) { m_pPasswords = passwords; }
     IPasswordStore* GetPasswordStore() const override { return m_pPasswords; }
@@ -130,6 +133,7 @@ private:
     CPictureZoom m_zoom;
     CZoomInput* m_pZoomInput = nullptr; // a child QObject
     CConnectHint* m_pConnectHint;       // a child
+    CLookBackControl* m_pLookBack;      // a child QObject
     bool m_bAwaitingAnswer = false;     // started, and the client has not told how it went
 };
 

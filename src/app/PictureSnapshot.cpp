@@ -23,6 +23,19 @@ QImage CommittedPicture(CPictureDisplay& display)
     return picture;
 }
 
+QDateTime ShownPictureTime(const CPictureDisplay& display)
+{
+    const std::optional<HistoryFrameInfo> past = display.GetShownPast();
+    if (!past)
+    {
+        return QDateTime::currentDateTime();
+    }
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(
+            past->arrivedClock.time_since_epoch())
+            .count());
+}
+
 QString SnapshotFileName(const QString& dvrName, int channel, const QDateTime& when)
 {
     QString name;

@@ -11,6 +11,9 @@ class CPictureDisplay;
 // same pixels. Null while there is no picture; copied under the display's lock.
 QImage CommittedPicture(CPictureDisplay& display);
 
+// When the picture on screen arrived: a frame of the past has its own time; a live one is now.
+QDateTime ShownPictureTime(const CPictureDisplay& display);
+
 // "<DVR name>_CH-03_2026-12-07_21-04-05.png": the name made safe for a file name.
 QString SnapshotFileName(const QString& dvrName, int channel, const QDateTime& when);
 

@@ -22,9 +22,11 @@ bool IsHalfHeightField(int32_t width, int32_t height)
 }
 } // namespace
 
-CPictureDisplay::CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox)
+CPictureDisplay::CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox,
+                                 CHistoryBudget* historyBudget)
     : m_window(window), m_pLogo(kLogoJpeg), m_nLogoLength(static_cast<uint32_t>(kLogoJpegLength)),
-      m_decoder(messageBox, &m_pictureLock)
+      m_decoder(messageBox, &m_pictureLock), m_bKeepsHistory(historyBudget != nullptr),
+      m_history(historyBudget != nullptr ? *historyBudget : m_noBudget)
 {
 }
 
@@ -44,10 +46,17 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
         m_statistics.OnFrame(length);
         return;
     }
+    HistoryFrameInfo info;
+    info.arrived = std::chrono::steady_clock::now();
+    info.arrivedClock = std::chrono::system_clock::now();
+    info.channel = header.GetChannel();
+    info.kind = header.GetKind();
+    info.packetLength = length;
     const unsigned channel = header.GetChannel();
     if (channel < kVideoLossChannels && (header.GetVideoLossMask() >> channel) & 1u)
     {
-        DecodeAndShow(m_pLogo, m_nLogoLength, isCurrent, length);
+        info.videoLoss = true;
+        DecodeAndShow(m_pLogo, m_nLogoLength, isCurrent, length, info);
         return;
     }
     if (header.GetDisplaySelector() != kPictureDisplaySelector)
@@ -57,20 +66,39 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
     const uint32_t offset = header.GetPictureOffset();
     if (offset < length)
     {
-        DecodeAndShow(payload + offset, length - offset, isCurrent, length);
+        DecodeAndShow(payload + offset, length - offset, isCurrent, length, info);
     }
+}
+
+// A lost video is kept as such, without the logo's bytes.
+uint64_t CPictureDisplay::StoreInHistory(const uint8_t* data, size_t length,
+                                         const HistoryFrameInfo& info,
+                                         const std::function<bool()>& isCurrent)
+{
+    const int channel = m_nHistoryChannel;
+    if (channel >= 0 && info.channel != channel)
+    {
+        return 0;
+    }
+    return info.videoLoss ? m_history.Store(nullptr, 0, info, isCurrent)
+                          : m_history.Store(data, length, info, isCurrent);
 }
 
 // A failed decode still counts: the previous picture is painted again. Both
 // the commit and the mark are checked under the lock Clear takes, so a frame of
 // a receiver already superseded can never show after a Clear.
 void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
-                                    const std::function<bool()>& isCurrent, uint32_t packetLength)
+                                    const std::function<bool()>& isCurrent, uint32_t packetLength,
+                                    const HistoryFrameInfo& info)
 {
     if (m_bDecodeElsewhere)
     {
-        KeepNewest(data, length, isCurrent, packetLength);
+        KeepForPaint(data, length, isCurrent, packetLength, info);
         return;
+    }
+    if (m_bKeepsHistory)
+    {
+        StoreInHistory(data, length, info, isCurrent);
     }
     m_decoder.Decode(data, length, isCurrent);
     {
@@ -82,17 +110,17 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
         m_bHasPicture = true;
     }
     m_statistics.OnFrame(packetLength);
-    Paint();
+    AskForRepaint();
 }
 
-void CPictureDisplay::KeepNewest(const uint8_t* data, size_t length,
-                                   const std::function<bool()>& isCurrent, uint32_t packetLength)
+// The history's copy is the only one the receiver makes: TakeNewestJpeg takes
+// the frame from there.
+void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
+                                   const std::function<bool()>& isCurrent, uint32_t packetLength,
+                                   const HistoryFrameInfo& info)
 {
-    try
-    {
-        m_arrivedJpeg.assign(data, data + length);
-    }
-    catch (const std::bad_alloc&)
+    const uint64_t sequence = StoreInHistory(data, length, info, isCurrent);
+    if (sequence == 0)
     {
         return;
     }
@@ -102,12 +130,22 @@ void CPictureDisplay::KeepNewest(const uint8_t* data, size_t length,
         {
             return;
         }
-        std::swap(m_arrivedJpeg, m_latestJpeg);
+        m_nLatestSequence = sequence;
+        m_bLatestVideoLoss = info.videoLoss;
         m_bNewJpeg = true;
         m_bHasPicture = true;
     }
     m_statistics.OnFrame(packetLength);
-    Paint();
+    AskForRepaint();
+}
+
+// A past picture does not change with a live frame.
+void CPictureDisplay::AskForRepaint()
+{
+    if (!m_bShowingPast)
+    {
+        Paint();
+    }
 }
 
 bool CPictureDisplay::HasPictureLocked() const
@@ -138,15 +176,76 @@ PictureRect CPictureDisplay::GetPictureRect()
 
 void CPictureDisplay::Clear()
 {
+    m_bShowingPast = false;
+    m_shownPast.reset();
     std::lock_guard<std::mutex> lock(m_pictureLock);
     m_bHasPicture = false;
     m_bNewJpeg = false;
     m_statistics.Reset();
 }
 
+void CPictureDisplay::ShowPast(uint64_t sequence)
+{
+    m_nPastSequence = sequence;
+    m_shownPast = m_history.Find(sequence);
+    m_bShowingPast = true;
+    if (m_window.Exists())
+    {
+        m_window.RepaintNow();
+    }
+}
+
+void CPictureDisplay::ShowLive()
+{
+    m_bShowingPast = false;
+    m_shownPast.reset();
+    // A past frame shown again later is handed over again.
+    m_nPastCopied = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        // The workers placed a past frame last, not the newest.
+        m_bNewJpeg = m_nLatestSequence != 0;
+    }
+    Paint();
+}
+
+void CPictureDisplay::StartHistory(std::optional<uint8_t> channel)
+{
+    m_nHistoryChannel = channel ? int{*channel} : -1;
+    m_bShowingPast = false;
+    m_shownPast.reset();
+    m_nPastCopied = 0;
+    m_nPastDecoded = 0;
+    if (!std::exchange(m_bHistoryHandedOver, false))
+    {
+        m_history.Reset();
+    }
+}
+
+// The sequences both displays knew now name other frames.
+void CPictureDisplay::TakeHistoryFrom(CPictureDisplay& from)
+{
+    m_history.TakeFrom(from.m_history);
+    m_bHistoryHandedOver = true;
+    for (CPictureDisplay* display : {this, &from})
+    {
+        display->m_bShowingPast = false;
+        display->m_shownPast.reset();
+        display->m_nPastCopied = 0;
+        display->m_nPastDecoded = 0;
+        std::lock_guard<std::mutex> lock(display->m_pictureLock);
+        display->m_nLatestSequence = 0;
+        display->m_bNewJpeg = false;
+    }
+}
+
 bool CPictureDisplay::PaintCommitted(
     const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
+    if (m_bShowingPast && !m_bDecodeElsewhere)
+    {
+        return PaintPast(draw);
+    }
     std::lock_guard<std::mutex> lock(m_pictureLock);
     if (!HasPictureLocked())
     {
@@ -164,13 +263,104 @@ bool CPictureDisplay::HasFrame()
 
 bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
 {
-    std::lock_guard<std::mutex> lock(m_pictureLock);
-    if (!m_bNewJpeg)
+    uint64_t sequence = 0;
+    bool videoLoss = false;
+    if (m_bShowingPast)
     {
+        if (m_nPastCopied == m_nPastSequence)
+        {
+            return false;
+        }
+        m_shownPast = m_history.Find(m_nPastSequence);
+        if (!m_shownPast)
+        {
+            return false;
+        }
+        sequence = m_nPastSequence;
+        videoLoss = m_shownPast->videoLoss;
+    }
+    else
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (!m_bNewJpeg)
+        {
+            return false;
+        }
+        sequence = m_nLatestSequence;
+        videoLoss = m_bLatestVideoLoss;
+        m_bNewJpeg = false;
+    }
+    if (videoLoss)
+    {
+        jpeg.assign(m_pLogo, m_pLogo + m_nLogoLength);
+    }
+    // Dropped already when the history's share is below one frame.
+    else if (!m_history.CopyFrame(sequence, jpeg))
+    {
+        if (m_bShowingPast)
+        {
+            m_shownPast.reset();
+        }
         return false;
     }
-    std::swap(m_latestJpeg, jpeg);
-    m_bNewJpeg = false;
+    if (m_bShowingPast)
+    {
+        m_nPastCopied = sequence;
+    }
+    return true;
+}
+
+// The single view decodes a past frame once, into a decoder of its own.
+bool CPictureDisplay::PaintPast(
+    const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+{
+    const std::optional<HistoryFrameInfo> info = m_history.Find(m_nPastSequence);
+    if (!info)
+    {
+        m_shownPast.reset();
+        return false;
+    }
+    if (!m_pPastDecoder)
+    {
+        m_pPastDecoder = std::make_unique<CJpegDecoder>(m_pastBoxes);
+    }
+    CJpegDecoder& decoder = *m_pPastDecoder;
+    if (m_nPastDecoded != m_nPastSequence)
+    {
+        m_nPastDecoded = 0;
+        const uint8_t* data = m_pLogo;
+        size_t length = m_nLogoLength;
+        if (!info->videoLoss)
+        {
+            if (m_nPastCopied != m_nPastSequence)
+            {
+                m_nPastCopied = 0;
+                if (!m_history.CopyFrame(m_nPastSequence, m_pastJpeg))
+                {
+                    m_shownPast.reset();
+                    return false;
+                }
+                m_nPastCopied = m_nPastSequence;
+            }
+            data = m_pastJpeg.data();
+            length = m_pastJpeg.size();
+        }
+        if (!decoder.Decode(data, length))
+        {
+            m_shownPast.reset();
+            return false;
+        }
+        m_nPastDecoded = m_nPastSequence;
+    }
+    m_shownPast = info;
+    PictureRect placement;
+    {
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        m_nPastSourceWidth = decoder.GetSourceWidth();
+        m_nPastSourceHeight = decoder.GetSourceHeight();
+        placement = ComputePlacementLocked();
+    }
+    draw(decoder, placement);
     return true;
 }
 
@@ -193,7 +383,9 @@ PictureRect PlacePicture(int32_t clientWidth, int32_t clientHeight, int32_t pict
 
 PictureRect CPictureDisplay::ComputePlacementLocked()
 {
+    const bool past = m_bShowingPast && !m_bDecodeElsewhere;
     m_rcPlacement = PlacePicture(m_window.ClientWidth(), m_window.ClientHeight(),
-                                 m_decoder.GetSourceWidth(), m_decoder.GetSourceHeight());
+                                 past ? m_nPastSourceWidth : m_decoder.GetSourceWidth(),
+                                 past ? m_nPastSourceHeight : m_decoder.GetSourceHeight());
     return m_rcPlacement;
 }

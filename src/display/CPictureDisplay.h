@@ -4,12 +4,17 @@
 #include "decode/CJpegDecoder.h"
 #include "display/CFrameStatistics.h"
 #include "display/PictureRect.h"
+#include "history/CFrameHistory.h"
+#include "history/CHistoryBudget.h"
+#include "platform/SilentMessageBox.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class IMessageBox;
@@ -18,10 +23,14 @@ class IPictureWindow;
 // Turns frame packets into the picture the window shows: the frame's JPEG, or
 // the logo for a channel that has lost its video. The receiver thread decodes
 // and asks for a repaint; the window's thread paints the committed picture.
+// With a history budget every frame shown is also kept in the history, and the
+// window's thread may paint one of those instead of the live picture.
 class CPictureDisplay
 {
 public:
-    CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox);
+    // historyBudget null: no history is kept.
+    CPictureDisplay(IPictureWindow& window, IMessageBox& messageBox,
+                    CHistoryBudget* historyBudget = nullptr);
     virtual ~CPictureDisplay();
 
     CPictureDisplay(const CPictureDisplay&) = delete;
@@ -43,24 +52,53 @@ public:
     // Any thread: a picture nobody sees is not decoded; its frames still count.
     void SetDecoding(bool decoding) { m_bDecoding = decoding; }
     // Window's thread, before the first frame: the receiver no longer decodes; it
-    // keeps the newest frame's JPEG for TakeNewestJpeg, and a window that shows many
-    // (a wall) has its own workers decode it, at the scale and size it shows.
+    // keeps the frames in the history for TakeNewestJpeg, and a window that shows
+    // many (a wall) has its own workers decode them, at the scale and size it shows.
     void DecodeElsewhere() { m_bDecodeElsewhere = true; }
-    // Hands over the newest frame's JPEG, if one came since the last, by swapping
-    // it with jpeg, so the buffers go round and none is allocated once grown.
+    // Window's thread, decoding elsewhere: the JPEG to show, if it changed since the
+    // last one handed over: the newest frame while live, the frame of the moment
+    // while looking back. jpeg's buffer is reused, so none is allocated once grown.
     bool TakeNewestJpeg(std::vector<uint8_t>& jpeg);
     // A frame has come since the last Clear: there is something to show.
     bool HasFrame();
     // Frames committed and their packets' bytes, for the live statistics.
     const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
+    // The connection's frames as they came. It keeps them only when a budget was
+    // given; without one, a display that decodes elsewhere keeps the newest frame
+    // there alone, to hand over.
+    CFrameHistory& GetHistory() { return m_history; }
+    const CFrameHistory& GetHistory() const { return m_history; }
+    bool KeepsHistory() const { return m_bKeepsHistory; }
+    // GUI thread. From now on PaintCommitted paints that frame of the history (or
+    // TakeNewestJpeg hands it over), until ShowLive; live frames keep being stored.
+    void ShowPast(uint64_t sequence);
+    // GUI thread: back to live, the newest frame painted at once.
+    void ShowLive();
+    bool IsShowingPast() const { return m_bShowingPast; }
+    // GUI thread: the past frame painted or handed over; nothing while live, or
+    // when that frame was dropped or failed to decode (nothing is painted then).
+    std::optional<HistoryFrameInfo> GetShownPast() const { return m_shownPast; }
+    // GUI thread, as a connection starts or changes channel: a new history, unless
+    // one was handed over to this display (TakeHistoryFrom) since the last start.
+    // Given a channel, frames of another stay out of it: those the DVR sent
+    // before it switched, still on their way.
+    void StartHistory(std::optional<uint8_t> channel = std::nullopt);
+    // GUI thread, with both connections stopped: this display's history takes
+    // over `from`'s frames, and keeps them through its next StartHistory.
+    void TakeHistoryFrom(CPictureDisplay& from);
+
 private:
     void DecodeAndShow(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
-                       uint32_t packetLength = 0);
-    void KeepNewest(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
-                    uint32_t packetLength);
+                       uint32_t packetLength, const HistoryFrameInfo& info);
+    void KeepForPaint(const uint8_t* data, size_t length, const std::function<bool()>& isCurrent,
+                      uint32_t packetLength, const HistoryFrameInfo& info);
+    uint64_t StoreInHistory(const uint8_t* data, size_t length, const HistoryFrameInfo& info,
+                            const std::function<bool()>& isCurrent);
+    bool PaintPast(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
+    void AskForRepaint();
 
     IPictureWindow& m_window;
     const uint8_t* m_pLogo;
@@ -74,10 +112,37 @@ private:
     CFrameStatistics m_statistics;
     std::atomic<bool> m_bDecoding{true};
 
-    // Decoding elsewhere. The receiver fills m_arrivedJpeg and swaps it with
-    // m_latestJpeg under the picture lock; TakeNewestJpeg swaps m_latestJpeg out under it.
+    // The receiver stores, the GUI thread resets, hands over and reads, and so
+    // may other readers; the history guards itself. Without a budget it takes
+    // this one of none, so it keeps only the newest frame.
+    CHistoryBudget m_noBudget{0};
+    const bool m_bKeepsHistory;
+    CFrameHistory m_history;
+    // Written by the GUI thread while the receiver is held; -1: any channel.
+    std::atomic<int> m_nHistoryChannel{-1};
+
+    // Decoding elsewhere. The receiver stores the frame in the history and, under
+    // the picture lock, names it in m_nLatestSequence; TakeNewestJpeg copies it out.
     bool m_bDecodeElsewhere = false;
-    std::vector<uint8_t> m_arrivedJpeg;
-    std::vector<uint8_t> m_latestJpeg;
+    uint64_t m_nLatestSequence = 0;
+    bool m_bLatestVideoLoss = false;
     bool m_bNewJpeg = false;
+
+    // Looking back; GUI thread only, but for m_bShowingPast, which the receiver
+    // reads to ask for no repaint of a picture that does not change. The single
+    // view decodes the past frame once into m_pPastDecoder, from m_pastJpeg; a
+    // display decoding elsewhere hands it over once (m_nPastCopied).
+    std::atomic<bool> m_bShowingPast{false};
+    uint64_t m_nPastSequence = 0;
+    std::optional<HistoryFrameInfo> m_shownPast;
+    uint64_t m_nPastCopied = 0;
+    uint64_t m_nPastDecoded = 0;
+    std::vector<uint8_t> m_pastJpeg;
+    // A past frame that fails was already reported when it arrived.
+    SilentMessageBox m_pastBoxes;
+    std::unique_ptr<CJpegDecoder> m_pPastDecoder;
+    bool m_bHistoryHandedOver = false;
+    // The size of the past picture last painted, for the placement.
+    int32_t m_nPastSourceWidth = 0;
+    int32_t m_nPastSourceHeight = 0;
 };

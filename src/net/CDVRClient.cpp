@@ -24,11 +24,11 @@ using Clock = std::chrono::steady_clock;
 
 CDVRClient::CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow,
                        IMessageBox& messageBox, IMessagePump& messagePump, IBusyCursor& busyCursor,
-                       Timeouts timeouts)
+                       Timeouts timeouts, CHistoryBudget* historyBudget)
     : m_notifyWindow(notifyWindow), m_messagePump(messagePump), m_busyCursor(busyCursor),
       m_timeouts(timeouts), m_commands(messagePump, timeouts.command),
       m_sync(std::make_shared<ReceiverSync>()), m_decoderBoxes(messageBox),
-      m_display(pictureWindow, m_decoderBoxes)
+      m_display(pictureWindow, m_decoderBoxes, historyBudget)
 {
     std::memset(&m_connection, 0, sizeof m_connection);
     std::memset(&m_info, 0, sizeof m_info);
@@ -88,6 +88,8 @@ void CDVRClient::Start(const DvrConnectInfo& info)
     {
         previous->AskToStop();
     }
+    // After the stop, so a frame of the previous receiver cannot join the new history.
+    m_display.StartHistory();
     try
     {
         receiver->thread = std::thread([receiver] { receiver->Main(); });
@@ -170,6 +172,8 @@ void CDVRClient::SelectChannel(int channel)
         m_connection.ChannelMask = ChannelMaskFromIndex(channel);
     }
     SendCommand(OP_SELECT_CHANNEL, {});
+    // The old channel's frames still on their way stay out of the new history.
+    m_display.StartHistory(static_cast<uint8_t>(channel));
     ResumeReceiver();
     m_busyCursor.End();
     m_commands.End();

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class CHistoryBudget;
 class CLogoutBatch;
 class IBusyCursor;
 class IMessageBox;
@@ -49,13 +50,16 @@ class CDVRClient
 public:
     using Timeouts = DvrClientTimeouts;
 
+    // historyBudget: the program's memory for looking back; null keeps no history.
     CDVRClient(INotifyWindow& notifyWindow, IPictureWindow& pictureWindow, IMessageBox& messageBox,
-               IMessagePump& messagePump, IBusyCursor& busyCursor, Timeouts timeouts = {});
+               IMessagePump& messagePump, IBusyCursor& busyCursor, Timeouts timeouts = {},
+               CHistoryBudget* historyBudget = nullptr);
     virtual ~CDVRClient();
 
     CDVRClient(const CDVRClient&) = delete;
     CDVRClient& operator=(const CDVRClient&) = delete;
 
+    // A new connection starts a new history, unless one was handed over to it.
     void Start(const DvrConnectInfo& info);
     void Disconnect();
     // Disconnect, or the end of a login not yet answered: nothing stays connecting.
@@ -63,6 +67,7 @@ public:
     // Stop, with the logout sent into `logouts` instead of waited for here: the
     // caller waits for every connection's logout at once.
     void Stop(CLogoutBatch& logouts);
+    // The other channel's pictures start a new history.
     void SelectChannel(int channel);
     void SendPTZRequest(const std::u16string& text);
     // One camera action: its requests with the receiver held throughout. A
@@ -80,6 +85,7 @@ public:
     uint32_t GetClientId() const { return m_nClientId; }
     DvrConnectInfo GetConnectInfo() const;
     CPictureDisplay& GetPictureDisplay() { return m_display; }
+    const CPictureDisplay& GetPictureDisplay() const { return m_display; }
 
 private:
     friend class CStreamReceiver;

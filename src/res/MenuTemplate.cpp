@@ -28,10 +28,28 @@ constexpr MenuItemTemplate kLayoutPopup[] = {
     {u"Tour", ID_LAYOUT_TOUR, {}, u"Alt+T"},
 };
 
+constexpr MenuItemTemplate kLookBackMemoryPopup[] = {
+    {u"128 MB", ID_LOOKBACK_MEMORY_FIRST + 0, {}}, {u"256 MB", ID_LOOKBACK_MEMORY_FIRST + 1, {}},
+    {u"512 MB", ID_LOOKBACK_MEMORY_FIRST + 2, {}}, {u"1 GB", ID_LOOKBACK_MEMORY_FIRST + 3, {}},
+    {u"2 GB", ID_LOOKBACK_MEMORY_FIRST + 4, {}},
+};
+
+// Space and K both pause, as in the players people know; arrows stay the camera's and the wall's.
+constexpr MenuItemTemplate kLookBackPopup[] = {
+    {kPauseText, ID_LOOKBACK_PAUSE, {}, u"Space; K"},
+    {u"Back 10 Seconds", ID_LOOKBACK_BACK, {}, u"J"},
+    {u"Forward 10 Seconds", ID_LOOKBACK_FORWARD, {}, u"L"},
+    {u"Previous Frame", ID_LOOKBACK_PREVIOUS_FRAME, {}, u","},
+    {u"Next Frame", ID_LOOKBACK_NEXT_FRAME, {}, u"."},
+    {u"Live", ID_LOOKBACK_LIVE, {}, u"End"},
+    {u"Look-Back Memory", 0, kLookBackMemoryPopup},
+};
+
 constexpr MenuItemTemplate kMainPopup[] = {
     {u"Connect", 0, kConnectPopup},
     {u"Channel", 0, kChannelPopup},
     {u"Layout", 0, kLayoutPopup},
+    {u"Look Back", 0, kLookBackPopup},
     {kPtzControlText, ID_PTZ_CONTROL, {}},
     {u"DVR Information", ID_DVR_INFORMATION, {}},
     {u"Save Picture...", ID_SAVE_PICTURE, {}, u"Ctrl+S"},
@@ -44,6 +62,7 @@ constexpr MenuItemTemplate kMainPopup[] = {
 };
 
 static_assert(std::size(kChannelPopup) == ID_CHANNEL_LAST - ID_CHANNEL_FIRST + 1);
+static_assert(std::size(kLookBackMemoryPopup) == ID_LOOKBACK_MEMORY_LAST - ID_LOOKBACK_MEMORY_FIRST + 1);
 } // namespace
 
 std::span<const MenuItemTemplate> MainMenuPopup()

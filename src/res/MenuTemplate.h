@@ -4,7 +4,8 @@
 #include <span>
 
 // Menu 128 as data: the "Menu" soft key's pop-up. An item with a pop-up opens it;
-// any other item carries its command id, and may have a key (QKeySequence text).
+// any other item carries its command id, and may have keys (QKeySequence text,
+// several separated by "; ").
 struct MenuItemTemplate
 {
     const char16_t* text;
@@ -18,3 +19,6 @@ std::span<const MenuItemTemplate> MainMenuPopup();
 // The texts of the PTZ Control item while the panels are hidden and shown.
 inline constexpr const char16_t* kPtzControlText = u"PTZ Control";
 inline constexpr const char16_t* kClosePtzText = u"Close PTZ";
+// The Look Back pop-up's first item while live or playing, and while paused.
+inline constexpr const char16_t* kPauseText = u"Pause";
+inline constexpr const char16_t* kPlayText = u"Play";

@@ -33,6 +33,20 @@ constexpr unsigned IDS_CONNECT_HINT = 61230;
 constexpr unsigned IDS_CONNECT_HINT_NO_DVR = 61231;
 // Why the session is asked to keep the screen on.
 constexpr unsigned IDS_KEEP_SCREEN_ON_REASON = 61232;
+// What a picture from the past says over it, and a tile with nothing for the moment.
+constexpr unsigned IDS_PAST_PICTURE = 61233;
+constexpr unsigned IDS_NO_PICTURE_AT = 61234;
+// The desktop notification of motion on a camera ("Gate CH-03") and its click.
+constexpr unsigned IDS_MOTION_ON = 61240;
+constexpr unsigned IDS_MOTION_OPEN = 61241;
+// Clips and recordings: what went wrong, %1 the folder or file, %2 the system's reason.
+constexpr unsigned IDS_CLIP_DISK_FULL = 61260;
+constexpr unsigned IDS_CLIP_CANNOT_WRITE_FOLDER = 61261;
+constexpr unsigned IDS_CLIP_EXISTS = 61262;
+constexpr unsigned IDS_CLIP_TOO_LARGE = 61263;
+constexpr unsigned IDS_CLIP_WRITE_FAILED = 61264;
+constexpr unsigned IDS_CLIP_NO_PICTURES = 61265;
+constexpr unsigned IDS_RECORD_DISK_LOW = 61266;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
@@ -57,6 +71,15 @@ constexpr unsigned ID_LAYOUT_3X3 = 32812;
 constexpr unsigned ID_LAYOUT_4X4 = 32813;
 constexpr unsigned ID_LAYOUT_TOUR = 32814;
 constexpr unsigned ID_LAYOUT_EDIT = 32815;
+// The Look Back pop-up, and its Look-Back Memory pop-up of 128 MB to 2 GB.
+constexpr unsigned ID_LOOKBACK_PAUSE = 32820;
+constexpr unsigned ID_LOOKBACK_BACK = 32821;
+constexpr unsigned ID_LOOKBACK_FORWARD = 32822;
+constexpr unsigned ID_LOOKBACK_PREVIOUS_FRAME = 32823;
+constexpr unsigned ID_LOOKBACK_NEXT_FRAME = 32824;
+constexpr unsigned ID_LOOKBACK_LIVE = 32825;
+constexpr unsigned ID_LOOKBACK_MEMORY_FIRST = 32830;
+constexpr unsigned ID_LOOKBACK_MEMORY_LAST = 32834;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

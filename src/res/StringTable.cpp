@@ -46,6 +46,17 @@ constexpr StringEntry kStrings[] = {
     {IDS_CONNECT_HINT, u"Menu \u203a Connect to watch a DVR"},
     {IDS_CONNECT_HINT_NO_DVR, u"Menu \u203a Connect \u203a Connect, then Add, to enter your DVR"},
     {IDS_KEEP_SCREEN_ON_REASON, u"Live pictures from a DVR are on screen"},
+    {IDS_PAST_PICTURE, u"%1 \u00b7 %2 s ago"},
+    {IDS_NO_PICTURE_AT, u"No picture at %1"},
+    {IDS_MOTION_ON, u"Motion on %1"},
+    {IDS_MOTION_OPEN, u"Open"},
+    {IDS_CLIP_DISK_FULL, u"The disk is full."},
+    {IDS_CLIP_CANNOT_WRITE_FOLDER, u"Quillon cannot write to %1."},
+    {IDS_CLIP_EXISTS, u"%1 exists already."},
+    {IDS_CLIP_TOO_LARGE, u"%1 has grown larger than the disk takes in one file."},
+    {IDS_CLIP_WRITE_FAILED, u"%1 could not be written: %2."},
+    {IDS_CLIP_NO_PICTURES, u"There are no pictures to save in this span."},
+    {IDS_RECORD_DISK_LOW, u"Recording stopped: less than 1 GB is free on the disk."},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 

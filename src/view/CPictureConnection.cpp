@@ -87,7 +87,7 @@ CPictureConnection::CPictureConnection(QWidget& widget, const Services& services
                                        AgeWording wording, CPictureAge age)
     : m_widget(widget), m_wording(wording), m_age(std::move(age)),
       m_client(services.notifyWindow, *this, services.messageBox, services.messagePump,
-               services.busyCursor, services.timeouts)
+               services.busyCursor, services.timeouts, services.historyBudget)
 {
     m_nClientWidth = widget.width();
     m_nClientHeight = widget.height();
@@ -137,7 +137,7 @@ void CPictureConnection::RepaintOnTick()
 
 bool CPictureConnection::AgeChanged()
 {
-    return m_age.FrozenFor(GetDisplay().GetStatistics()) != m_shownAge;
+    return AgeToShow() != m_shownAge;
 }
 
 void CPictureConnection::CheckAge()
@@ -146,6 +146,13 @@ void CPictureConnection::CheckAge()
     {
         m_widget.update();
     }
+}
+
+// A picture of the past says so itself: it is neither live nor frozen.
+std::optional<std::chrono::seconds> CPictureConnection::AgeToShow()
+{
+    return GetDisplay().IsShowingPast() ? std::nullopt
+                                        : m_age.FrozenFor(GetDisplay().GetStatistics());
 }
 
 QString CPictureConnection::AgeText(std::chrono::seconds age) const
@@ -233,7 +240,7 @@ void CPictureConnection::PaintPlaced(QPainter& painter, const QRegion& region, c
 
 void CPictureConnection::PaintAge(QPainter& painter, const QRect& covered)
 {
-    m_shownAge = covered.isEmpty() ? std::nullopt : m_age.FrozenFor(GetDisplay().GetStatistics());
+    m_shownAge = covered.isEmpty() ? std::nullopt : AgeToShow();
     if (m_shownAge)
     {
         painter.fillRect(covered, QColor(0, 0, 0, kFrozenShadeAlpha));

@@ -33,6 +33,8 @@ public:
         IMessagePump& messagePump;
         IBusyCursor& busyCursor;
         DvrClientTimeouts timeouts;
+        // The program's memory for looking back; null keeps no history.
+        CHistoryBudget* historyBudget = nullptr;
     };
     // What a frozen picture says about its age, with %1 for the seconds.
     enum class AgeWording
@@ -50,6 +52,7 @@ public:
 
     CDVRClient& GetClient() { return m_client; }
     CPictureDisplay& GetDisplay() { return m_client.GetPictureDisplay(); }
+    const CPictureDisplay& GetDisplay() const { return m_client.GetPictureDisplay(); }
 
     // The widget's new size; GUI thread.
     void Resize(const QSize& size);
@@ -84,6 +87,7 @@ public:
 private:
     void CheckAge();
     void PaintAge(QPainter& painter, const QRect& covered);
+    std::optional<std::chrono::seconds> AgeToShow();
 
     QWidget& m_widget;
     const AgeWording m_wording;

@@ -5,6 +5,7 @@
 #include "directory/DvrEntry.h"
 
 class CDVRClient;
+class CLookBackControl;
 class IPasswordStore;
 class QWidget;
 
@@ -19,6 +20,8 @@ public:
     // Where the saved logins are kept when not in the directory file; none: in the file.
     virtual IPasswordStore* GetPasswordStore() const = 0;
     virtual void ConnectTo(const DvrEntry& entry) = 0;
+    // Where the view looks back to; a tile opened while the wall looks back goes on from its moment.
+    virtual CLookBackControl& GetLookBack() = 0;
 
 protected:
     ~ISingleView() = default;

@@ -2,6 +2,8 @@
 #include "wall/CCameraWall.h"
 
 #include "net/CLogoutBatch.h"
+#include "view/CLookBackControl.h"
+#include "view/CTimeline.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -40,8 +42,15 @@ bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>&
 
 CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_settings(settings),
-      m_pGrid(new QGridLayout(this))
+      m_pGrid(new QGridLayout(this)), m_pLookBack(new CLookBackControl(*this))
 {
+    m_pLookBack->onShownChanged = [this](size_t index)
+    {
+        if (index < m_tiles.size())
+        {
+            m_tiles[index]->SetPastText(m_pLookBack->PastText(index));
+        }
+    };
     connect(&m_repaintTick, &QTimer::timeout, this, [this] { RepaintNewPictures(); });
     setObjectName(QStringLiteral("wall"));
     QPalette background = palette();
@@ -122,6 +131,14 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
     }
     m_nColumns = columns;
     m_decoders.Start(m_tiles.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<CPictureConnection*> connections;
+    for (const auto& tile : m_tiles)
+    {
+        connections.push_back(tile->GetEntry() ? &tile->GetPictureConnection() : nullptr);
+    }
+    // A new set of cameras is watched live.
+    m_pLookBack->SetConnections(std::move(connections));
+    m_pLookBack->GetTimeline().raise();
     Select(std::min(m_nSelected, static_cast<int>(count) - 1));
     SetShown(m_bShown);
     ConnectAll();
@@ -158,8 +175,8 @@ void CCameraWall::SetShown(bool shown)
     StartOrStopTick();
 }
 
-// Frames only mark their tiles. The tick hands each tile's newest frame to the
-// workers and repaints, in one pass of the window, the tiles whose picture they
+// Frames only mark their tiles. The tick hands each tile's newest frame, or its
+// frame of the moment looked back at, to the workers and repaints, in one pass of the window, the tiles whose picture they
 // have placed since or whose age changed. A window nobody sees decodes nothing.
 void CCameraWall::RepaintNewPictures()
 {
@@ -176,7 +193,10 @@ void CCameraWall::RepaintNewPictures()
                               DecodeTarget{tile.width(), tile.height(), tile.devicePixelRatioF(),
                                            m_settings.scaledDecoding});
         }
-        if (!display.HasFrame() && m_decoders.GetSerial(i) != 0)
+        // Looking back at a moment the tile has no frame for shows no picture.
+        const bool nothing =
+            !display.HasFrame() || (display.IsShowingPast() && !display.GetShownPast());
+        if (nothing && m_decoders.GetSerial(i) != 0)
         {
             m_decoders.Forget(i);
             tile.update();
@@ -212,6 +232,7 @@ void CCameraWall::StartOrStopTick()
 void CCameraWall::Select(int index)
 {
     m_nSelected = std::max(index, 0);
+    m_pLookBack->SetSelected(static_cast<size_t>(m_nSelected));
     for (size_t i = 0; i < m_tiles.size(); ++i)
     {
         m_tiles[i]->SetSelected(static_cast<int>(i) == m_nSelected);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+class CLookBackControl;
 class IMessagePump;
 class QGridLayout;
 
@@ -45,6 +46,8 @@ public:
     bool IsAnyTileLive() const;
     // The tiles' pictures as the workers placed them, one slot a tile.
     const CDecodePool& GetPictures() const { return m_decoders; }
+    // Every tile shows its own frame of one moment; one timeline along the wall's bottom.
+    CLookBackControl& GetLookBack() { return *m_pLookBack; }
 
     // A double click or Enter on a tile.
     std::function<void(int index)> onOpen;
@@ -63,6 +66,7 @@ private:
     IMessagePump& m_messagePump;
     const WallSettings m_settings;
     QGridLayout* m_pGrid; // a child
+    CLookBackControl* m_pLookBack; // a child QObject
     // Decode the tiles' frames, one worker a core; started for each set of tiles
     // and stopped before it changes. Tile i's pictures are in slot i.
     CDecodePool m_decoders;

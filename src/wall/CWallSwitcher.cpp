@@ -10,6 +10,7 @@
 #include "platform/TextCodec.h"
 #include "res/ResourceIds.h"
 #include "view/IMenuItems.h"
+#include "view/CLookBackControl.h"
 #include "view/ISingleView.h"
 #include "view/ViewerSettings.h"
 #include "wall/CEditWallDlg.h"
@@ -99,6 +100,19 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     connect(items.FindAction(ID_CONNECT), &QAction::triggered, this, [this] { AfterConnect(); });
     connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
+    // While the wall is on screen the Look Back items are its own; the frame gives them to the view.
+    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_LIVE; ++id)
+    {
+        connect(items.FindAction(id), &QAction::triggered, this,
+                [this, id]
+                {
+                    if (m_pStack->currentWidget() == m_pWall)
+                    {
+                        m_pWall->GetLookBack().OnCommand(id);
+                    }
+                });
+    }
+    m_pWall->GetLookBack().SetPauseItem(items.FindAction(ID_LOOKBACK_PAUSE));
     UpdateItems();
 }
 
@@ -207,6 +221,8 @@ void CWallSwitcher::ShowCameras(int columns, const std::vector<std::optional<Dvr
     m_tour.stop();
     m_nOpenTile = -1;
     StopView();
+    // The wall's cameras take the memory the view's history held.
+    m_view.GetClient().GetPictureDisplay().GetHistory().Reset();
     m_pWall->SetTiles(columns, cameras);
     m_pStack->setCurrentWidget(m_pWall);
     m_pWall->setFocus();
@@ -294,8 +310,13 @@ void CWallSwitcher::ShowSingle()
     if (fromWall && selected < m_pWall->GetTileCount())
     {
         const std::optional<DvrEntry> camera = m_pWall->GetTile(selected).GetEntry();
+        const bool takeCamera = camera && !m_view.GetClient().IsLoggedIn();
+        if (takeCamera)
+        {
+            m_pWall->GetTile(selected).HandOverTo(m_view.GetClient().GetPictureDisplay());
+        }
         m_pWall->DisconnectAll();
-        if (camera && !m_view.GetClient().IsLoggedIn())
+        if (takeCamera)
         {
             m_view.ConnectTo(*camera);
         }
@@ -324,10 +345,12 @@ void CWallSwitcher::OpenTile(int index)
     {
         return;
     }
-    tile.Disconnect();
+    tile.HandOverTo(m_view.GetClient().GetPictureDisplay());
     m_nOpenTile = index;
     m_pStack->setCurrentWidget(&m_viewWidget);
     m_view.ConnectTo(*camera);
+    // Opened while the wall looks back, the camera shows the same moment.
+    m_view.GetLookBack().GetLookBack().Follow(m_pWall->GetLookBack().GetLookBack());
     m_viewWidget.setFocus();
     UpdateItems();
 }
@@ -342,6 +365,7 @@ void CWallSwitcher::BackToWall()
     const int opened = std::exchange(m_nOpenTile, -1);
     StopView();
     m_pStack->setCurrentWidget(m_pWall);
+    m_pWall->GetTile(opened).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
     m_pWall->GetTile(opened).Connect();
     m_pWall->setFocus();
     UpdateItems();
@@ -374,6 +398,7 @@ void CWallSwitcher::NextTourStop()
             StopView();
             if (IsTileOpen())
             {
+                m_pWall->GetTile(m_nOpenTile).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
                 m_pWall->GetTile(m_nOpenTile).Connect();
             }
             m_pWall->Select(next);

@@ -7,6 +7,7 @@
 #include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/CLookBackControl.h"
 
 #include <QImage>
 #include <QMouseEvent>
@@ -34,7 +35,7 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
       m_backoff(settings.firstRetry, settings.longestRetry), m_pictures(pictures), m_nSlot(slot),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
-                                             settings.timeouts},
+                                             settings.timeouts, settings.historyBudget},
                 CPictureConnection::AgeWording::Short)
 {
     setObjectName(QStringLiteral("tile"));
@@ -94,6 +95,12 @@ void CWallTile::Disconnect()
 
 void CWallTile::Disconnect(CLogoutBatch& logouts)
 {
+    Stop(logouts);
+    m_picture.GetDisplay().GetHistory().Reset();
+}
+
+void CWallTile::Stop(CLogoutBatch& logouts)
+{
     m_retryTimer.stop();
     m_picture.GetClient().Stop(logouts);
     if (m_entry)
@@ -102,9 +109,29 @@ void CWallTile::Disconnect(CLogoutBatch& logouts)
     }
 }
 
+// Stopped first: a frame the receiver stores while the history moves would be lost.
+void CWallTile::HandOverTo(CPictureDisplay& view)
+{
+    CLogoutBatch logout(&m_messagePump);
+    Stop(logout);
+    logout.WaitUntil(std::chrono::steady_clock::now() + m_logoutWait);
+    view.TakeHistoryFrom(m_picture.GetDisplay());
+}
+
+void CWallTile::TakeBackFrom(CPictureDisplay& view)
+{
+    m_picture.GetDisplay().TakeHistoryFrom(view);
+}
+
 void CWallTile::SetShown(bool shown)
 {
     m_picture.GetDisplay().SetDecoding(shown);
+}
+
+void CWallTile::SetPastText(const QString& text)
+{
+    m_pastText = text;
+    update();
 }
 
 void CWallTile::SetSelected(bool selected)
@@ -228,6 +255,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
                                m_caption);
         painter.setClipping(false);
     }
+    CLookBackControl::PaintPastText(painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
     if (m_bSelected)
     {
         painter.setPen(QPen(kSelectedFrame, 2));

@@ -49,7 +49,14 @@ public:
     // A DVR that does not answer its logout holds the tile for the wall's logout wait at most.
     void Disconnect();
     // The logout joins `logouts`, which the caller waits for with the other tiles'.
+    // A disconnected tile keeps no history.
     void Disconnect(CLogoutBatch& logouts);
+    // GUI thread. The tile stops and its camera moves to `view` with the frames it
+    // has shown, which view's next connection keeps.
+    void HandOverTo(CPictureDisplay& view);
+    // GUI thread, with `view` stopped: the camera comes back with what view has
+    // shown since, and the tile's next Connect keeps it.
+    void TakeBackFrom(CPictureDisplay& view);
     // A tile nobody sees reads its stream without decoding it.
     void SetShown(bool shown);
     void SetSelected(bool selected);
@@ -61,11 +68,14 @@ public:
     // Pictures painted, each counted once however often it is painted.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
     uint64_t GetPaintedSerial() const { return m_nPaintedSerial; }
-    // Logged in, a picture painted, and not frozen when it was.
+    // Logged in, a picture painted, and neither frozen nor of the past when it was.
     bool IsLive() const
     {
-        return m_state == State::Live && m_nPaintedPictures > 0 && !m_picture.GetShownAge();
+        return m_state == State::Live && m_nPaintedPictures > 0 && !m_picture.GetShownAge() &&
+               !m_picture.GetDisplay().IsShowingPast();
     }
+    // While the wall looks back: the time of the frame shown, or that there is none.
+    void SetPastText(const QString& text);
 
     std::function<void(CWallTile&)> onSelect;
     std::function<void(CWallTile&)> onOpen;
@@ -88,6 +98,7 @@ private:
         void End() override {}
     };
 
+    void Stop(CLogoutBatch& logouts);
     void WaitToRetry(const QString& why);
     void SetState(State state, const QString& status);
 
@@ -98,6 +109,7 @@ private:
     State m_state = State::NoChannel;
     QString m_status;
     QString m_lastFailure; // why the last try failed; empty once a login is answered
+    QString m_pastText;
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
     bool m_bSelected = false;

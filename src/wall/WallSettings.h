@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+class CHistoryBudget;
+
 // What every tile of a wall shares; tests shorten the waits.
 struct WallSettings
 {
@@ -16,4 +18,6 @@ struct WallSettings
     std::chrono::milliseconds logoutWait{3000};
     // Off only to measure what scaling saves.
     bool scaledDecoding = true;
+    // The program's memory for looking back, shared with the single view; null keeps no history.
+    CHistoryBudget* historyBudget = nullptr;
 };

@@ -316,9 +316,9 @@ TEST_F(ViewerExtrasTest, StatisticsOverlayShowsWhatTheDisplayHolds)
     // how the rates are worked out is FrameStatisticsTest's business.
     ASSERT_TRUE(ProcessEventsUntil([&] { return overlay.GetRates().framesPerSecond >= 2; }, 10000));
     const QString text = overlay.text();
-    const auto match =
-        QRegularExpression(R"(^([\d.]+) fps  (\d+) kbit/s\n(\d+ x \d+)  last ([\d.]+) s ago$)")
-            .match(text);
+    const auto match = QRegularExpression(R"(^([\d.]+) fps  (\d+) kbit/s\n(\d+ x \d+)  last )"
+                                          R"(([\d.]+) s ago\nlook-back (\d+) s  (\d+) kB$)")
+                           .match(text);
     ASSERT_TRUE(match.hasMatch()) << text.toStdString();
     const CFrameStatistics::Rates rates = overlay.GetRates();
     EXPECT_NEAR(match.captured(1).toDouble(), rates.framesPerSecond, 0.05);
@@ -329,11 +329,21 @@ TEST_F(ViewerExtrasTest, StatisticsOverlayShowsWhatTheDisplayHolds)
     ASSERT_TRUE(rates.sinceLastFrame);
     EXPECT_NEAR(match.captured(4).toDouble(),
                 std::chrono::duration<double>(*rates.sinceLastFrame).count(), 0.005);
+    // The span and memory of the history as it was at the refresh: frames keep coming.
+    const auto span = View().GetClient().GetPictureDisplay().GetHistory().GetSpan();
+    ASSERT_TRUE(span);
+    EXPECT_LE(match.captured(5).toInt(),
+              std::chrono::duration_cast<std::chrono::seconds>(span->last - span->first).count());
+    EXPECT_GT(match.captured(6).toInt(), 0);
+    EXPECT_LE(match.captured(6).toULongLong(), (span->bytes + 1023) / 1024);
 
     // Disconnected, the next refresh shows an empty display.
     Item(ID_DISCONNECT).trigger();
     EXPECT_TRUE(ProcessEventsUntil(
-        [&] { return overlay.text() == "0.0 fps  0 kbit/s\nno picture  last no frame yet"; }))
+        [&] {
+            return overlay.text() ==
+                   "0.0 fps  0 kbit/s\nno picture  last no frame yet\nlook-back empty";
+        }))
         << overlay.text().toStdString();
 
     Key(Qt::Key_I);

@@ -2,6 +2,7 @@
 #include "display/CPictureDisplay.h"
 
 #include "display/LogoResource.h"
+#include "history/CHistoryBudget.h"
 #include "protocol/CFrameHeader.h"
 #include "support/FakePictureWindow.h"
 #include "support/RecordingMessageBox.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -328,7 +330,7 @@ TEST_F(PictureDisplayTest, PaintNeverSeesAPictureBeingReplaced)
 }
 
 // Tiles of a wall keep their frames for their workers: the newest frame's JPEG is
-// handed over once, by swapping buffers; nothing is decoded by the receiver, a
+// handed over once, into the same buffer each time; nothing is decoded by the receiver, a
 // hidden tile keeps nothing, and Clear empties it.
 TEST_F(PictureDisplayTest, FramesKeptForOthersToDecodeAreHandedOverOnce)
 {
@@ -347,15 +349,16 @@ TEST_F(PictureDisplayTest, FramesKeptForOthersToDecodeAreHandedOverOnce)
     EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
     EXPECT_TRUE(taken == blue);
 
-    // The buffer handed back is the one the next frame arrives in.
+    // The buffer handed in is filled in place once it is large enough.
     Send(FramePacket({}, m_frame));
-    const uint8_t* given = taken.data();
     ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
     EXPECT_TRUE(taken == m_frame);
+    const uint8_t* given = taken.data();
     Send(FramePacket({}, blue));
     Send(FramePacket({}, blue));
     ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
-    EXPECT_EQ(taken.data(), given) << "the buffers go round";
+    EXPECT_TRUE(taken == blue);
+    EXPECT_EQ(taken.data(), given) << "no buffer is made anew";
 
     m_display.SetDecoding(false);
     Send(FramePacket({}, m_frame));
@@ -365,4 +368,273 @@ TEST_F(PictureDisplayTest, FramesKeptForOthersToDecodeAreHandedOverOnce)
     m_display.Clear();
     EXPECT_FALSE(m_display.HasFrame());
     EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
+}
+
+namespace
+{
+// The red channel of the bottom-left pixel the paint was given; -1 when nothing was painted.
+int RedOfPainted(CPictureDisplay& display, int32_t* width = nullptr)
+{
+    int red = -1;
+    display.PaintCommitted(
+        [&](const CJpegDecoder& picture, const PictureRect&)
+        {
+            red = picture.GetBits()[2];
+            if (width != nullptr)
+            {
+                *width = picture.GetWidth();
+            }
+        });
+    return red;
+}
+
+// What a display decoding elsewhere hands over, decoded: its red, -1 for nothing new.
+int RedOfHandedOver(CPictureDisplay& display)
+{
+    std::vector<uint8_t> jpeg;
+    RecordingMessageBox boxes;
+    CJpegDecoder decoder(boxes);
+    if (!display.TakeNewestJpeg(jpeg) || !decoder.Decode(jpeg.data(), jpeg.size()))
+    {
+        return -1;
+    }
+    return decoder.GetBits()[2];
+}
+
+class PictureDisplayPastTest : public testing::Test
+{
+protected:
+    void Send(CPictureDisplay& display, uint8_t red, int width = 64)
+    {
+        const std::vector<uint8_t> packet =
+            FramePacket({.channel = 2}, SolidJpeg(width, 48, red, 0, 0));
+        display.OnFramePacket(packet.data(), static_cast<uint32_t>(packet.size()));
+    }
+
+    CHistoryBudget m_budget{1 << 20};
+    FakePictureWindow m_window;
+    RecordingMessageBox m_boxes;
+    CPictureDisplay m_display{m_window, m_boxes, &m_budget};
+};
+} // namespace
+
+// The single view paints a frame of its history while live frames keep being
+// stored without asking for repaints; Live paints the newest at once.
+TEST_F(PictureDisplayPastTest, APastFrameIsPaintedUntilLiveWhileFramesKeepArriving)
+{
+    m_window.width = 400;
+    m_window.height = 600;
+    Send(m_display, 40, 64);
+    Send(m_display, 120, 96);
+    Send(m_display, 200, 64);
+    const auto span = m_display.GetHistory().GetSpan();
+    ASSERT_TRUE(span);
+    ASSERT_EQ(span->frames, 3u);
+    const auto second = m_display.GetHistory().Find(span->firstSequence + 1);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->channel, 2);
+    EXPECT_FALSE(second->videoLoss);
+    EXPECT_EQ(second->packetLength, CFrameHeader::kSize + SolidJpeg(96, 48, 120, 0, 0).size());
+    EXPECT_FALSE(m_display.IsShowingPast());
+    EXPECT_FALSE(m_display.GetShownPast());
+
+    m_display.ShowPast(second->sequence);
+    EXPECT_EQ(m_window.repaints, 4) << "a repaint for the past frame";
+    EXPECT_TRUE(m_display.IsShowingPast());
+    Send(m_display, 250);
+    EXPECT_EQ(m_window.repaints, 4) << "a live frame does not change the past picture";
+    EXPECT_EQ(m_display.GetHistory().GetSpan()->frames, 4u);
+    Painted painted;
+    m_display.PaintCommitted(
+        [&](const CJpegDecoder& picture, const PictureRect& placement)
+        {
+            painted.width = picture.GetWidth();
+            painted.placement = placement;
+        });
+    EXPECT_EQ(painted.width, 96);
+    EXPECT_EQ(painted.placement.bottom - painted.placement.top, 200) << "placed by its own size";
+    EXPECT_TRUE(SameRect(m_display.GetPictureRect(), painted.placement));
+    EXPECT_NEAR(RedOfPainted(m_display), 120, 3) << "painted again";
+    ASSERT_TRUE(m_display.GetShownPast());
+    EXPECT_EQ(m_display.GetShownPast()->sequence, second->sequence);
+
+    m_display.ShowLive();
+    EXPECT_EQ(m_window.repaints, 5);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_NEAR(RedOfPainted(m_display), 250, 3);
+}
+
+// A frame the history dropped, one that fails and a lost video: the first two
+// paint nothing and say so without a box, the last paints the logo.
+TEST_F(PictureDisplayPastTest, PastFramesThatAreGoneOrBrokenPaintNothingAndLostVideoTheLogo)
+{
+    std::vector<uint8_t> broken = FramePacket({}, SolidJpeg(64, 48, 10, 0, 0));
+    broken[CFrameHeader::kSize + 3] = 0x02;
+    m_display.OnFramePacket(broken.data(), static_cast<uint32_t>(broken.size()));
+    const size_t boxes = m_boxes.Boxes().size();
+    const std::vector<uint8_t> loss =
+        FramePacket({.videoLossMask = 1u << 3, .channel = 3}, SolidJpeg(64, 48, 10, 0, 0));
+    m_display.OnFramePacket(loss.data(), static_cast<uint32_t>(loss.size()));
+    const auto span = m_display.GetHistory().GetSpan();
+    ASSERT_TRUE(span);
+    ASSERT_EQ(span->frames, 2u);
+
+    m_display.ShowPast(span->firstSequence);
+    EXPECT_EQ(RedOfPainted(m_display), -1);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_EQ(m_boxes.Boxes().size(), boxes);
+
+    const auto lost = m_display.GetHistory().Find(span->lastSequence);
+    ASSERT_TRUE(lost);
+    EXPECT_TRUE(lost->videoLoss);
+    std::vector<uint8_t> bytes(1);
+    ASSERT_TRUE(m_display.GetHistory().CopyFrame(lost->sequence, bytes));
+    EXPECT_TRUE(bytes.empty()) << "no JPEG is kept for a lost video";
+    m_display.ShowPast(lost->sequence);
+    int32_t width = 0;
+    EXPECT_NE(RedOfPainted(m_display, &width), -1);
+    EXPECT_EQ(width, 144);
+
+    m_display.ShowPast(span->lastSequence + 5);
+    EXPECT_FALSE(m_display.GetShownPast());
+    EXPECT_EQ(RedOfPainted(m_display), -1);
+    m_budget.SetTotal(1);
+    Send(m_display, 90);
+    m_display.ShowPast(lost->sequence);
+    EXPECT_EQ(RedOfPainted(m_display), -1) << "dropped to make room";
+}
+
+// Tiles hand their workers the frame to decode from their history: one tile in
+// the past, one live, each its own frame, the past one once until it goes live and
+// back; without a budget a tile keeps the newest frame alone, and a single view none.
+TEST_F(PictureDisplayPastTest, TilesHandOverTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
+{
+    FakePictureWindow otherWindow;
+    CPictureDisplay other(otherWindow, m_boxes, &m_budget);
+    m_display.DecodeElsewhere();
+    other.DecodeElsewhere();
+    Send(m_display, 60);
+    Send(m_display, 160);
+    Send(other, 220);
+    const uint64_t first = m_display.GetHistory().GetSpan()->firstSequence;
+    m_display.ShowPast(first);
+    EXPECT_NEAR(RedOfHandedOver(m_display), 60, 3);
+    ASSERT_TRUE(m_display.GetShownPast());
+    EXPECT_EQ(m_display.GetShownPast()->sequence, first);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1) << "the frame of the moment goes once";
+    EXPECT_NEAR(RedOfHandedOver(other), 220, 3);
+    EXPECT_EQ(RedOfPainted(m_display), -1) << "nothing is decoded on the tile itself";
+    Send(m_display, 240);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1) << "a live frame does not replace the moment's";
+    m_display.ShowLive();
+    EXPECT_NEAR(RedOfHandedOver(m_display), 240, 3);
+    m_display.ShowPast(first);
+    EXPECT_NEAR(RedOfHandedOver(m_display), 60, 3) << "the same moment again after live";
+    m_display.ShowPast(first + 100);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1);
+    EXPECT_FALSE(m_display.GetShownPast()) << "no frame at that moment";
+    EXPECT_EQ(m_budget.GetHistoryCount(), 2u);
+    EXPECT_EQ(m_budget.GetUsed(),
+              m_display.GetHistory().GetSpan()->bytes + other.GetHistory().GetSpan()->bytes);
+
+    FakePictureWindow offWindow;
+    CPictureDisplay tileOff(offWindow, m_boxes);
+    tileOff.DecodeElsewhere();
+    CPictureDisplay singleOff(offWindow, m_boxes);
+    for (uint8_t red : {30, 130, 230})
+    {
+        Send(tileOff, red);
+        Send(singleOff, red);
+    }
+    EXPECT_FALSE(tileOff.KeepsHistory());
+    ASSERT_TRUE(tileOff.GetHistory().GetSpan());
+    EXPECT_EQ(tileOff.GetHistory().GetSpan()->frames, 1u);
+    EXPECT_NEAR(RedOfHandedOver(tileOff), 230, 3);
+    EXPECT_FALSE(singleOff.GetHistory().GetSpan());
+    EXPECT_NEAR(RedOfPainted(singleOff), 230, 3);
+    EXPECT_EQ(m_budget.GetHistoryCount(), 2u) << "the budget is not theirs";
+}
+
+// A camera moving between connections keeps its frames through the next start;
+// the start after that begins anew and gives the memory back, and one for a
+// channel switch keeps that channel's frames only.
+TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStartAndASwitchKeepsItsChannel)
+{
+    FakePictureWindow viewWindow;
+    CPictureDisplay view(viewWindow, m_boxes, &m_budget);
+    Send(view, 10);
+    Send(m_display, 50);
+    Send(m_display, 150);
+    const auto tileSpan = m_display.GetHistory().GetSpan();
+    m_display.ShowPast(tileSpan->firstSequence);
+
+    view.TakeHistoryFrom(m_display);
+    EXPECT_FALSE(m_display.IsShowingPast());
+    EXPECT_FALSE(m_display.GetHistory().GetSpan());
+    view.StartHistory();
+    ASSERT_TRUE(view.GetHistory().GetSpan());
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 2u);
+    EXPECT_EQ(view.GetHistory().GetSpan()->lastSequence, tileSpan->lastSequence);
+    EXPECT_EQ(m_budget.GetHistoryCount(), 1u);
+    EXPECT_EQ(m_budget.GetUsed(), view.GetHistory().GetSpan()->bytes);
+    Send(view, 90);
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 3u);
+    view.ShowPast(tileSpan->firstSequence);
+    EXPECT_NEAR(RedOfPainted(view), 50, 3);
+
+    view.StartHistory();
+    EXPECT_FALSE(view.IsShowingPast());
+    EXPECT_FALSE(view.GetHistory().GetSpan());
+    EXPECT_EQ(m_budget.GetUsed(), 0u);
+
+    // After a switch to channel 3, a frame of channel 2 still on its way stays out.
+    view.StartHistory(3);
+    Send(view, 70);
+    EXPECT_FALSE(view.GetHistory().GetSpan());
+    const std::vector<uint8_t> third = FramePacket({.channel = 3}, SolidJpeg(64, 48, 80, 0, 0));
+    view.OnFramePacket(third.data(), static_cast<uint32_t>(third.size()));
+    ASSERT_TRUE(view.GetHistory().GetSpan());
+    EXPECT_EQ(view.GetHistory().GetSpan()->frames, 1u);
+}
+
+// The GUI thread looks back and forth on a tile while its receiver stores into a
+// history that keeps dropping frames: every past paint is a frame the history
+// held, and the bytes counted stay the budget's.
+TEST_F(PictureDisplayPastTest, LookingBackWhileTheReceiverStoresAndDrops)
+{
+    m_display.DecodeElsewhere();
+    m_budget.SetTotal(20000);
+    std::atomic<bool> done{false};
+    std::thread receiver(
+        [&]
+        {
+            for (int n = 0; n < 400; ++n)
+            {
+                Send(m_display, static_cast<uint8_t>(n % 2 == 0 ? 40 : 220));
+            }
+            done = true;
+        });
+    int pastPaints = 0;
+    bool allRed = true;
+    while (!done || pastPaints == 0)
+    {
+        if (const auto span = m_display.GetHistory().GetSpan())
+        {
+            m_display.ShowPast(span->firstSequence +
+                               (span->lastSequence - span->firstSequence) / 2);
+            const int red = RedOfHandedOver(m_display);
+            if (red != -1)
+            {
+                ++pastPaints;
+                allRed = allRed && (std::abs(red - 40) < 4 || std::abs(red - 220) < 4);
+                EXPECT_TRUE(m_display.GetShownPast());
+            }
+            m_display.ShowLive();
+            RedOfHandedOver(m_display);
+        }
+    }
+    receiver.join();
+    EXPECT_TRUE(allRed);
+    EXPECT_EQ(m_budget.GetUsed(), m_display.GetHistory().GetSpan()->bytes);
+    EXPECT_LE(m_budget.GetUsed(), 20000u + 2000u);
 }

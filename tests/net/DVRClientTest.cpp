@@ -2,10 +2,13 @@
 #include "net/CDVRClient.h"
 
 #include "DvrSimulator.h"
+#include "DvrStream.h"
+#include "history/CHistoryBudget.h"
 #include "net/CCGIRequest.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
+#include "protocol/CFrameHeader.h"
 #include "protocol/Protocol.h"
 #include "support/FakePictureWindow.h"
 #include "support/GuiThreadFake.h"
@@ -23,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -500,9 +504,8 @@ TEST_F(DVRClientTest, DamagedStreamStillShowsTheFramesAroundTheDamage)
     ASSERT_TRUE(damaged.Start()) << damaged.GetLastError();
 
     auto client = MakeClient();
-    client->Start(MakeConnectInfo(u"Sim", u"127.0.0.1",
-                                  FromAscii(std::to_string(damaged.GetPort())), 0, u"ADMIN",
-                                  u"1234"));
+    client->Start(MakeConnectInfo(
+        u"Sim", u"127.0.0.1", FromAscii(std::to_string(damaged.GetPort())), 0, u"ADMIN", u"1234"));
     ASSERT_TRUE(gui.WaitForCount(WM_DVR_CONNECTED, 1, kBound));
     std::set<size_t> shownWhole;
     for (int check = 0; check < 20 && shownWhole.size() < sent.size(); ++check)
@@ -710,4 +713,97 @@ TEST_F(DVRClientTest, StreamWithoutHttpHeadersLogsInAndShowsFrames)
     ASSERT_TRUE(WaitForRepaints(3));
     client->Disconnect();
     EXPECT_EQ(gui.Count(WM_DVR_CONNECT_FAILED), 0u);
+}
+
+// The history holds what the DVR sent: every frame's JPEG byte for byte, in the
+// order sent, none missing, each kept after it left the DVR; a channel switch
+// starts a new history, which the old channel's frames still on their way stay out of.
+TEST_F(DVRClientTest, HistoryKeepsTheFramesSentByteForByteInOrderAndAChannelSwitchStartsAnew)
+{
+    auto replay = std::make_shared<std::vector<std::vector<uint8_t>>>();
+    for (int n = 0; n < 5; ++n)
+    {
+        replay->push_back(
+            EncodeTestJpeg({64, 48, 3, false, 90}, [n](int x, int y, int c)
+                           { return static_cast<uint8_t>(x * 4 + y * (n + 1) + c * 40 * n); }));
+    }
+    DvrSimSettings settings = SmallPictures();
+    settings.frameSource.replay = replay;
+    DvrSimulator replaying(settings);
+    std::mutex sentLock;
+    std::map<uint32_t, std::chrono::steady_clock::time_point> sent;
+    replaying.SetFrameSentObserver(
+        [&](uint8_t, uint32_t number, std::chrono::steady_clock::time_point at)
+        {
+            std::lock_guard lock(sentLock);
+            sent[number] = at;
+        });
+    ASSERT_TRUE(replaying.Start());
+    CHistoryBudget budget(size_t{8} << 20);
+    CDVRClient client(gui, window, boxes, gui, cursor, {5s, 5s, 50ms, 200ms, kBound}, &budget);
+    CFrameHistory& history = client.GetPictureDisplay().GetHistory();
+    struct Kept
+    {
+        HistoryFrameInfo info;
+        std::vector<uint8_t> jpeg;
+    };
+    const auto read = [&]
+    {
+        std::vector<Kept> kept;
+        history.ReadAfter(0, 100000,
+                          [&](const HistoryFrameInfo& info, const uint8_t* jpeg, size_t length) {
+                              kept.push_back({info, std::vector<uint8_t>(jpeg, jpeg + length)});
+                          });
+        return kept;
+    };
+
+    const auto started = std::chrono::system_clock::now();
+    client.Start(MakeConnectInfo(u"Sim", u"127.0.0.1",
+                                 FromAscii(std::to_string(replaying.GetPort())), 1, u"ADMIN",
+                                 u"1234"));
+    ASSERT_TRUE(WaitForRepaints(12));
+    const std::vector<Kept> kept = read();
+    const auto now = std::chrono::system_clock::now();
+    std::map<uint32_t, std::chrono::steady_clock::time_point> sentSoFar;
+    {
+        std::lock_guard lock(sentLock);
+        sentSoFar = sent;
+    }
+    ASSERT_GE(kept.size(), 12u);
+    for (size_t i = 0; i < kept.size(); ++i)
+    {
+        const auto number = static_cast<uint32_t>(i + 1);
+        SCOPED_TRACE(number);
+        const HistoryFrameInfo& info = kept[i].info;
+        EXPECT_EQ(info.sequence, number);
+        EXPECT_EQ(kept[i].jpeg, (*replay)[i % replay->size()]);
+        EXPECT_EQ(info.channel, 1);
+        EXPECT_EQ(info.packetLength,
+                  CFrameHeader::kSize + DvrStream::kDataPrefix + kept[i].jpeg.size());
+        ASSERT_EQ(sentSoFar.count(number), 1u);
+        EXPECT_GE(info.arrived, sentSoFar[number]);
+        EXPECT_LT(info.arrived - sentSoFar[number], kBound);
+        if (i > 0)
+        {
+            EXPECT_GE(info.arrived, kept[i - 1].info.arrived);
+        }
+        EXPECT_GE(info.arrivedClock, started);
+        EXPECT_LE(info.arrivedClock, now);
+    }
+
+    const uint64_t lastOfChannel1 = history.GetSpan()->lastSequence;
+    client.SelectChannel(3);
+    const int repaints = window.repaints;
+    ASSERT_TRUE(WaitForRepaints(repaints + 6));
+    const std::vector<Kept> switched = read();
+    ASSERT_FALSE(switched.empty());
+    EXPECT_GT(switched.front().info.sequence, lastOfChannel1);
+    EXPECT_FALSE(history.Find(lastOfChannel1));
+    for (const Kept& frame : switched)
+    {
+        EXPECT_EQ(frame.info.channel, 3);
+    }
+    EXPECT_EQ(budget.GetUsed(), history.GetSpan()->bytes);
+    client.Disconnect();
+    EXPECT_TRUE(boxes.Boxes().empty());
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/ViewerFixture.h"
 
+#include "history/CHistoryBudget.h"
 #include "support/ProcessResources.h"
 #include "wall/CEditWallDlg.h"
 #include "wall/CWallSwitcher.h"
@@ -12,6 +13,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -559,4 +561,118 @@ TEST_F(CameraWallTest, AHundredLayoutChangesLeaveNothingBehind)
     {
         EXPECT_LT(after.residentBytes, before.residentBytes + (8u << 20));
     }
+}
+
+// Sixteen cameras share a small look-back memory: it is never exceeded by more
+// than a frame a camera and their spans stay within a tenth of each other; a
+// tile opened in the single view keeps its history there and back, and the wall
+// left gives its memory back.
+TEST_F(CameraWallTest, SixteenCamerasShareTheLookBackMemoryAndATileKeepsItsHistoryInTheSingleView)
+{
+    DvrSimSettings settings;
+    settings.channelCount = 16;
+    settings.framesPerSecond = 25;
+    for (PictureSize& size : settings.sizes)
+    {
+        size = {176, 120};
+    }
+    settings.frameSource.preEncoded = true;
+    StartDvr(settings);
+    StartWallViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+    CHistoryBudget& budget = m_app->GetHistoryBudget();
+    budget.SetTotal(size_t{3} << 20);
+    Switcher().ShowWall(4, Camera(u"Gate", m_dvr->GetPort(), 0));
+    ASSERT_EQ(Wall().GetTileCount(), 16);
+    const auto historyOf = [&](int tile) -> CFrameHistory&
+    { return Tile(tile).GetPictureConnection().GetDisplay().GetHistory(); };
+    const auto viewHistory = [&]() -> CFrameHistory&
+    { return View().GetClient().GetPictureDisplay().GetHistory(); };
+
+    uint32_t largest = 0;
+    size_t worstExcess = 0;
+    const auto watchBudget = [&]
+    {
+        for (int i = 0; i < 16; ++i)
+        {
+            if (const auto span = historyOf(i).GetSpan())
+            {
+                if (const auto last = historyOf(i).Find(span->lastSequence))
+                {
+                    largest = std::max(largest, last->packetLength);
+                }
+            }
+        }
+        const size_t used = budget.GetUsed();
+        worstExcess =
+            std::max(worstExcess, used > budget.GetTotal() ? used - budget.GetTotal() : 0);
+    };
+    // Full once every camera has dropped its first frames, then watched a while longer.
+    std::vector<uint64_t> fullAt(16, 0);
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&]
+        {
+            watchBudget();
+            bool done = true;
+            for (int i = 0; i < 16; ++i)
+            {
+                const auto span = historyOf(i).GetSpan();
+                auto& at = fullAt[static_cast<size_t>(i)];
+                if (at == 0 && span && span->firstSequence > 1)
+                {
+                    at = span->lastSequence;
+                }
+                done = done && at != 0 && span->lastSequence >= at + 50;
+            }
+            return done;
+        },
+        60000));
+    EXPECT_EQ(budget.GetHistoryCount(), 16u);
+    EXPECT_LE(worstExcess, 16u * largest) << "largest frame " << largest;
+    std::vector<double> spans;
+    for (int i = 0; i < 16; ++i)
+    {
+        const auto span = historyOf(i).GetSpan();
+        spans.push_back(std::chrono::duration<double>(span->last - span->first).count());
+    }
+    const auto [shortest, longest] = std::minmax_element(spans.begin(), spans.end());
+    EXPECT_GT(*shortest, 1.0);
+    EXPECT_LE(*longest - *shortest, 0.1 * *longest) << *shortest << " s to " << *longest << " s";
+
+    // The tile's frames move with its camera, and come back with the view's.
+    std::vector<uint8_t> lastOfTile;
+    const auto tileSpan = historyOf(5).GetSpan();
+    ASSERT_TRUE(historyOf(5).CopyFrame(tileSpan->lastSequence, lastOfTile));
+    QTest::mouseDClick(&Tile(5), Qt::LeftButton, {}, Tile(5).rect().center());
+    ASSERT_TRUE(Switcher().IsTileOpen());
+    EXPECT_FALSE(historyOf(5).GetSpan());
+    std::vector<uint8_t> moved;
+    ASSERT_TRUE(viewHistory().CopyFrame(tileSpan->lastSequence, moved));
+    EXPECT_EQ(moved, lastOfTile);
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return viewHistory().GetSpan()->lastSequence > tileSpan->lastSequence + 10; }));
+    const auto viewSpan = viewHistory().GetSpan();
+    EXPECT_EQ(viewHistory().Find(viewSpan->lastSequence)->channel, 5);
+    ASSERT_TRUE(viewHistory().CopyFrame(viewSpan->lastSequence, lastOfTile));
+
+    QTest::keyClick(&View(), Qt::Key_Escape);
+    ASSERT_FALSE(Switcher().IsTileOpen());
+    EXPECT_FALSE(viewHistory().GetSpan());
+    ASSERT_TRUE(historyOf(5).CopyFrame(viewSpan->lastSequence, moved));
+    EXPECT_EQ(moved, lastOfTile);
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return historyOf(5).GetSpan()->lastSequence > viewSpan->lastSequence + 10; }));
+    EXPECT_LE(historyOf(5).GetSpan()->firstSequence, viewSpan->lastSequence)
+        << "the new frames join the old ones";
+
+    Item(ID_LAYOUT_SINGLE).trigger();
+    ASSERT_EQ(Switcher().GetColumns(), 1);
+    for (int i = 0; i < Wall().GetTileCount(); ++i)
+    {
+        EXPECT_FALSE(historyOf(i).GetSpan()) << i;
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetClient().IsLoggedIn(); }));
+    const auto single = viewHistory().GetSpan();
+    EXPECT_EQ(budget.GetUsed(), single ? single->bytes : 0u);
+    EXPECT_LE(budget.GetHistoryCount(), 1u);
+    EXPECT_TRUE(NoBoxEverOpened());
 }

@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "motion/CMotionDetector.h"
+
+#include "motion/CLumaSampler.h"
+
+#include "MotionScenes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <set>
+
+using namespace std::chrono_literals;
+using Verdict = CMotionDetector::Verdict;
+using motion_scenes::NoisyStill;
+using motion_scenes::ReadWalkingFrame;
+
+namespace
+{
+const CMotionDetector::Clock::time_point kStart{std::chrono::hours(1)};
+
+struct Watch
+{
+    std::map<Verdict, int> verdicts;
+    std::optional<CMotionDetector::Clock::duration> firstMotion;
+    std::set<long> secondsWithMotion;
+    bool everShownAsMotion = false;
+
+    void Count(const CMotionDetector& detector, Verdict verdict,
+               CMotionDetector::Clock::time_point arrived)
+    {
+        ++verdicts[verdict];
+        everShownAsMotion = everShownAsMotion || detector.IsMotion(arrived);
+        if (verdict == Verdict::Motion)
+        {
+            if (!firstMotion)
+            {
+                firstMotion = arrived - kStart;
+            }
+            secondsWithMotion.insert(
+                std::chrono::duration_cast<std::chrono::seconds>(arrived - kStart).count());
+        }
+    }
+};
+
+// Ten minutes of a still camera, looked at as often as the detector looks, as fast as
+// the test runs. light(t) gives the gain and offset at t seconds.
+template <typename Light> Watch WatchStill(MotionSensitivity sensitivity, Light light)
+{
+    NoisyStill still(ReadWalkingFrame(0));
+    CMotionDetector detector;
+    detector.SetSensitivity(sensitivity);
+    Watch run;
+    for (auto at = 0ms; at < 10min; at += CMotionDetector::kLookInterval)
+    {
+        const auto [gain, offset] = light(std::chrono::duration<float>(at).count());
+        const std::vector<uint8_t> jpeg = still.Frame(gain, offset);
+        run.Count(detector, detector.OnFrame(jpeg.data(), jpeg.size(), kStart + at), kStart + at);
+    }
+    return run;
+}
+} // namespace
+
+TEST(MotionDetectorTest, PeopleWalkingAreMotionFromTheFirstSecondAndInEverySecond)
+{
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
+    {
+        frames.push_back(ReadWalkingFrame(i));
+        ASSERT_FALSE(frames.back().empty()) << i;
+    }
+    for (const MotionSensitivity sensitivity :
+         {MotionSensitivity::Low, MotionSensitivity::Medium, MotionSensitivity::High})
+    {
+        SCOPED_TRACE(MotionSensitivityName(sensitivity));
+        CMotionDetector detector;
+        detector.SetSensitivity(sensitivity);
+        Watch run;
+        for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
+        {
+            const auto arrived = kStart + i * 1000ms / motion_scenes::kWalkingFramesPerSecond;
+            run.Count(detector, detector.OnFrame(frames[i].data(), frames[i].size(), arrived),
+                      arrived);
+        }
+        // Ten frames a second, of which the detector reads one every look interval.
+        const int looked = static_cast<int>(3s / CMotionDetector::kLookInterval);
+        EXPECT_EQ(run.verdicts[Verdict::Skipped], motion_scenes::kWalkingFrames - looked);
+        EXPECT_EQ(run.verdicts[Verdict::Learning], 1);
+        ASSERT_TRUE(run.firstMotion);
+        EXPECT_LT(*run.firstMotion, 1s);
+        const long seconds = motion_scenes::kWalkingFrames / motion_scenes::kWalkingFramesPerSecond;
+        EXPECT_GE(static_cast<double>(run.secondsWithMotion.size()), 0.95 * seconds);
+        EXPECT_TRUE(detector.IsMotion(kStart + 3s));
+        EXPECT_FALSE(detector.IsMotion(detector.GetMotionUntil()));
+        EXPECT_FALSE(detector.GetIntervals().Between(kStart, kStart + 3s).empty());
+    }
+}
+
+TEST(MotionDetectorTest, AStillCameraWithSensorNoiseShowsNoMotionInTenMinutes)
+{
+    Watch run = WatchStill(MotionSensitivity::High, [](float) { return std::pair{1.0f, 0.0f}; });
+    EXPECT_EQ(run.verdicts.at(Verdict::Learning), 1);
+    EXPECT_EQ(run.verdicts.count(Verdict::Motion), 0u);
+    EXPECT_EQ(run.verdicts.count(Verdict::WholePicture), 0u);
+    EXPECT_FALSE(run.everShownAsMotion);
+}
+
+TEST(MotionDetectorTest, DuskAndExposureStepsOfAStillCameraAreNoMotion)
+{
+    // The light falls to about half and comes back over the ten minutes. The camera's
+    // exposure jumps far up, with a deeper black, from minute 2 to 4; from 0:30 to 1:30
+    // it steps by a few levels, the bright cells up and the dark ones down.
+    Watch run = WatchStill(MotionSensitivity::High,
+                           [](float t)
+                           {
+                               const float dusk =
+                                   1.0f - 0.45f * std::sin(std::numbers::pi_v<float> * t / 600);
+                               if (t >= 120 && t < 240)
+                               {
+                                   return std::pair{dusk * 1.5f, -12.0f};
+                               }
+                               if (t >= 30 && t < 90)
+                               {
+                                   return std::pair{dusk * 1.035f, -3.5f};
+                               }
+                               return std::pair{dusk, 0.0f};
+                           });
+    EXPECT_EQ(run.verdicts.count(Verdict::Motion), 0u);
+    EXPECT_FALSE(run.everShownAsMotion);
+    // The big steps are the whole picture's change, taken over at once.
+    EXPECT_GE(run.verdicts[Verdict::WholePicture], 2);
+}
+
+namespace
+{
+// A grey picture of 96 x 72, the 1/8 sample of a 768 x 576 frame: 3 x 3 pixels a cell.
+struct Picture
+{
+    static constexpr int kWidth = 96;
+    static constexpr int kHeight = 72;
+    std::vector<uint8_t> luma = std::vector<uint8_t>(kWidth * kHeight, 100);
+
+    void Fill(int left, int top, int width, int height, uint8_t level)
+    {
+        for (int y = top; y < top + height; ++y)
+        {
+            std::fill_n(luma.begin() + y * kWidth + left, width, level);
+        }
+    }
+    Verdict Show(CMotionDetector& detector, CMotionDetector::Clock::time_point at) const
+    {
+        return detector.OnLuma(luma.data(), kWidth, kHeight, kWidth, at);
+    }
+};
+} // namespace
+
+TEST(MotionDetectorTest, TheSensitivityDecidesHowSmallAndFaintAChangeIsMotion)
+{
+    struct Case
+    {
+        MotionSensitivity sensitivity;
+        int cells;     // the moving thing's width in cells, one cell high
+        uint8_t level; // against a background of 100
+        bool motion;
+    };
+    const Case cases[] = {
+        {MotionSensitivity::High, 2, 104, true},    {MotionSensitivity::High, 1, 130, false},
+        {MotionSensitivity::Medium, 2, 130, false}, {MotionSensitivity::Medium, 3, 106, true},
+        {MotionSensitivity::Medium, 3, 103, false}, {MotionSensitivity::Low, 3, 130, false},
+        {MotionSensitivity::Low, 5, 108, true},     {MotionSensitivity::Low, 5, 105, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << MotionSensitivityName(c.sensitivity) << " " << c.cells
+                                        << " cells at " << int(c.level));
+        CMotionDetector detector;
+        detector.SetSensitivity(c.sensitivity);
+        Picture picture;
+        EXPECT_EQ(picture.Show(detector, kStart), Verdict::Learning);
+        EXPECT_EQ(picture.Show(detector, kStart + 200ms), Verdict::Still);
+        picture.Fill(30, 30, 3 * c.cells, 3, c.level);
+        EXPECT_EQ(picture.Show(detector, kStart + 400ms),
+                  c.motion ? Verdict::Motion : Verdict::Still);
+        EXPECT_EQ(detector.IsMotion(kStart + 400ms + CMotionDetector::kHold - 1ms), c.motion);
+        EXPECT_FALSE(detector.IsMotion(kStart + 400ms + CMotionDetector::kHold));
+    }
+}
+
+TEST(MotionDetectorTest, ACameraTurningIsNoMotionAndItsNewViewIsTheBackground)
+{
+    // The real scene's sample, seen through a window that pans across it.
+    NoisyStill still(ReadWalkingFrame(0));
+    CLumaSampler sampler;
+    const std::vector<uint8_t> jpeg = still.Frame();
+    ASSERT_TRUE(sampler.Sample(jpeg.data(), jpeg.size()));
+    const int width = 64;
+    const int height = 48;
+    ASSERT_GE(sampler.GetWidth(), width + 30);
+    CMotionDetector detector;
+    auto at = kStart;
+    const auto look = [&](int left)
+    {
+        at += CMotionDetector::kLookInterval;
+        return detector.OnLuma(sampler.GetLuma() + left, width, height,
+                               static_cast<size_t>(sampler.GetWidth()), at);
+    };
+    EXPECT_EQ(look(0), Verdict::Learning);
+    for (int left = 4; left <= 28; left += 4)
+    {
+        EXPECT_EQ(look(left), Verdict::WholePicture) << left;
+    }
+    for (int i = 0; i < 10; ++i)
+    {
+        EXPECT_EQ(look(28), Verdict::Still);
+    }
+    EXPECT_FALSE(detector.IsMotion(at));
+    EXPECT_TRUE(detector.GetIntervals().Between(kStart, at).empty());
+}
+
+TEST(MotionDetectorTest, ARestartOrAnotherPictureSizeLearnsTheSceneAnewAndBadFramesChangeNothing)
+{
+    CMotionDetector detector;
+    Picture picture;
+    EXPECT_EQ(picture.Show(detector, kStart), Verdict::Learning);
+    picture.Fill(30, 30, 12, 12, 160);
+    EXPECT_EQ(picture.Show(detector, kStart + 200ms), Verdict::Motion);
+    ASSERT_TRUE(detector.IsMotion(kStart + 300ms));
+
+    // Another channel on the same tile: the old scene's motion is gone with it.
+    detector.Restart();
+    EXPECT_FALSE(detector.IsMotion(kStart + 300ms));
+    EXPECT_TRUE(detector.GetIntervals().Between(kStart, kStart + 1s).empty());
+    Picture other;
+    EXPECT_EQ(other.Show(detector, kStart + 400ms), Verdict::Learning);
+    EXPECT_EQ(detector.OnLuma(other.luma.data(), 48, 36, Picture::kWidth, kStart + 600ms),
+              Verdict::Learning);
+
+    // Frames that cannot be read cost a look and leave the scene as it was.
+    const uint8_t junk[] = {0xff, 0xd8, 0xff, 0xe0, 0x00};
+    EXPECT_EQ(detector.OnFrame(junk, sizeof junk, kStart + 10s), Verdict::Unreadable);
+    EXPECT_EQ(detector.OnFrame(junk, sizeof junk, kStart + 10s + 100ms), Verdict::Skipped);
+    EXPECT_EQ(detector.OnLuma(other.luma.data(), 48, 36, 47, kStart + 12s), Verdict::Unreadable);
+    EXPECT_EQ(detector.OnLuma(other.luma.data(), 48, 36, Picture::kWidth, kStart + 13s),
+              Verdict::Still);
+}
