@@ -102,8 +102,7 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
         }
         else
         {
-            auto tile =
-                std::make_unique<CWallTile>(m_messagePump, m_settings, m_decoders, i, this);
+            auto tile = std::make_unique<CWallTile>(m_messagePump, m_settings, m_decoders, i, this);
             tile->onSelect = [this](CWallTile& t) { Select(IndexOf(t)); };
             tile->onOpen = [this](CWallTile& t)
             {
@@ -176,8 +175,9 @@ void CCameraWall::SetShown(bool shown)
 }
 
 // Frames only mark their tiles. The tick hands each tile's newest frame, or its
-// frame of the moment looked back at, to the workers and repaints, in one pass of the window, the tiles whose picture they
-// have placed since or whose age changed. A window nobody sees decodes nothing.
+// frame of the moment looked back at, to the workers and repaints, in one pass of
+// the window, the tiles whose picture they have placed since or whose age
+// changed. A window nobody sees decodes nothing.
 void CCameraWall::RepaintNewPictures()
 {
     const bool exposed = IsExposed();

@@ -507,7 +507,8 @@ TEST_F(PictureDisplayPastTest, PastFramesThatAreGoneOrBrokenPaintNothingAndLostV
 // Tiles hand their workers the frame to decode from their history: one tile in
 // the past, one live, each its own frame, the past one once until it goes live and
 // back; without a budget a tile keeps the newest frame alone, and a single view none.
-TEST_F(PictureDisplayPastTest, TilesHandOverTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
+TEST_F(PictureDisplayPastTest,
+       TilesHandOverTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
 {
     FakePictureWindow otherWindow;
     CPictureDisplay other(otherWindow, m_boxes, &m_budget);
