@@ -1,62 +1,78 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the 4 x 4 wall costs: the real viewer (offscreen, 1280 x 720) on sixteen
-// 704 x 480 streams at 25 frames/s from quillon-dvrsim in a child process,
-// pre-encoded; then the same wall decoding at full size. Between the rounds of
-// each watch, TurboJPEG's bare decode of the same frames at full size and at the
-// tiles' scale. Only this process's CPU is counted: receiving, deframing,
-// decoding and painting.
+// What the 4 x 4 wall costs: the real viewer (offscreen, a 1280 x 720 window) on
+// sixteen streams at 25 frames/s from quillon-dvrsim in a child process, which
+// replays frames of the decoder tests' busy pattern, at 704 x 480, 1280 x 720 and
+// 1920 x 1080 at device pixel ratio 1, and 704 x 480 at ratio 2 (a child of this
+// program started with the screen's scale set). Between the rounds of each watch,
+// TurboJPEG's bare decode of the same frames at the tiles' scale. Only this
+// process's CPU is counted: receiving, deframing, decoding and painting.
 #include "BareDecode.h"
 #include "BenchRatios.h"
 #include "ChildSimulator.h"
-#include "JpegEncoder.h"
 #include "OffscreenApplication.h"
-#include "TestScene.h"
+#include "ScaledChild.h"
 #include "app/CMainFrame.h"
 #include "app/CZentrelApp.h"
+#include "support/TestJpegEncoder.h"
 #include "wall/CWallSwitcher.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
 {
 constexpr double kWatchSeconds = 10;
 constexpr int kRounds = 10;
-// Each bare round decodes the sixteen frames this many times at each scale.
-constexpr int kBareIterations = 10;
+// Each bare round decodes sixteen frames this many times.
+constexpr int kBareIterations = 4;
 constexpr double kWarmUpSeconds = 2;
 constexpr int kTiles = 16;
 // Each in a fresh viewer; the medians are compared.
 constexpr int kWallRepetitions = 3;
 constexpr int kFramesPerSecond = 25;
-constexpr int kWidth = 704;
-constexpr int kHeight = 480;
+// Frames replayed in turn, so a camera's pictures differ from one to the next.
+constexpr int kPatternFrames = 4;
+// The highest quality at which the pattern's 1920 x 1080 frames fit in one packet.
+constexpr int kPatternQuality = 40;
+constexpr std::chrono::milliseconds kLatenessProbe{100};
 
-unsigned g_port = 0;
-
-// The sixteen channels' scenes, as the simulator encodes them.
-const std::vector<std::vector<uint8_t>>& Frames()
+struct WallCase
 {
-    static const std::vector<std::vector<uint8_t>> frames = []
+    int width;
+    int height;
+    int ratio;
+};
+
+constexpr WallCase kCases[] = {{704, 480, 1}, {1280, 720, 1}, {1920, 1080, 1}, {704, 480, 2}};
+
+std::string CaseName(const WallCase& c)
+{
+    return "wall 4x4 " + std::to_string(c.width) + "x" + std::to_string(c.height) + " ratio " +
+           std::to_string(c.ratio);
+}
+
+const std::vector<std::vector<uint8_t>>& Frames(const WallCase& c)
+{
+    static std::map<int, std::vector<std::vector<uint8_t>>> frames;
+    std::vector<std::vector<uint8_t>>& made = frames[c.width * 10000 + c.height];
+    for (int seed = static_cast<int>(made.size()); seed < kPatternFrames; ++seed)
     {
-        std::vector<std::vector<uint8_t>> made;
-        const std::chrono::system_clock::time_point noon{std::chrono::hours(12)};
-        for (unsigned channel = 0; channel < kTiles; ++channel)
-        {
-            made.push_back(JpegEncoder::Encode(
-                TestScene::Render(channel, CameraState{}, PictureSize{kWidth, kHeight}, noon), 75));
-        }
-        return made;
-    }();
-    return frames;
+        made.push_back(EncodeTestJpeg({c.width, c.height, 3, false, kPatternQuality},
+                                      [seed](int x, int y, int component)
+                                      { return PatternSample(x + seed * 5, y + seed, component); }));
+    }
+    return made;
 }
 
 double ThreadCpuNow()
@@ -66,37 +82,96 @@ double ThreadCpuNow()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// This thread's CPU seconds for iterations of the sixteen frames at 1/denominator,
-// or a negative number when TurboJPEG refuses one.
-double DecodeBare(bench::BareDecoder& decoder, int denominator, int iterations)
+// The denominator of the library's smallest scale whose size still covers the tile.
+int CoveringDenominator(const WallCase& c, int tileWidth, int tileHeight)
 {
-    const int width = (kWidth + denominator - 1) / denominator;
-    const int height = (kHeight + denominator - 1) / denominator;
+    for (const int denominator : {8, 4, 2})
+    {
+        if ((c.width + denominator - 1) / denominator >= tileWidth &&
+            (c.height + denominator - 1) / denominator >= tileHeight)
+        {
+            return denominator;
+        }
+    }
+    return 1;
+}
+
+// This thread's CPU seconds for iterations of sixteen frames at 1/denominator,
+// or a negative number when TurboJPEG refuses one.
+double DecodeBare(bench::BareDecoder& decoder, const WallCase& c, int denominator)
+{
+    const int width = (c.width + denominator - 1) / denominator;
+    const int height = (c.height + denominator - 1) / denominator;
     static std::vector<uint8_t> bits;
     bits.resize(static_cast<size_t>(bench::BareDecoder::Stride(width)) * height);
+    const auto& frames = Frames(c);
     const double before = ThreadCpuNow();
-    for (int i = 0; i < iterations; ++i)
+    for (int i = 0; i < kBareIterations * kTiles; ++i)
     {
-        for (const auto& jpeg : Frames())
+        if (!decoder.Decode(frames[static_cast<size_t>(i) % frames.size()], width, height,
+                            bits.data()))
         {
-            if (!decoder.Decode(jpeg, width, height, bits.data()))
-            {
-                return -1;
-            }
+            return -1;
         }
     }
     return ThreadCpuNow() - before;
 }
 
+// How late a zero-delay timer runs on the GUI thread, posted every 100 ms while
+// the wall's events run; not while the bare decode holds the thread.
+class LatenessProbe
+{
+public:
+    LatenessProbe()
+    {
+        QObject::connect(&m_probe, &QTimer::timeout,
+                         [this]
+                         {
+                             const int round = m_round;
+                             const qint64 posted = m_clock.nsecsElapsed();
+                             QTimer::singleShot(0, [this, round, posted]
+                                                {
+                                                    if (round == m_round)
+                                                    {
+                                                        m_late.push_back(static_cast<double>(
+                                                            m_clock.nsecsElapsed() - posted));
+                                                    }
+                                                });
+                         });
+        m_clock.start();
+    }
+    void Start() { m_probe.start(kLatenessProbe); }
+    // Timers posted before now no longer count.
+    void Stop()
+    {
+        m_probe.stop();
+        ++m_round;
+    }
+    double P99Milliseconds()
+    {
+        if (m_late.empty())
+        {
+            return -1;
+        }
+        std::sort(m_late.begin(), m_late.end());
+        return m_late[std::min(m_late.size() - 1, m_late.size() * 99 / 100)] * 1e-6;
+    }
+
+private:
+    QTimer m_probe;
+    QElapsedTimer m_clock;
+    int m_round = 0;
+    std::vector<double> m_late;
+};
+
 // The wall is watched in rounds, and after each the GUI thread decodes the same
 // frames bare, so that the machine's moods fall on both sides of the ratios alike.
-void WatchWall(benchmark::State& state, bool scaled)
+void WatchWall(benchmark::State& state, const WallCase& c, unsigned port)
 {
     AppSettings settings;
     settings.directoryFile = std::filesystem::temp_directory_path() / "quillon-bench-wall.db";
     settings.settingsFile = std::filesystem::temp_directory_path() / "quillon-bench-wall.conf";
     settings.autoCloseDelay = std::chrono::hours(1);
-    settings.wall.scaledDecoding = scaled;
     CZentrelApp app(settings);
     if (!app.InitInstance())
     {
@@ -105,7 +180,7 @@ void WatchWall(benchmark::State& state, bool scaled)
     }
     app.GetMainFrame()->resize(1280, 720);
     CWallSwitcher& switcher = *app.GetWallSwitcher();
-    const std::string portText = std::to_string(g_port);
+    const std::string portText = std::to_string(port);
     switcher.ShowWall(4, DvrEntry{u"bench", u"127.0.0.1",
                                   std::u16string(portText.begin(), portText.end()), 0, u"ADMIN",
                                   u"1234"});
@@ -133,15 +208,19 @@ void WatchWall(benchmark::State& state, bool scaled)
         return;
     }
     RunEventsFor(kWarmUpSeconds);
+    const CWallTile& first = wall.GetTile(0);
+    const int tileWidth = static_cast<int>(std::ceil(first.width() * first.devicePixelRatioF()));
+    const int tileHeight = static_cast<int>(std::ceil(first.height() * first.devicePixelRatioF()));
+    const int denominator = CoveringDenominator(c, tileWidth, tileHeight);
     bench::BareDecoder bare;
+    LatenessProbe lateness;
     for (auto _ : state)
     {
         std::vector<int> painted(static_cast<size_t>(wall.GetTileCount()), 0);
         std::map<std::string, double> threads;
         double seconds = 0;
         double cpu = 0;
-        double bareFull = 0;
-        double bareHalf = 0;
+        double bareSeconds = 0;
         for (int round = 0; round < kRounds; ++round)
         {
             std::vector<int> before;
@@ -153,7 +232,9 @@ void WatchWall(benchmark::State& state, bool scaled)
             const double cpuBefore = ProcessCpuSeconds();
             QElapsedTimer elapsed;
             elapsed.start();
+            lateness.Start();
             RunEventsFor(kWatchSeconds / kRounds);
+            lateness.Stop();
             seconds += static_cast<double>(elapsed.nsecsElapsed()) * 1e-9;
             cpu += ProcessCpuSeconds() - cpuBefore;
             for (const auto& [thread, threadCpu] : ThreadCpuSeconds())
@@ -166,105 +247,130 @@ void WatchWall(benchmark::State& state, bool scaled)
                 painted[static_cast<size_t>(i)] +=
                     wall.GetTile(i).GetPaintedPictures() - before[static_cast<size_t>(i)];
             }
-            bareFull += DecodeBare(bare, 1, kBareIterations);
-            bareHalf += DecodeBare(bare, 2, kBareIterations);
+            const double bareRound = DecodeBare(bare, c, denominator);
+            if (bareRound <= 0)
+            {
+                state.SkipWithError("TurboJPEG refused a frame");
+                return;
+            }
+            bareSeconds += bareRound;
         }
-        if (bareFull <= 0 || bareHalf <= 0)
-        {
-            state.SkipWithError("TurboJPEG refused a frame");
-            return;
-        }
-        // The GUI thread is the one whose id is the process's; the others receive.
+        // The GUI thread is the one whose id is the process's; the others receive
+        // (and decode, where the wall has workers of its own).
         const std::string guiThread = " " + std::to_string(getpid());
         double gui = 0;
+        double others = 0;
         for (const auto& [thread, used] : threads)
         {
-            if (thread.ends_with(guiThread))
-            {
-                gui += used;
-            }
-            if (used >= 0.001)
-            {
-                std::printf("%s thread %-28s %.3f s CPU in %.1f s\n", scaled ? "scaled" : "full",
-                            thread.c_str(), used, seconds);
-            }
+            (thread.ends_with(guiThread) ? gui : others) += used;
         }
-        // Sixteen frames an iteration, 25 iterations a second: the share of one core.
-        const double bareIterations = kRounds * kBareIterations;
+        std::printf("%s: GUI thread %.3f s, the other threads %.3f s of CPU in %.1f s\n",
+                    CaseName(c).c_str(), gui, others, seconds);
+        const double bareFrameSeconds = bareSeconds / (kRounds * kBareIterations * kTiles);
+        int shown = 0;
+        for (const int tile : painted)
+        {
+            shown += tile;
+        }
+        // What could be shown: every frame sent, unless the cores cannot even decode them bare.
+        const double cores = std::max(1u, std::thread::hardware_concurrency());
+        const double possible =
+            std::min<double>(kTiles * kFramesPerSecond, cores / bareFrameSeconds);
         state.SetIterationTime(seconds);
         state.counters["cpu_percent"] = cpu / seconds * 100;
-        state.counters["gui_thread_percent"] = gui / seconds * 100;
-        state.counters["bare_full_percent"] = bareFull / bareIterations * kFramesPerSecond * 100;
-        state.counters["bare_half_percent"] = bareHalf / bareIterations * kFramesPerSecond * 100;
-        state.counters["slowest_tile_pictures_per_s"] =
+        state.counters["gui_percent"] = gui / seconds * 100;
+        state.counters["slowest_tile_per_s"] =
             *std::min_element(painted.begin(), painted.end()) / seconds;
-        state.counters["tile_width"] = wall.GetTile(0).width();
-        state.counters["tile_height"] = wall.GetTile(0).height();
+        state.counters["shown_possible"] = shown / seconds / possible;
+        state.counters["lateness_p99_ms"] = lateness.P99Milliseconds();
+        state.counters["bare_percent"] = bareFrameSeconds * kTiles * kFramesPerSecond * 100;
+        state.counters["denominator"] = denominator;
+        state.counters["tile_width"] = tileWidth;
+        state.counters["tile_height"] = tileHeight;
+        state.counters["frame_kib"] = static_cast<double>(Frames(c)[0].size()) / 1024;
     }
     switcher.SetLayout(1);
+}
+
+// The one line per case that runs are compared by.
+void PrintCase(const bench::RatioReporter& reporter, const WallCase& c)
+{
+    const bench::Measured* m = reporter.Find(CaseName(c));
+    if (m == nullptr || m->counters.count("cpu_percent") == 0)
+    {
+        return;
+    }
+    const auto& k = m->counters;
+    std::printf("%s: cpu %.1f %%, gui %.1f %%, slowest tile %.1f/s, shown/possible %.2f, "
+                "lateness p99 %.0f ms, bare 1/%.0f %.1f %%, wall/bare %.2f\n",
+                CaseName(c).c_str(), k.at("cpu_percent"), k.at("gui_percent"),
+                k.at("slowest_tile_per_s"), k.at("shown_possible"), k.at("lateness_p99_ms"),
+                k.at("denominator"), k.at("bare_percent"), k.at("cpu_percent") / k.at("bare_percent"));
+    std::printf("  (tile %.0fx%.0f device pixels, frames of %.0f KiB)\n", k.at("tile_width"),
+                k.at("tile_height"), k.at("frame_kib"));
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const int ratio = bench::TakeRatioOption(argc, argv);
     OffscreenApplication qtApp(argv);
-    ChildSimulator simulator;
-    std::vector<std::string> options = {"--pre-encoded", "--fps", "25", "--channels", "16"};
-    for (int channel = 1; channel <= kTiles; ++channel)
-    {
-        options.push_back("--size");
-        options.push_back(std::to_string(channel) + "=704x480");
-    }
-    g_port = simulator.Start(std::move(options));
-    if (g_port == 0)
-    {
-        std::fprintf(stderr, "bench_wall: quillon-dvrsim did not start\n");
-        return 1;
-    }
+    std::vector<std::unique_ptr<ChildSimulator>> simulators;
+    std::vector<WallCase> cases;
+    std::vector<std::string> frameFiles;
     bench::RatioReporter reporter;
-    for (const bool scaled : {true, false})
+    for (const WallCase& c : kCases)
     {
-        benchmark::RegisterBenchmark(scaled ? "Wall4x4/scaled" : "Wall4x4/full",
-                                     [scaled](benchmark::State& state)
-                                     { WatchWall(state, scaled); })
+        if (c.ratio != ratio)
+        {
+            continue;
+        }
+        std::vector<std::string> options = {"--fps", std::to_string(kFramesPerSecond),
+                                            "--channels", std::to_string(kTiles)};
+        for (const auto& frame : Frames(c))
+        {
+            options.push_back("--replay");
+            frameFiles.push_back(WriteTempFile(frame));
+            options.push_back(frameFiles.back());
+        }
+        auto simulator = std::make_unique<ChildSimulator>();
+        const unsigned port = simulator->Start(std::move(options));
+        if (port == 0)
+        {
+            std::fprintf(stderr, "bench_wall: quillon-dvrsim did not start\n");
+            return 1;
+        }
+        simulators.push_back(std::move(simulator));
+        cases.push_back(c);
+        benchmark::RegisterBenchmark(CaseName(c).c_str(), [c, port](benchmark::State& state)
+                                     { WatchWall(state, c, port); })
             ->Unit(benchmark::kSecond)
             ->UseManualTime()
             ->Iterations(1)
             ->Repetitions(kWallRepetitions);
     }
     const int result = bench::RunAndPrint(argc, argv, reporter);
-
-    const bench::Measured* scaled = reporter.Find("Wall4x4/scaled");
-    const bench::Measured* full = reporter.Find("Wall4x4/full");
-    if (scaled == nullptr || full == nullptr || scaled->counters.count("cpu_percent") == 0 ||
-        full->counters.count("cpu_percent") == 0)
+    simulators.clear();
+    for (const std::string& file : frameFiles)
     {
-        return result == 0 ? 1 : result;
+        std::filesystem::remove(file);
     }
-    const double bareFullPercent = scaled->counters.at("bare_full_percent");
-    const double bareHalfPercent = scaled->counters.at("bare_half_percent");
-    const double wallPercent = scaled->counters.at("cpu_percent");
-    const double fullPercent = full->counters.at("cpu_percent");
-    std::printf("%-40s %.2f %%   (slowest tile %.1f pictures a second, tile %.0fx%.0f)\n",
-                "wall cpu 4x4 704x480@25", wallPercent,
-                scaled->counters.at("slowest_tile_pictures_per_s"),
-                scaled->counters.at("tile_width"), scaled->counters.at("tile_height"));
-    std::printf("%-40s %.2f %%   (slowest tile %.1f pictures a second)\n", "wall cpu 4x4 unscaled",
-                fullPercent, full->counters.at("slowest_tile_pictures_per_s"));
-    std::printf("%-40s %.2f %%\n", "bare decode 16x704x480@25 full", bareFullPercent);
-    std::printf("%-40s %.2f %%\n", "bare decode 16x704x480@25 1/2", bareHalfPercent);
-    std::printf("%-40s %6.3f   (at most 0.8)\n", "wall/bare full decode",
-                wallPercent / bareFullPercent);
-    std::printf("%-40s %6.3f   (at most 1.2)\n", "wall/bare scaled decode",
-                wallPercent / bareHalfPercent);
-    std::printf("%-40s %6.3f\n", "wall/wall unscaled", wallPercent / fullPercent);
-    // Where the wall's CPU goes: its GUI thread decodes, places and paints; the
-    // other threads only read the sixteen streams and keep their newest frames.
-    const double guiPercent = scaled->counters.at("gui_thread_percent");
-    std::printf("%-40s %6.3f   (GUI thread %.2f %%, the other threads %.2f %%)\n",
-                "gui thread/bare scaled decode", guiPercent / bareHalfPercent, guiPercent,
-                wallPercent - guiPercent);
-    std::printf("%-40s %6.3f\n", "other threads/bare scaled decode",
-                (wallPercent - guiPercent) / bareHalfPercent);
+    std::vector<std::string> scaled;
+    if (ratio == 1)
+    {
+        scaled = bench::RunAtRatio(2, argc, argv);
+    }
+    std::printf("\n");
+    for (const WallCase& c : cases)
+    {
+        PrintCase(reporter, c);
+    }
+    for (const std::string& line : scaled)
+    {
+        if (line.starts_with("wall 4x4 ") || line.starts_with("  (tile"))
+        {
+            std::fputs(line.c_str(), stdout);
+        }
+    }
     return result;
 }

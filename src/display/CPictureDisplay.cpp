@@ -91,7 +91,7 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
                                     const std::function<bool()>& isCurrent, uint32_t packetLength,
                                     const HistoryFrameInfo& info)
 {
-    if (m_pPaintDecoder != nullptr)
+    if (m_bDecodeElsewhere)
     {
         KeepForPaint(data, length, isCurrent, packetLength, info);
         return;
@@ -100,7 +100,6 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
     {
         StoreInHistory(data, length, info, isCurrent);
     }
-    SetCoverSize(m_decoder);
     m_decoder.Decode(data, length, isCurrent);
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
@@ -114,8 +113,8 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
     AskForRepaint();
 }
 
-// The history's copy is the only one the receiver makes: the paint takes the
-// frame from there.
+// The history's copy is the only one the receiver makes: TakeNewestJpeg takes
+// the frame from there.
 void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
                                    const std::function<bool()>& isCurrent, uint32_t packetLength,
                                    const HistoryFrameInfo& info)
@@ -149,33 +148,16 @@ void CPictureDisplay::AskForRepaint()
     }
 }
 
-// In portrait the placement is as wide as the window and keeps the picture's
-// shape, so covering the width covers it.
-void CPictureDisplay::SetCoverSize(CJpegDecoder& decoder) const
-{
-    const int32_t clientWidth = m_window.ClientWidth();
-    const int32_t clientHeight = m_window.ClientHeight();
-    if (m_bScaledDecoding)
-    {
-        decoder.SetCoverSize(std::max(clientWidth, 1),
-                             clientWidth < clientHeight ? 0 : clientHeight);
-    }
-    else
-    {
-        decoder.SetCoverSize(0, 0);
-    }
-}
-
 bool CPictureDisplay::HasPictureLocked() const
 {
-    return m_bHasPicture && (m_pPaintDecoder != nullptr || m_decoder.HasPicture());
+    return m_bHasPicture && m_decoder.HasPicture();
 }
 
 void CPictureDisplay::Paint()
 {
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        if (!HasPictureLocked())
+        if (!m_bHasPicture || (!m_bDecodeElsewhere && !m_decoder.HasPicture()))
         {
             return;
         }
@@ -199,7 +181,6 @@ void CPictureDisplay::Clear()
     std::lock_guard<std::mutex> lock(m_pictureLock);
     m_bHasPicture = false;
     m_bNewJpeg = false;
-    m_shownJpeg.clear();
     m_statistics.Reset();
 }
 
@@ -218,9 +199,11 @@ void CPictureDisplay::ShowLive()
 {
     m_bShowingPast = false;
     m_shownPast.reset();
+    // A past frame shown again later is handed over again.
+    m_nPastCopied = 0;
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        // The shared decoder and m_shownJpeg may hold an older frame than the newest.
+        // The workers placed a past frame last, not the newest.
         m_bNewJpeg = m_nLatestSequence != 0;
     }
     Paint();
@@ -259,13 +242,9 @@ void CPictureDisplay::TakeHistoryFrom(CPictureDisplay& from)
 bool CPictureDisplay::PaintCommitted(
     const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
-    if (m_bShowingPast)
+    if (m_bShowingPast && !m_bDecodeElsewhere)
     {
         return PaintPast(draw);
-    }
-    if (m_pPaintDecoder != nullptr)
-    {
-        return DecodeAndPaint(draw);
     }
     std::lock_guard<std::mutex> lock(m_pictureLock);
     if (!HasPictureLocked())
@@ -276,59 +255,62 @@ bool CPictureDisplay::PaintCommitted(
     return true;
 }
 
-// The decode runs outside the lock, so the receiver keeps the next frame meanwhile.
-bool CPictureDisplay::DecodeAndPaint(
-    const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
+bool CPictureDisplay::HasFrame()
 {
-    bool arrived = false;
+    std::lock_guard<std::mutex> lock(m_pictureLock);
+    return m_bHasPicture;
+}
+
+bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
+{
     uint64_t sequence = 0;
     bool videoLoss = false;
+    if (m_bShowingPast)
     {
-        std::lock_guard<std::mutex> lock(m_pictureLock);
-        if (!m_bHasPicture)
+        if (m_nPastCopied == m_nPastSequence)
         {
             return false;
         }
-        if (m_bNewJpeg)
+        m_shownPast = m_history.Find(m_nPastSequence);
+        if (!m_shownPast)
         {
-            sequence = m_nLatestSequence;
-            videoLoss = m_bLatestVideoLoss;
-            m_bNewJpeg = false;
-            arrived = true;
+            return false;
         }
+        sequence = m_nPastSequence;
+        videoLoss = m_shownPast->videoLoss;
     }
-    if (arrived && videoLoss)
-    {
-        m_paintJpeg.assign(m_pLogo, m_pLogo + m_nLogoLength);
-    }
-    else if (arrived)
-    {
-        // Dropped already when the history's share is below one frame.
-        arrived = m_history.CopyFrame(sequence, m_paintJpeg);
-    }
-    CJpegDecoder& decoder = *m_pPaintDecoder;
-    SetCoverSize(decoder);
-    if (arrived && decoder.Decode(m_paintJpeg.data(), m_paintJpeg.size()))
-    {
-        std::swap(m_paintJpeg, m_shownJpeg);
-    }
-    else if (m_shownJpeg.empty() || !decoder.Decode(m_shownJpeg.data(), m_shownJpeg.size()))
-    {
-        return false;
-    }
-    PictureRect placement;
+    else
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        m_nShownSourceWidth = decoder.GetSourceWidth();
-        m_nShownSourceHeight = decoder.GetSourceHeight();
-        placement = ComputePlacementLocked();
+        if (!m_bNewJpeg)
+        {
+            return false;
+        }
+        sequence = m_nLatestSequence;
+        videoLoss = m_bLatestVideoLoss;
+        m_bNewJpeg = false;
     }
-    draw(decoder, placement);
+    if (videoLoss)
+    {
+        jpeg.assign(m_pLogo, m_pLogo + m_nLogoLength);
+    }
+    // Dropped already when the history's share is below one frame.
+    else if (!m_history.CopyFrame(sequence, jpeg))
+    {
+        if (m_bShowingPast)
+        {
+            m_shownPast.reset();
+        }
+        return false;
+    }
+    if (m_bShowingPast)
+    {
+        m_nPastCopied = sequence;
+    }
     return true;
 }
 
-// The single view decodes a past frame once, into a decoder of its own; tiles
-// share theirs, so a tile decodes it again on every paint.
+// The single view decodes a past frame once, into a decoder of its own.
 bool CPictureDisplay::PaintPast(
     const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw)
 {
@@ -338,13 +320,12 @@ bool CPictureDisplay::PaintPast(
         m_shownPast.reset();
         return false;
     }
-    const bool shared = m_pPaintDecoder != nullptr;
-    if (!shared && !m_pPastDecoder)
+    if (!m_pPastDecoder)
     {
         m_pPastDecoder = std::make_unique<CJpegDecoder>(m_pastBoxes);
     }
-    CJpegDecoder& decoder = shared ? *m_pPaintDecoder : *m_pPastDecoder;
-    if (shared || m_nPastDecoded != m_nPastSequence)
+    CJpegDecoder& decoder = *m_pPastDecoder;
+    if (m_nPastDecoded != m_nPastSequence)
     {
         m_nPastDecoded = 0;
         const uint8_t* data = m_pLogo;
@@ -364,7 +345,6 @@ bool CPictureDisplay::PaintPast(
             data = m_pastJpeg.data();
             length = m_pastJpeg.size();
         }
-        SetCoverSize(decoder);
         if (!decoder.Decode(data, length))
         {
             m_shownPast.reset();
@@ -378,40 +358,34 @@ bool CPictureDisplay::PaintPast(
         std::lock_guard<std::mutex> lock(m_pictureLock);
         m_nPastSourceWidth = decoder.GetSourceWidth();
         m_nPastSourceHeight = decoder.GetSourceHeight();
-        placement = ComputePlacementLocked(m_nPastSourceWidth, m_nPastSourceHeight);
+        placement = ComputePlacementLocked();
     }
     draw(decoder, placement);
     return true;
 }
 
-PictureRect CPictureDisplay::ComputePlacementLocked()
+PictureRect PlacePicture(int32_t clientWidth, int32_t clientHeight, int32_t pictureWidth,
+                         int32_t pictureHeight)
 {
-    if (m_bShowingPast)
-    {
-        return ComputePlacementLocked(m_nPastSourceWidth, m_nPastSourceHeight);
-    }
-    const bool painted = m_pPaintDecoder != nullptr;
-    return ComputePlacementLocked(painted ? m_nShownSourceWidth : m_decoder.GetSourceWidth(),
-                                  painted ? m_nShownSourceHeight : m_decoder.GetSourceHeight());
-}
-
-// Landscape fills the client area; portrait keeps the picture's aspect ratio
-// across the full width, centred. Before the first picture the whole area.
-PictureRect CPictureDisplay::ComputePlacementLocked(int32_t width, int32_t height)
-{
-    const int32_t clientWidth = m_window.ClientWidth();
-    const int32_t clientHeight = m_window.ClientHeight();
     PictureRect placement{0, 0, clientWidth, clientHeight};
-    if (clientWidth < clientHeight && width > 0)
+    if (clientWidth < clientHeight && pictureWidth > 0)
     {
-        int64_t scaled = int64_t{height} * clientWidth / width;
-        if (IsHalfHeightField(width, height))
+        int64_t scaled = int64_t{pictureHeight} * clientWidth / pictureWidth;
+        if (IsHalfHeightField(pictureWidth, pictureHeight))
         {
             scaled *= 2;
         }
         placement.top = static_cast<int32_t>((clientHeight - scaled) / 2);
         placement.bottom = static_cast<int32_t>(placement.top + scaled);
     }
-    m_rcPlacement = placement;
     return placement;
+}
+
+PictureRect CPictureDisplay::ComputePlacementLocked()
+{
+    const bool past = m_bShowingPast && !m_bDecodeElsewhere;
+    m_rcPlacement = PlacePicture(m_window.ClientWidth(), m_window.ClientHeight(),
+                                 past ? m_nPastSourceWidth : m_decoder.GetSourceWidth(),
+                                 past ? m_nPastSourceHeight : m_decoder.GetSourceHeight());
+    return m_rcPlacement;
 }

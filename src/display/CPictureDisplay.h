@@ -51,32 +51,33 @@ public:
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     // Any thread: a picture nobody sees is not decoded; its frames still count.
     void SetDecoding(bool decoding) { m_bDecoding = decoding; }
-    // Any thread: decode at the smallest scale that still covers the placement.
-    void SetScaledDecoding(bool scaled) { m_bScaledDecoding = scaled; }
-    // Window's thread, before the first frame. With a decoder, the receiver no
-    // longer decodes: it keeps the last frame's JPEG, and PaintCommitted decodes
-    // it with this decoder, which the windows of one thread share. Sixteen tiles
-    // then decode into one buffer that stays in the cache and is placed at once,
-    // instead of sixteen pictures that the painter reads back from memory; a
-    // window that is not painted decodes nothing.
-    void DecodeWhenPainted(CJpegDecoder& decoder) { m_pPaintDecoder = &decoder; }
+    // Window's thread, before the first frame: the receiver no longer decodes; it
+    // keeps the frames in the history for TakeNewestJpeg, and a window that shows
+    // many (a wall) has its own workers decode them, at the scale and size it shows.
+    void DecodeElsewhere() { m_bDecodeElsewhere = true; }
+    // Window's thread, decoding elsewhere: the JPEG to show, if it changed since the
+    // last one handed over: the newest frame while live, the frame of the moment
+    // while looking back. jpeg's buffer is reused, so none is allocated once grown.
+    bool TakeNewestJpeg(std::vector<uint8_t>& jpeg);
+    // A frame has come since the last Clear: there is something to show.
+    bool HasFrame();
     // Frames committed and their packets' bytes, for the live statistics.
     const CFrameStatistics& GetStatistics() const { return m_statistics; }
 
     // The connection's frames as they came. It keeps them only when a budget was
-    // given; without one, a display that decodes when painted keeps the newest
-    // frame there alone, for the paint.
+    // given; without one, a display that decodes elsewhere keeps the newest frame
+    // there alone, to hand over.
     CFrameHistory& GetHistory() { return m_history; }
     const CFrameHistory& GetHistory() const { return m_history; }
     bool KeepsHistory() const { return m_bKeepsHistory; }
-    // GUI thread. From now on PaintCommitted paints that frame of the history,
-    // until ShowLive; live frames keep being stored meanwhile.
+    // GUI thread. From now on PaintCommitted paints that frame of the history (or
+    // TakeNewestJpeg hands it over), until ShowLive; live frames keep being stored.
     void ShowPast(uint64_t sequence);
     // GUI thread: back to live, the newest frame painted at once.
     void ShowLive();
     bool IsShowingPast() const { return m_bShowingPast; }
-    // GUI thread: the past frame painted; nothing while live, or when that frame
-    // was dropped or failed to decode (PaintCommitted then paints nothing).
+    // GUI thread: the past frame painted or handed over; nothing while live, or
+    // when that frame was dropped or failed to decode (nothing is painted then).
     std::optional<HistoryFrameInfo> GetShownPast() const { return m_shownPast; }
     // GUI thread, as a connection starts or changes channel: a new history, unless
     // one was handed over to this display (TakeHistoryFrom) since the last start.
@@ -94,12 +95,9 @@ private:
                       uint32_t packetLength, const HistoryFrameInfo& info);
     uint64_t StoreInHistory(const uint8_t* data, size_t length, const HistoryFrameInfo& info,
                             const std::function<bool()>& isCurrent);
-    bool DecodeAndPaint(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     bool PaintPast(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
-    void SetCoverSize(CJpegDecoder& decoder) const;
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
-    PictureRect ComputePlacementLocked(int32_t width, int32_t height);
     void AskForRepaint();
 
     IPictureWindow& m_window;
@@ -113,7 +111,6 @@ private:
     bool m_bHasPicture = false;
     CFrameStatistics m_statistics;
     std::atomic<bool> m_bDecoding{true};
-    std::atomic<bool> m_bScaledDecoding{false};
 
     // The receiver stores, the GUI thread resets, hands over and reads, and so
     // may other readers; the history guards itself. Without a budget it takes
@@ -124,22 +121,17 @@ private:
     // Written by the GUI thread while the receiver is held; -1: any channel.
     std::atomic<int> m_nHistoryChannel{-1};
 
-    // Decoding when painted. The receiver stores the frame in the history and,
-    // under the picture lock, names it in m_nLatestSequence; the paint copies
-    // that frame into m_paintJpeg and keeps in m_shownJpeg the last frame that
-    // decoded, to paint again when a frame fails. No buffer is given back or
-    // grown once the frames' sizes are reached.
-    CJpegDecoder* m_pPaintDecoder = nullptr;
+    // Decoding elsewhere. The receiver stores the frame in the history and, under
+    // the picture lock, names it in m_nLatestSequence; TakeNewestJpeg copies it out.
+    bool m_bDecodeElsewhere = false;
     uint64_t m_nLatestSequence = 0;
     bool m_bLatestVideoLoss = false;
     bool m_bNewJpeg = false;
-    std::vector<uint8_t> m_paintJpeg;
-    std::vector<uint8_t> m_shownJpeg;
 
     // Looking back; GUI thread only, but for m_bShowingPast, which the receiver
     // reads to ask for no repaint of a picture that does not change. The single
-    // view decodes the past frame once into m_pPastDecoder; tiles decode it with
-    // the shared paint decoder on every paint, from m_pastJpeg.
+    // view decodes the past frame once into m_pPastDecoder, from m_pastJpeg; a
+    // display decoding elsewhere hands it over once (m_nPastCopied).
     std::atomic<bool> m_bShowingPast{false};
     uint64_t m_nPastSequence = 0;
     std::optional<HistoryFrameInfo> m_shownPast;
@@ -150,9 +142,7 @@ private:
     SilentMessageBox m_pastBoxes;
     std::unique_ptr<CJpegDecoder> m_pPastDecoder;
     bool m_bHistoryHandedOver = false;
-    // The size of the picture last painted, for the placement.
-    int32_t m_nShownSourceWidth = 0;
-    int32_t m_nShownSourceHeight = 0;
+    // The size of the past picture last painted, for the placement.
     int32_t m_nPastSourceWidth = 0;
     int32_t m_nPastSourceHeight = 0;
 };

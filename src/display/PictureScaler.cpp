@@ -20,7 +20,7 @@ struct Mapping
     int64_t step;
 };
 
-Mapping MapAxis(int32_t firstTarget, int32_t targetStart, int32_t targetLength, double sourceStart,
+Mapping MapAxis(int32_t firstTarget, double targetStart, double targetLength, double sourceStart,
                 double sourceLength)
 {
     const double scale = sourceLength / targetLength;
@@ -29,6 +29,12 @@ Mapping MapAxis(int32_t firstTarget, int32_t targetStart, int32_t targetLength, 
         static_cast<int64_t>(std::floor(sourceStart * 65536)) +
         static_cast<int64_t>(std::ceil((firstTarget + 0.5 - targetStart) * scale * 65536)) - 1;
     return {first, step};
+}
+
+// A raster painter covers the pixels whose centres fall inside: edges round half up.
+int32_t CoveredEdge(double x)
+{
+    return static_cast<int32_t>(std::floor(x + 0.5));
 }
 
 uint32_t Opaque(const uint8_t* bgr)
@@ -125,17 +131,29 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
                          const PictureRect& target, const PictureRect& clip,
                          const PictureSource& source)
 {
-    const int32_t targetWidth = target.right - target.left;
-    const int32_t targetHeight = target.bottom - target.top;
-    if (picture.bits == nullptr || picture.width <= 0 || picture.height <= 0 || targetWidth <= 0 ||
-        targetHeight <= 0 || !(source.width > 0) || !(source.height > 0))
+    ScalePictureNearestExact(picture, raster,
+                             ExactRect{static_cast<double>(target.left),
+                                       static_cast<double>(target.top),
+                                       static_cast<double>(target.right),
+                                       static_cast<double>(target.bottom)},
+                             clip, source);
+}
+
+void ScalePictureNearestExact(const BottomUpBgr& picture, const XrgbRaster& raster,
+                              const ExactRect& target, const PictureRect& clip,
+                              const PictureSource& source)
+{
+    const double targetWidth = target.right - target.left;
+    const double targetHeight = target.bottom - target.top;
+    if (picture.bits == nullptr || picture.width <= 0 || picture.height <= 0 ||
+        !(targetWidth > 0) || !(targetHeight > 0) || !(source.width > 0) || !(source.height > 0))
     {
         return;
     }
-    const int32_t left = std::max({target.left, clip.left, 0});
-    const int32_t top = std::max({target.top, clip.top, 0});
-    const int32_t right = std::min({target.right, clip.right, raster.width});
-    const int32_t bottom = std::min({target.bottom, clip.bottom, raster.height});
+    const int32_t left = std::max({CoveredEdge(target.left), clip.left, 0});
+    const int32_t top = std::max({CoveredEdge(target.top), clip.top, 0});
+    const int32_t right = std::min({CoveredEdge(target.right), clip.right, raster.width});
+    const int32_t bottom = std::min({CoveredEdge(target.bottom), clip.bottom, raster.height});
     if (left >= right || top >= bottom)
     {
         return;

@@ -31,6 +31,13 @@ struct PictureSource
     double left = 0, top = 0, width = 0, height = 0;
 };
 
+// A target that may begin and end between pixels, as a window's rectangle does
+// on a screen of fractional scale, in raster pixels.
+struct ExactRect
+{
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // Scales the picture into target (raster coordinates), upright and opaque,
 // by nearest neighbour, writing only the pixels inside clip. Samples are
 // picked at pixel centres in 16.16 fixed point, as raster painters commonly do,
@@ -41,3 +48,8 @@ void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
 void ScalePictureNearest(const BottomUpBgr& picture, const XrgbRaster& raster,
                          const PictureRect& target, const PictureRect& clip,
                          const PictureSource& source);
+// The same for a target between pixels: the pixels whose centres it covers are
+// written, rounded as a raster painter rounds a rectangle's edges.
+void ScalePictureNearestExact(const BottomUpBgr& picture, const XrgbRaster& raster,
+                              const ExactRect& target, const PictureRect& clip,
+                              const PictureSource& source);

@@ -12,7 +12,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -21,45 +23,64 @@ const auto kRepaintRequest = static_cast<QEvent::Type>(QEvent::registerEventType
 // A frozen picture keeps this much of its light, so it reads as a picture, but not a live one.
 constexpr int kFrozenShadeAlpha = 150;
 
-// Scales the decoder's rows straight into the window's 32-bit raster, when the
-// painter draws into one untransformed: no converted copy of the picture, and
-// not the painter's general path for a flipped 24-bit image, which converts it
-// all on every paint.
-bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
-                     const PictureRect& placement, const PictureSource& source)
+// The window's 32-bit raster the painter draws into unrotated, at any device
+// pixel ratio; none for any other painter.
+QImage* RasterOf(QPainter& painter)
 {
     QPaintEngine* engine = painter.paintEngine();
     QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
     if (device == nullptr || device->devType() != QInternal::Image)
     {
-        return false;
+        return nullptr;
     }
-    auto& raster = *static_cast<QImage*>(device);
-    const QImage::Format format = raster.format();
+    auto* raster = static_cast<QImage*>(device);
+    const QImage::Format format = raster->format();
     const QTransform& transform = painter.deviceTransform();
     // A shared image would be detached by writing; the painter would not see the copy.
     if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
          format != QImage::Format_ARGB32_Premultiplied) ||
-        !raster.isDetached() || raster.devicePixelRatio() != 1.0 ||
-        transform.type() > QTransform::TxTranslate ||
-        transform.dx() != std::floor(transform.dx()) ||
-        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 ||
-        painter.hasClipping())
+        !raster->isDetached() || transform.type() > QTransform::TxScale ||
+        !(transform.m11() > 0) || transform.m22() != transform.m11() ||
+        painter.opacity() != 1.0 || painter.hasClipping())
+    {
+        return nullptr;
+    }
+    return raster;
+}
+
+// A raster painter covers the device pixels whose centres a rectangle covers.
+int32_t DeviceEdge(double x)
+{
+    return static_cast<int32_t>(std::floor(x + 0.5));
+}
+
+// Scales the decoder's rows straight into the window's raster: no converted copy
+// of the picture, and not the painter's general path for a flipped 24-bit image,
+// which converts it all on every paint. Placement is in window pixels, the
+// sampling in the device's.
+bool PaintIntoRaster(QPainter& painter, const QRegion& region, const BottomUpBgr& rows,
+                     const PictureRect& placement, const PictureSource& source)
+{
+    QImage* raster = RasterOf(painter);
+    if (raster == nullptr)
     {
         return false;
     }
-    const auto dx = static_cast<int32_t>(transform.dx());
-    const auto dy = static_cast<int32_t>(transform.dy());
-    const PictureRect target{placement.left + dx, placement.top + dy, placement.right + dx,
-                             placement.bottom + dy};
-    const XrgbRaster pixels{reinterpret_cast<uint32_t*>(raster.bits()), raster.width(),
-                            raster.height(), static_cast<size_t>(raster.bytesPerLine())};
+    const QTransform& transform = painter.deviceTransform();
+    const double scale = transform.m11();
+    const ExactRect target{placement.left * scale + transform.dx(),
+                           placement.top * scale + transform.dy(),
+                           placement.right * scale + transform.dx(),
+                           placement.bottom * scale + transform.dy()};
+    const XrgbRaster pixels{reinterpret_cast<uint32_t*>(raster->bits()), raster->width(),
+                            raster->height(), static_cast<size_t>(raster->bytesPerLine())};
     for (const QRect& rect : region)
     {
-        const QRect clip = rect.translated(dx, dy);
-        ScalePictureNearest(
-            rows, pixels, target,
-            PictureRect{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1}, source);
+        const PictureRect clip{DeviceEdge(rect.left() * scale + transform.dx()),
+                               DeviceEdge(rect.top() * scale + transform.dy()),
+                               DeviceEdge((rect.right() + 1) * scale + transform.dx()),
+                               DeviceEdge((rect.bottom() + 1) * scale + transform.dy())};
+        ScalePictureNearestExact(rows, pixels, target, clip, source);
     }
     return true;
 }
@@ -94,7 +115,6 @@ void CPictureConnection::RepaintNow()
 {
     if (m_bRepaintOnTick)
     {
-        m_bRepaintPending = true;
         return;
     }
     if (!m_bRepaintPending.exchange(true))
@@ -122,15 +142,14 @@ void CPictureConnection::RepaintOnTick()
     m_ageTimer.stop();
 }
 
-bool CPictureConnection::TakeRepaintRequest()
+bool CPictureConnection::AgeChanged()
 {
-    const bool arrived = m_bRepaintPending.exchange(false);
-    return arrived || AgeToShow() != m_shownAge;
+    return AgeToShow() != m_shownAge;
 }
 
 void CPictureConnection::CheckAge()
 {
-    if (AgeToShow() != m_shownAge)
+    if (AgeChanged())
     {
         m_widget.update();
     }
@@ -164,7 +183,11 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                                              ? zoom->SourceFor(rows.width, rows.height)
                                              : PictureSource{0, 0, static_cast<double>(rows.width),
                                                              static_cast<double>(rows.height)};
-            if (!PaintIntoRaster(painter, region, rows, placement, source))
+            if (PaintIntoRaster(painter, region, rows, placement, source))
+            {
+                ++m_nRasterPaints;
+            }
+            else
             {
                 // A view over the decoder's rows, turned upside down by the painter;
                 // the shown part is counted from the bottom row in it.
@@ -179,6 +202,51 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
                 painter.restore();
             }
         });
+    PaintAge(painter, covered);
+    return covered;
+}
+
+// A picture placed at the widget's device size is copied row by row into the
+// raster: the painter would take its scaling path for it at any ratio but 1.
+void CPictureConnection::PaintPlaced(QPainter& painter, const QRegion& region, const QImage& placed,
+                                     const QRect& covered)
+{
+    QImage* raster = RasterOf(painter);
+    const QTransform& transform = painter.deviceTransform();
+    const int32_t left = DeviceEdge(transform.dx());
+    const int32_t top = DeviceEdge(transform.dy());
+    const int32_t width = DeviceEdge(m_widget.width() * transform.m11() + transform.dx()) - left;
+    const int32_t height = DeviceEdge(m_widget.height() * transform.m11() + transform.dy()) - top;
+    if (raster != nullptr && !placed.isNull() && placed.width() == width &&
+        placed.height() == height && left >= 0 && top >= 0 && left + width <= raster->width() &&
+        top + height <= raster->height())
+    {
+        const double scale = transform.m11();
+        for (const QRect& rect : region)
+        {
+            const int32_t x0 = std::max(DeviceEdge(rect.left() * scale + transform.dx()), left);
+            const int32_t y0 = std::max(DeviceEdge(rect.top() * scale + transform.dy()), top);
+            const int32_t x1 =
+                std::min(DeviceEdge((rect.right() + 1) * scale + transform.dx()), left + width);
+            const int32_t y1 =
+                std::min(DeviceEdge((rect.bottom() + 1) * scale + transform.dy()), top + height);
+            for (int32_t y = y0; y < y1 && x0 < x1; ++y)
+            {
+                std::memcpy(raster->scanLine(y) + size_t(x0) * 4,
+                            placed.constScanLine(y - top) + size_t(x0 - left) * 4,
+                            size_t(x1 - x0) * 4);
+            }
+        }
+    }
+    else
+    {
+        painter.drawImage(QRectF(m_widget.rect()), placed);
+    }
+    PaintAge(painter, covered);
+}
+
+void CPictureConnection::PaintAge(QPainter& painter, const QRect& covered)
+{
     m_shownAge = covered.isEmpty() ? std::nullopt : AgeToShow();
     if (m_shownAge)
     {
@@ -187,5 +255,4 @@ QRect CPictureConnection::Paint(QPainter& painter, const QRegion& region, CPictu
         painter.drawText(covered.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap,
                          AgeText(*m_shownAge));
     }
-    return covered;
 }

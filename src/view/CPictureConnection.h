@@ -15,6 +15,7 @@
 #include <optional>
 
 class CPictureZoom;
+class QImage;
 class QPainter;
 class QRegion;
 class QWidget;
@@ -55,20 +56,27 @@ public:
 
     // The widget's new size; GUI thread.
     void Resize(const QSize& size);
-    // GUI thread, before the first frame: a frame only marks a repaint, and the
-    // owner's tick asks (TakeRepaintRequest), so many connections share one
-    // wake-up and one paint of the window instead of one each, and the tick
-    // watches the picture's age in place of a timer of the connection's own.
+    // GUI thread, before the first frame: a frame wakes nobody, and the owner's
+    // tick looks for new frames itself, so many connections share one wake-up and
+    // one paint of the window instead of one each, and the tick watches the
+    // picture's age (AgeChanged) in place of a timer of the connection's own.
     void RepaintOnTick();
-    // A new frame, or an age to show that the last paint did not.
-    bool TakeRepaintRequest();
+    // An age to show that the last paint did not.
+    bool AgeChanged();
     // Paints the committed picture into the widget, dimmed with its age once it
     // is frozen; the rectangle it covered, empty when there is none. A zoom
     // shows its part of the picture in the same rectangle; without one, the whole.
     QRect Paint(QPainter& painter, const QRegion& region, CPictureZoom* zoom = nullptr);
+    // Paints a picture decoded and placed elsewhere at the widget's device size (a
+    // wall's workers), dimmed with its age as Paint does; covered is where it lies.
+    void PaintPlaced(QPainter& painter, const QRegion& region, const QImage& placed,
+                     const QRect& covered);
     // The age the last paint showed: nothing while the picture was live.
     std::optional<std::chrono::seconds> GetShownAge() const { return m_shownAge; }
     QString AgeText(std::chrono::seconds age) const;
+    // Paints that placed the picture straight into the window's raster rather
+    // than through the painter's general path: the cheap one, at every scale.
+    int GetRasterPaints() const { return m_nRasterPaints; }
 
     // IPictureWindow; RepaintNow may come from the receiver thread.
     bool Exists() const override { return m_bExists; }
@@ -92,6 +100,7 @@ private:
     };
 
     void CheckAge();
+    void PaintAge(QPainter& painter, const QRect& covered);
     std::optional<std::chrono::seconds> AgeToShow();
 
     QWidget& m_widget;
@@ -106,6 +115,7 @@ private:
     std::atomic<bool> m_bRepaintPending{false};
     std::atomic<bool> m_bRepaintOnTick{false};
     std::optional<std::chrono::seconds> m_shownAge;
+    int m_nRasterPaints = 0;
     // No frame means no repaint: the age is looked at on a timer instead.
     QTimer m_ageTimer;
     // Destroyed after the client has joined its receivers, so no request outlives it.

@@ -8,10 +8,12 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace
 {
@@ -40,8 +42,7 @@ bool SameCamera(const std::optional<DvrEntry>& a, const std::optional<DvrEntry>&
 
 CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_settings(settings),
-      m_pGrid(new QGridLayout(this)), m_pLookBack(new CLookBackControl(*this)),
-      m_paintDecoder(m_silentBox)
+      m_pGrid(new QGridLayout(this)), m_pLookBack(new CLookBackControl(*this))
 {
     m_pLookBack->onShownChanged = [this](size_t index)
     {
@@ -63,12 +64,14 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
 
 CCameraWall::~CCameraWall()
 {
+    m_decoders.Stop();
     DisconnectAll();
 }
 
 void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras)
 {
     const auto count = static_cast<size_t>(columns * columns);
+    m_decoders.Stop();
     // The tiles that lose their camera log out together before any is changed.
     {
         CLogoutBatch logouts(&m_messagePump);
@@ -99,8 +102,7 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
         }
         else
         {
-            auto tile =
-                std::make_unique<CWallTile>(m_messagePump, m_settings, m_paintDecoder, this);
+            auto tile = std::make_unique<CWallTile>(m_messagePump, m_settings, m_decoders, i, this);
             tile->onSelect = [this](CWallTile& t) { Select(IndexOf(t)); };
             tile->onOpen = [this](CWallTile& t)
             {
@@ -127,6 +129,7 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
         m_tiles[i]->show();
     }
     m_nColumns = columns;
+    m_decoders.Start(m_tiles.size(), std::max(1u, std::thread::hardware_concurrency()));
     std::vector<CPictureConnection*> connections;
     for (const auto& tile : m_tiles)
     {
@@ -171,16 +174,45 @@ void CCameraWall::SetShown(bool shown)
     StartOrStopTick();
 }
 
-// Frames only mark their tiles; the tick paints them all in one pass of the window.
+// Frames only mark their tiles. The tick hands each tile's newest frame, or its
+// frame of the moment looked back at, to the workers and repaints, in one pass of
+// the window, the tiles whose picture they have placed since or whose age
+// changed. A window nobody sees decodes nothing.
 void CCameraWall::RepaintNewPictures()
 {
-    for (const auto& tile : m_tiles)
+    const bool exposed = IsExposed();
+    for (size_t i = 0; i < m_tiles.size() && i < m_decoders.GetSlotCount(); ++i)
     {
-        if (tile->GetPictureConnection().TakeRepaintRequest())
+        CWallTile& tile = *m_tiles[i];
+        CPictureConnection& picture = tile.GetPictureConnection();
+        CPictureDisplay& display = picture.GetDisplay();
+        // A frame that came while nobody saw the wall is still the newest when it shows again.
+        if (exposed && display.TakeNewestJpeg(m_handOver))
         {
-            tile->update();
+            m_decoders.Submit(i, m_handOver,
+                              DecodeTarget{tile.width(), tile.height(), tile.devicePixelRatioF(),
+                                           m_settings.scaledDecoding});
+        }
+        // Looking back at a moment the tile has no frame for shows no picture.
+        const bool nothing =
+            !display.HasFrame() || (display.IsShowingPast() && !display.GetShownPast());
+        if (nothing && m_decoders.GetSerial(i) != 0)
+        {
+            m_decoders.Forget(i);
+            tile.update();
+        }
+        if (m_decoders.GetSerial(i) != tile.GetPaintedSerial() || picture.AgeChanged())
+        {
+            tile.update();
         }
     }
+}
+
+bool CCameraWall::IsExposed() const
+{
+    const QWidget* frame = window();
+    return isVisible() && !frame->isMinimized() &&
+           (frame->windowHandle() == nullptr || frame->windowHandle()->isExposed());
 }
 
 void CCameraWall::StartOrStopTick()

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "decode/CJpegDecoder.h"
+#include "display/CDecodePool.h"
 #include "directory/DvrEntry.h"
-#include "platform/SilentMessageBox.h"
 #include "wall/CWallTile.h"
 #include "wall/WallSettings.h"
 
@@ -45,6 +44,8 @@ public:
     int GetPaintedPictures() const;
     // On screen, with at least one tile live.
     bool IsAnyTileLive() const;
+    // The tiles' pictures as the workers placed them, one slot a tile.
+    const CDecodePool& GetPictures() const { return m_decoders; }
     // Every tile shows its own frame of one moment; one timeline along the wall's bottom.
     CLookBackControl& GetLookBack() { return *m_pLookBack; }
 
@@ -59,15 +60,17 @@ protected:
 private:
     int IndexOf(const CWallTile& tile) const;
     void RepaintNewPictures();
+    bool IsExposed() const;
     void StartOrStopTick();
 
     IMessagePump& m_messagePump;
     const WallSettings m_settings;
     QGridLayout* m_pGrid; // a child
     CLookBackControl* m_pLookBack; // a child QObject
-    // The tiles decode their pictures when painted, all on the GUI thread, into this one.
-    SilentMessageBox m_silentBox;
-    CJpegDecoder m_paintDecoder;
+    // Decode the tiles' frames, one worker a core; started for each set of tiles
+    // and stopped before it changes. Tile i's pictures are in slot i.
+    CDecodePool m_decoders;
+    std::vector<uint8_t> m_handOver; // the buffer a frame's JPEG goes round in
     // One repaint of the wall per refresh of the screen.
     QTimer m_repaintTick;
     std::vector<std::unique_ptr<CWallTile>> m_tiles;

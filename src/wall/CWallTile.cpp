@@ -9,6 +9,7 @@
 #include "res/StringTable.h"
 #include "view/CLookBackControl.h"
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -29,9 +30,9 @@ QString Text(unsigned stringId)
 } // namespace
 
 CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
-                     CJpegDecoder& paintDecoder, QWidget* parent)
+                     const CDecodePool& pictures, size_t slot, QWidget* parent)
     : QWidget(parent), m_messagePump(messagePump), m_logoutWait(settings.logoutWait),
-      m_backoff(settings.firstRetry, settings.longestRetry),
+      m_backoff(settings.firstRetry, settings.longestRetry), m_pictures(pictures), m_nSlot(slot),
       m_picture(*this,
                 CPictureConnection::Services{*this, m_silentBox, messagePump, m_cursor,
                                              settings.timeouts, settings.historyBudget},
@@ -40,8 +41,7 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
     setObjectName(QStringLiteral("tile"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
-    m_picture.GetDisplay().SetScaledDecoding(settings.scaledDecoding);
-    m_picture.GetDisplay().DecodeWhenPainted(paintDecoder);
+    m_picture.GetDisplay().DecodeElsewhere();
     m_picture.RepaintOnTick();
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, [this] { Connect(); });
@@ -213,16 +213,30 @@ void CWallTile::resizeEvent(QResizeEvent* event)
 void CWallTile::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    QRegion uncovered = event->region();
-    const QRect picture = m_picture.Paint(painter, event->region());
-    uncovered -= picture;
-    for (const QRect& rect : uncovered)
+    // The slot goes with a change of layout, before the tile does.
+    const bool placed =
+        m_nSlot < m_pictures.GetSlotCount() &&
+        m_pictures.UsePlaced(
+            m_nSlot,
+            [&](const PlacedPicture& picture)
+            {
+                QImage image(reinterpret_cast<const uchar*>(picture.pixels), picture.width,
+                             picture.height, qsizetype{picture.width} * 4, QImage::Format_RGB32);
+                image.setDevicePixelRatio(devicePixelRatioF());
+                const PictureRect& at = picture.placement;
+                m_picture.PaintPlaced(
+                    painter, event->region(), image,
+                    QRect(at.left, at.top, at.right - at.left, at.bottom - at.top));
+                if (picture.serial != m_nPaintedSerial)
+                {
+                    m_nPaintedSerial = picture.serial;
+                    ++m_nPaintedPictures;
+                }
+            });
+    if (!placed)
     {
-        painter.fillRect(rect, Qt::black);
-    }
-    if (!picture.isEmpty())
-    {
-        ++m_nPaintedPictures;
+        painter.fillRect(event->rect(), Qt::black);
+        m_picture.PaintPlaced(painter, event->region(), QImage(), QRect());
     }
     painter.setPen(Qt::white);
     if (!m_status.isEmpty())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "directory/DvrEntry.h"
+#include "display/CDecodePool.h"
 #include "net/CRetryBackoff.h"
 #include "platform/BusyCursor.h"
 #include "platform/NotifyWindow.h"
@@ -36,9 +37,9 @@ public:
         Refused, // a wrong user or password: nothing is tried until the user acts
     };
 
-    // paintDecoder decodes the tile's frames when it is painted; the wall's tiles share it.
-    CWallTile(IMessagePump& messagePump, const WallSettings& settings, CJpegDecoder& paintDecoder,
-              QWidget* parent = nullptr);
+    // The wall's workers decode the tile's frames into slot of pictures.
+    CWallTile(IMessagePump& messagePump, const WallSettings& settings,
+              const CDecodePool& pictures, size_t slot, QWidget* parent = nullptr);
     ~CWallTile() override;
 
     // The DVR entry with the tile's channel; nothing for "No channel".
@@ -64,7 +65,9 @@ public:
     QString GetCaption() const;
     QString GetStatusText() const { return m_status; }
     CPictureConnection& GetPictureConnection() { return m_picture; }
+    // Pictures painted, each counted once however often it is painted.
     int GetPaintedPictures() const { return m_nPaintedPictures; }
+    uint64_t GetPaintedSerial() const { return m_nPaintedSerial; }
     // Logged in, a picture painted, and neither frozen nor of the past when it was.
     bool IsLive() const
     {
@@ -110,7 +113,10 @@ private:
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
     bool m_bSelected = false;
+    const CDecodePool& m_pictures;
+    const size_t m_nSlot;
     int m_nPaintedPictures = 0;
+    uint64_t m_nPaintedSerial = 0;
     QTimer m_retryTimer;
     SilentMessageBox m_silentBox;
     QuietCursor m_cursor;

@@ -11,10 +11,12 @@ class ViewPaintTest : public ViewerFixture
 {
 protected:
     // What a painter gives for the committed picture turned upright and
-    // converted, drawn where the view places it on the dark background.
-    QImage Expected()
+    // converted, drawn where the view places it on the dark background, at the
+    // device's resolution: nearest neighbour over the device pixels.
+    QImage Expected(qreal ratio = 1)
     {
-        QImage expected(View().size(), QImage::Format_RGB32);
+        QImage expected(View().size() * ratio, QImage::Format_RGB32);
+        expected.setDevicePixelRatio(ratio);
         expected.fill(Qt::black);
         View().GetClient().GetPictureDisplay().PaintCommitted(
             [&](const CJpegDecoder& picture, const PictureRect& where)
@@ -44,11 +46,20 @@ TEST_F(ViewPaintTest, ThePictureIsPaintedAsAPainterDrawsItUprightInEveryWindowSh
         Frame().resize(frame);
         ASSERT_TRUE(
             ProcessEventsUntil([&] { return (View().width() < 300) == (frame.width() < 300); }));
-        QImage viewed(View().size(), QImage::Format_RGB32);
-        viewed.fill(Qt::white);
-        View().render(&viewed);
+        // Screens of fractional and whole scales: placed in window pixels, sampled in the device's.
+        for (const qreal ratio : {1.0, 1.5, 2.0})
+        {
+            QImage viewed(View().size() * ratio, QImage::Format_RGB32);
+            viewed.setDevicePixelRatio(ratio);
+            viewed.fill(Qt::white);
+            const int rasterPaints = View().GetPictureConnection().GetRasterPaints();
+            View().render(&viewed);
+            EXPECT_EQ(View().GetPictureConnection().GetRasterPaints(), rasterPaints + 1)
+                << "placed straight into the raster at " << ratio;
+            EXPECT_TRUE(viewed == Expected(ratio))
+                << View().width() << "x" << View().height() << " at " << ratio;
+        }
         const QImage expected = Expected();
-        EXPECT_TRUE(viewed == expected) << View().width() << "x" << View().height();
         // And on screen, painted through the window's backing store below the menu bar.
         View().repaint();
         const QRect inFrame(View().mapTo(&Frame(), QPoint(0, 0)), View().size());

@@ -329,57 +329,45 @@ TEST_F(PictureDisplayTest, PaintNeverSeesAPictureBeingReplaced)
     EXPECT_GT(paints, 0);
 }
 
-// Tiles of a wall keep their frames and decode them when painted, through one
-// decoder they share: each paints its own picture, a frame that fails paints
-// the tile's last good one, a hidden tile keeps nothing, and Clear empties it.
-TEST_F(PictureDisplayTest, FramesKeptForThePaintShowEachWindowsOwnPicture)
+// Tiles of a wall keep their frames for their workers: the newest frame's JPEG is
+// handed over once, into the same buffer each time; nothing is decoded by the receiver, a
+// hidden tile keeps nothing, and Clear empties it.
+TEST_F(PictureDisplayTest, FramesKeptForOthersToDecodeAreHandedOverOnce)
 {
-    RecordingMessageBox sharedBoxes;
-    CJpegDecoder shared(sharedBoxes);
-    FakePictureWindow otherWindow;
-    CPictureDisplay other(otherWindow, m_boxes);
-    m_display.DecodeWhenPainted(shared);
-    other.DecodeWhenPainted(shared);
-    m_display.SetScaledDecoding(true);
-    m_window.width = 150;
-    m_window.height = 100;
-    const auto colourOf = [&](CPictureDisplay& display, int32_t& width)
-    {
-        uint32_t bgr = 0;
-        const bool painted = display.PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            {
-                const uint8_t* p = picture.GetBits();
-                bgr = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-                width = picture.GetWidth();
-            });
-        return painted ? bgr : 0xFFFFFFFFu;
-    };
-
+    m_display.DecodeElsewhere();
+    EXPECT_FALSE(m_display.HasFrame());
+    const std::vector<uint8_t> blue = SolidJpeg(64, 48, 0, 0, 255);
     Send(FramePacket({}, m_frame));
-    const std::vector<uint8_t> blue = FramePacket({}, SolidJpeg(64, 48, 0, 0, 255));
-    other.OnFramePacket(blue.data(), static_cast<uint32_t>(blue.size()));
-    EXPECT_EQ(m_window.repaints, 1);
-    EXPECT_FALSE(shared.HasPicture()) << "nothing is decoded before the paint";
-    int32_t width = 0;
-    EXPECT_NEAR(colourOf(m_display, width) >> 16, 10, 2);
-    EXPECT_EQ(width, 160) << "decoded at 1/2, which covers 150 x 100";
-    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
-    EXPECT_EQ(width, 64);
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "painted again from its own frame";
+    Send(FramePacket({}, blue));
+    EXPECT_EQ(m_window.repaints, 2);
+    EXPECT_TRUE(m_display.HasFrame());
+    EXPECT_FALSE(m_display.PaintCommitted([](const auto&, const auto&) {}))
+        << "nothing is decoded on the receiver";
+    std::vector<uint8_t> taken;
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == blue) << "only the newest frame";
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == blue);
 
-    std::vector<uint8_t> broken = m_frame;
-    broken[3] = 0x02;
-    Send(FramePacket({}, broken));
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2);
-    EXPECT_EQ(sharedBoxes.Boxes().size(), 1u);
+    // The buffer handed in is filled in place once it is large enough.
+    Send(FramePacket({}, m_frame));
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == m_frame);
+    const uint8_t* given = taken.data();
+    Send(FramePacket({}, blue));
+    Send(FramePacket({}, blue));
+    ASSERT_TRUE(m_display.TakeNewestJpeg(taken));
+    EXPECT_TRUE(taken == blue);
+    EXPECT_EQ(taken.data(), given) << "no buffer is made anew";
 
     m_display.SetDecoding(false);
-    Send(FramePacket({}, SolidJpeg(320, 240, 0, 250, 0)));
-    EXPECT_NEAR(colourOf(m_display, width) & 0xFF, 200, 2) << "a hidden window keeps no frame";
+    Send(FramePacket({}, m_frame));
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken)) << "a hidden window keeps no frame";
+    m_display.SetDecoding(true);
+    Send(FramePacket({}, m_frame));
     m_display.Clear();
-    EXPECT_EQ(colourOf(m_display, width), 0xFFFFFFFFu);
-    EXPECT_NEAR(colourOf(other, width) >> 16, 255, 2);
+    EXPECT_FALSE(m_display.HasFrame());
+    EXPECT_FALSE(m_display.TakeNewestJpeg(taken));
 }
 
 namespace
@@ -398,6 +386,19 @@ int RedOfPainted(CPictureDisplay& display, int32_t* width = nullptr)
             }
         });
     return red;
+}
+
+// What a display decoding elsewhere hands over, decoded: its red, -1 for nothing new.
+int RedOfHandedOver(CPictureDisplay& display)
+{
+    std::vector<uint8_t> jpeg;
+    RecordingMessageBox boxes;
+    CJpegDecoder decoder(boxes);
+    if (!display.TakeNewestJpeg(jpeg) || !decoder.Decode(jpeg.data(), jpeg.size()))
+    {
+        return -1;
+    }
+    return decoder.GetBits()[2];
 }
 
 class PictureDisplayPastTest : public testing::Test
@@ -503,34 +504,43 @@ TEST_F(PictureDisplayPastTest, PastFramesThatAreGoneOrBrokenPaintNothingAndLostV
     EXPECT_EQ(RedOfPainted(m_display), -1) << "dropped to make room";
 }
 
-// Tiles take the frame to decode from their history, in one decoder they share:
-// one tile in the past, one live, each paints its own; without a budget a tile
-// keeps the newest frame alone, and a single view none.
-TEST_F(PictureDisplayPastTest, TilesPaintTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
+// Tiles hand their workers the frame to decode from their history: one tile in
+// the past, one live, each its own frame, the past one once until it goes live and
+// back; without a budget a tile keeps the newest frame alone, and a single view none.
+TEST_F(PictureDisplayPastTest,
+       TilesHandOverTheirOwnPastOrLiveFrameAndKeepOnlyTheNewestWithoutABudget)
 {
-    RecordingMessageBox sharedBoxes;
-    CJpegDecoder shared(sharedBoxes);
     FakePictureWindow otherWindow;
     CPictureDisplay other(otherWindow, m_boxes, &m_budget);
-    m_display.DecodeWhenPainted(shared);
-    other.DecodeWhenPainted(shared);
+    m_display.DecodeElsewhere();
+    other.DecodeElsewhere();
     Send(m_display, 60);
     Send(m_display, 160);
     Send(other, 220);
-    m_display.ShowPast(m_display.GetHistory().GetSpan()->firstSequence);
-    EXPECT_NEAR(RedOfPainted(m_display), 60, 3);
-    EXPECT_NEAR(RedOfPainted(other), 220, 3);
-    EXPECT_NEAR(RedOfPainted(m_display), 60, 3) << "decoded again after the other tile's";
+    const uint64_t first = m_display.GetHistory().GetSpan()->firstSequence;
+    m_display.ShowPast(first);
+    EXPECT_NEAR(RedOfHandedOver(m_display), 60, 3);
+    ASSERT_TRUE(m_display.GetShownPast());
+    EXPECT_EQ(m_display.GetShownPast()->sequence, first);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1) << "the frame of the moment goes once";
+    EXPECT_NEAR(RedOfHandedOver(other), 220, 3);
+    EXPECT_EQ(RedOfPainted(m_display), -1) << "nothing is decoded on the tile itself";
     Send(m_display, 240);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1) << "a live frame does not replace the moment's";
     m_display.ShowLive();
-    EXPECT_NEAR(RedOfPainted(m_display), 240, 3);
+    EXPECT_NEAR(RedOfHandedOver(m_display), 240, 3);
+    m_display.ShowPast(first);
+    EXPECT_NEAR(RedOfHandedOver(m_display), 60, 3) << "the same moment again after live";
+    m_display.ShowPast(first + 100);
+    EXPECT_EQ(RedOfHandedOver(m_display), -1);
+    EXPECT_FALSE(m_display.GetShownPast()) << "no frame at that moment";
     EXPECT_EQ(m_budget.GetHistoryCount(), 2u);
     EXPECT_EQ(m_budget.GetUsed(),
               m_display.GetHistory().GetSpan()->bytes + other.GetHistory().GetSpan()->bytes);
 
     FakePictureWindow offWindow;
     CPictureDisplay tileOff(offWindow, m_boxes);
-    tileOff.DecodeWhenPainted(shared);
+    tileOff.DecodeElsewhere();
     CPictureDisplay singleOff(offWindow, m_boxes);
     for (uint8_t red : {30, 130, 230})
     {
@@ -540,7 +550,7 @@ TEST_F(PictureDisplayPastTest, TilesPaintTheirOwnPastOrLiveFrameAndKeepOnlyTheNe
     EXPECT_FALSE(tileOff.KeepsHistory());
     ASSERT_TRUE(tileOff.GetHistory().GetSpan());
     EXPECT_EQ(tileOff.GetHistory().GetSpan()->frames, 1u);
-    EXPECT_NEAR(RedOfPainted(tileOff), 230, 3);
+    EXPECT_NEAR(RedOfHandedOver(tileOff), 230, 3);
     EXPECT_FALSE(singleOff.GetHistory().GetSpan());
     EXPECT_NEAR(RedOfPainted(singleOff), 230, 3);
     EXPECT_EQ(m_budget.GetHistoryCount(), 2u) << "the budget is not theirs";
@@ -593,9 +603,7 @@ TEST_F(PictureDisplayPastTest, AHandedOverHistorySurvivesOneStartAndASwitchKeeps
 // held, and the bytes counted stay the budget's.
 TEST_F(PictureDisplayPastTest, LookingBackWhileTheReceiverStoresAndDrops)
 {
-    RecordingMessageBox sharedBoxes;
-    CJpegDecoder shared(sharedBoxes);
-    m_display.DecodeWhenPainted(shared);
+    m_display.DecodeElsewhere();
     m_budget.SetTotal(20000);
     std::atomic<bool> done{false};
     std::thread receiver(
@@ -615,7 +623,7 @@ TEST_F(PictureDisplayPastTest, LookingBackWhileTheReceiverStoresAndDrops)
         {
             m_display.ShowPast(span->firstSequence +
                                (span->lastSequence - span->firstSequence) / 2);
-            const int red = RedOfPainted(m_display);
+            const int red = RedOfHandedOver(m_display);
             if (red != -1)
             {
                 ++pastPaints;
@@ -623,7 +631,7 @@ TEST_F(PictureDisplayPastTest, LookingBackWhileTheReceiverStoresAndDrops)
                 EXPECT_TRUE(m_display.GetShownPast());
             }
             m_display.ShowLive();
-            RedOfPainted(m_display);
+            RedOfHandedOver(m_display);
         }
     }
     receiver.join();

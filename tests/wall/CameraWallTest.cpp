@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 using namespace std::chrono_literals;
@@ -39,12 +40,12 @@ protected:
     CCameraWall& Wall() { return Switcher().GetWall(); }
     CWallTile& Tile(int index) { return Wall().GetTile(index); }
 
-    QSize SourceSize(CWallTile& tile)
+    QSize SourceSize(int tile)
     {
         QSize size;
-        tile.GetPictureConnection().GetDisplay().PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            { size = QSize(picture.GetSourceWidth(), picture.GetSourceHeight()); });
+        Wall().GetPictures().UsePlaced(static_cast<size_t>(tile),
+                                       [&](const PlacedPicture& picture)
+                                       { size = QSize(picture.sourceWidth, picture.sourceHeight); });
         return size;
     }
 
@@ -119,8 +120,38 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     for (int i = 0; i < 4; ++i)
     {
         EXPECT_EQ(Tile(i).GetCaption(), QString("Gate CH-0%1").arg(i + 1));
-        EXPECT_EQ(SourceSize(Tile(i)), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
+        EXPECT_EQ(SourceSize(i), i == 2 ? QSize(144, 96) : QSize(320, 240)) << i;
     }
+    // A tile's paint copies the picture its worker placed, below the caption as it is.
+    // Workers place only what the GUI thread hands over, so a serial read before and
+    // after the paint tells whether a picture came in between.
+    bool compared = false;
+    for (int attempt = 0; attempt < 20 && !compared; ++attempt)
+    {
+        const uint64_t serial = Wall().GetPictures().GetSerial(1);
+        QImage shown(Tile(1).size(), QImage::Format_RGB32);
+        Tile(1).render(&shown);
+        Wall().GetPictures().UsePlaced(
+            1,
+            [&](const PlacedPicture& placed)
+            {
+                if (placed.serial != serial)
+                {
+                    return;
+                }
+                compared = true;
+                ASSERT_EQ(QSize(placed.width, placed.height), shown.size());
+                for (int y = 20; y < placed.height - 2; ++y)
+                {
+                    ASSERT_EQ(std::memcmp(shown.constScanLine(y) + 8,
+                                          placed.pixels + size_t(y) * placed.width + 2,
+                                          size_t(placed.width - 4) * 4),
+                              0)
+                        << "row " << y;
+                }
+            });
+    }
+    EXPECT_TRUE(compared);
 
     // The next run starts on the same wall.
     m_app.reset();
@@ -143,16 +174,19 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     CPictureDisplay& hidden = Tile(0).GetPictureConnection().GetDisplay();
     const auto pictureOf = [&]
     {
-        std::vector<uint8_t> bytes;
-        hidden.PaintCommitted(
-            [&](const CJpegDecoder& picture, const PictureRect&)
-            {
-                bytes.assign(picture.GetBits(),
-                             picture.GetBits() + size_t{picture.GetStride()} * picture.GetHeight());
-            });
-        return bytes;
+        std::vector<uint32_t> pixels;
+        Wall().GetPictures().UsePlaced(0, [&](const PlacedPicture& picture)
+                                       {
+                                           pixels.assign(picture.pixels,
+                                                         picture.pixels + size_t(picture.width) *
+                                                                              picture.height);
+                                       });
+        return pixels;
     };
-    const std::vector<uint8_t> covered = pictureOf();
+    // A frame handed over before the tile was covered may still be on a worker.
+    const int viewShown = View().GetPaintedPictures();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > viewShown + 3; }));
+    const std::vector<uint32_t> covered = pictureOf();
     ASSERT_FALSE(covered.empty());
     const int viewPainted = View().GetPaintedPictures();
     ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > viewPainted + 3; }));

@@ -43,7 +43,10 @@ protected:
 
     CCameraWall& Wall() { return m_app->GetWallSwitcher()->GetWall(); }
     CLookBackControl& LookBack() { return Wall().GetLookBack(); }
-    CPictureDisplay& Display(int i) { return Wall().GetTile(i).GetPictureConnection().GetDisplay(); }
+    CPictureDisplay& Display(int i)
+    {
+        return Wall().GetTile(i).GetPictureConnection().GetDisplay();
+    }
     CFrameHistory& History(int i) { return Display(i).GetHistory(); }
 
     // Every tile paints a frame of the moment: the last one each had by then.
@@ -96,19 +99,38 @@ TEST_F(WallLookBackTest, EveryTileShowsItsFrameOfTheSameMoment)
 
     // Before the latest camera's first frame, that one has nothing to show and says so.
     LookBack().GetLookBack().Seek(latestStart - 1ms);
-    int without = 0;
+    std::vector<size_t> without;
     for (int i = 0; i < 4; ++i)
     {
         if (!History(i).FindAt(latestStart - 1ms))
         {
-            ++without;
+            without.push_back(static_cast<size_t>(i));
             EXPECT_TRUE(LookBack().PastText(static_cast<size_t>(i)).startsWith("No picture at "));
             EXPECT_TRUE(Wall().GetTile(i).IsLive() == false);
         }
     }
-    EXPECT_GE(without, 1);
+    ASSERT_FALSE(without.empty());
+    const CDecodePool& pictures = Wall().GetPictures();
+    // Its tile shows no picture, not the last live one.
+    for (const size_t i : without)
+    {
+        EXPECT_TRUE(ProcessEventsUntil([&] { return pictures.GetSerial(i) == 0; })) << i;
+    }
 
     LookBack().GetLookBack().Seek(latestStart + 300ms);
+    // While paused no live frame is handed over: the workers place the frame of the
+    // new moment, and the tile paints it.
+    for (const size_t i : without)
+    {
+        EXPECT_TRUE(ProcessEventsUntil(
+            [&]
+            {
+                const uint64_t serial = pictures.GetSerial(i);
+                return serial != 0 &&
+                       Wall().GetTile(static_cast<int>(i)).GetPaintedSerial() == serial;
+            }))
+            << i;
+    }
     const CLookBack::SteadyTime moment = LookBack().GetLookBack().GetMoment();
     const auto tileFrame = LookBack().GetShownFrame(1);
     ASSERT_TRUE(tileFrame);
