@@ -190,3 +190,27 @@ TEST_F(ClipActionsTest, RecordShowsItsMarkAndDisconnectCompletesTheFile)
     EXPECT_EQ(clip.exitStatus, 0) << clip.errors;
     EXPECT_GE(clip.pts.size(), 10u);
 }
+
+// A write that fails mid-recording stops Record by itself: the item unchecks, the
+// reason is told once and the file so far still plays.
+TEST_F(ClipActionsTest, ARecordingWhoseWriteFailsStopsAndIsToldOnce)
+{
+    ConnectAndWatch();
+    MessageBoxSeam seam;
+    {
+        FileSizeLimit limit(64 * 1024);
+        Key(Qt::Key_R, Qt::ControlModifier);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !Clips().IsRecording(); }, 10000));
+    }
+    EXPECT_FALSE(Item(ID_LOOKBACK_RECORD).isChecked());
+    EXPECT_EQ(Clips().GetRecorderCount(), 0u);
+    // Every recorder has been joined: what they posted is all in the queue now.
+    QCoreApplication::processEvents();
+    ASSERT_EQ(seam.Shown().size(), 1u);
+    EXPECT_FALSE(seam.Shown()[0].text.empty());
+    const std::vector<std::string> names = FolderNames(m_home->Clips());
+    ASSERT_EQ(names.size(), 1u);
+    const ProbedClip clip = Probe(m_home->Clips() / names[0]);
+    EXPECT_EQ(clip.exitStatus, 0) << clip.errors;
+    EXPECT_FALSE(clip.pts.empty());
+}
