@@ -80,6 +80,7 @@ CZentrelView::~CZentrelView()
 void CZentrelView::OnDestroy()
 {
     m_pLookBack->GetClips().SetRecording(false);
+    m_pLookBack->GetClips().CancelSave();
     m_client.Disconnect();
     if (m_pPTZPanels)
     {

@@ -72,8 +72,7 @@ void CClipActions::SetRecordItem(QAction* item)
 void CClipActions::SetConnections(std::vector<CPictureConnection*> connections)
 {
     Suspend();
-    m_saver.Cancel();
-    m_saver.Wait(std::chrono::milliseconds::max());
+    CancelSave();
     m_connections = std::move(connections);
     m_markIn.reset();
     m_markOut.reset();
@@ -251,6 +250,13 @@ void CClipActions::SetRecording(bool on)
         Suspend();
     }
     UpdateRecordItem();
+}
+
+void CClipActions::CancelSave()
+{
+    m_saver.Cancel();
+    // A cancelled save ends within a few frames; the bound only keeps a stuck disk from hanging us.
+    m_saver.Wait(std::chrono::minutes(1));
 }
 
 void CClipActions::Suspend()

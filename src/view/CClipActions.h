@@ -55,6 +55,8 @@ public:
     void ResumeTile(size_t index);
     // Every recorder stopped before the histories change; Record stays on.
     void Suspend();
+    // Ends a save under way, waiting for it: before the history it reads is destroyed.
+    void CancelSave();
     // "REC 00:03:12 · 41 MB" while that connection is recorded; empty otherwise.
     QString RecordingText(size_t index) const;
     // The mark's look: white on red at the bottom left of the picture.

@@ -71,6 +71,7 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
 
 CCameraWall::~CCameraWall()
 {
+    m_pLookBack->GetClips().CancelSave();
     DisconnectAll();
 }
 
@@ -78,6 +79,7 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
 {
     // No recorder reads a tile's history while the tiles change; the new set records anew.
     m_pLookBack->GetClips().Suspend();
+    m_pLookBack->GetClips().CancelSave();
     const auto count = static_cast<size_t>(columns * columns);
     // The tiles that lose their camera log out together before any is changed.
     {
