@@ -311,7 +311,7 @@ void CClipActions::StartTile(size_t index)
         {
             const std::u16string reason = status.recording ? u"" : status.stopReason;
             QMetaObject::invokeMethod(
-                this, [this, index, raw, reason] { OnRecorderStopped(index, raw, reason); },
+                this, [this, index, raw, reason] { OnRecorderStatus(index, raw, reason); },
                 Qt::QueuedConnection);
         });
     if (!recorder->Start())
@@ -326,7 +326,7 @@ void CClipActions::StartTile(size_t index)
 }
 
 // Every batch written repaints the mark; a recorder that stopped by itself ends Record.
-void CClipActions::OnRecorderStopped(size_t index, const CRecorder* recorder, std::u16string reason)
+void CClipActions::OnRecorderStatus(size_t index, const CRecorder* recorder, std::u16string reason)
 {
     if (index >= m_recorders.size() || m_recorders[index].get() != recorder)
     {

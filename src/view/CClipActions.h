@@ -76,7 +76,7 @@ private:
     void OnSaveEnded();
     void SetMark(bool in);
     void StartTile(size_t index);
-    void OnRecorderStopped(size_t index, const CRecorder* recorder, std::u16string reason);
+    void OnRecorderStatus(size_t index, const CRecorder* recorder, std::u16string reason);
     void UpdateRecordItem();
     void Tell(const std::u16string& text);
     bool eventFilter(QObject* watched, QEvent* event) override;
