@@ -3,6 +3,7 @@
 
 #include "app/CViewerExtras.h"
 #include "app/CZentrelView.h"
+#include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowMessages.h"
@@ -58,6 +59,8 @@ void CMainFrame::SetView(CZentrelView* view)
     if (view != nullptr)
     {
         view->GetLookBack().SetPauseItem(FindAction(ID_LOOKBACK_PAUSE));
+        view->GetLookBack().GetClips().SetRecordItem(FindAction(ID_LOOKBACK_RECORD));
+        view->GetLookBack().GetClips().SetMessageBox(&m_messageBox);
     }
     UpdateCommandUI();
 }
@@ -119,7 +122,7 @@ void CMainFrame::OnCommand(unsigned id)
     {
         OnChannel(static_cast<int>(id - ID_CHANNEL_FIRST));
     }
-    else if (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LIVE && m_pView != nullptr)
+    else if (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LAST && m_pView != nullptr)
     {
         m_pView->OnLookBack(id);
     }

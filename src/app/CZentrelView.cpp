@@ -11,6 +11,7 @@
 #include "ptz/PTZCommand.h"
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
+#include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 #include "view/IMenuItems.h"
 
@@ -66,6 +67,7 @@ CZentrelView::CZentrelView(const Services& services, QWidget* parent)
     m_pLookBack = new CLookBackControl(*this);
     m_pLookBack->SetConnections({&m_picture});
     m_pLookBack->onShownChanged = [this](size_t) { update(); };
+    m_pLookBack->GetClips().onRecordingChanged = [this](size_t) { update(); };
     UpdateConnectHint();
     g_pView = this;
 }
@@ -77,6 +79,8 @@ CZentrelView::~CZentrelView()
 
 void CZentrelView::OnDestroy()
 {
+    m_pLookBack->GetClips().SetRecording(false);
+    m_pLookBack->GetClips().CancelSave();
     m_client.Disconnect();
     if (m_pPTZPanels)
     {
@@ -138,6 +142,7 @@ void CZentrelView::OnDisconnect()
 {
     BeginCommand();
     m_pLookBack->GoLive();
+    m_pLookBack->GetClips().SetRecording(false);
     m_client.Disconnect();
     // Done with the camera: its history's memory goes back to the others.
     m_client.GetPictureDisplay().GetHistory().Reset();
@@ -337,5 +342,7 @@ void CZentrelView::paintEvent(QPaintEvent* event)
     {
         CLookBackControl::PaintPastText(painter, painted ? picture : rect(),
                                         m_pLookBack->PastText(0));
+        CClipActions::PaintRecordingMark(painter, painted ? picture : rect(),
+                                         m_pLookBack->GetClips().RecordingText(0));
     }
 }

@@ -42,6 +42,10 @@ constexpr MenuItemTemplate kLookBackPopup[] = {
     {u"Previous Frame", ID_LOOKBACK_PREVIOUS_FRAME, {}, u","},
     {u"Next Frame", ID_LOOKBACK_NEXT_FRAME, {}, u"."},
     {u"Live", ID_LOOKBACK_LIVE, {}, u"End"},
+    {u"Save Clip...", ID_LOOKBACK_SAVE_CLIP, {}, u"Ctrl+Shift+S"},
+    {u"Mark In", ID_LOOKBACK_MARK_IN, {}, u"["},
+    {u"Mark Out", ID_LOOKBACK_MARK_OUT, {}, u"]"},
+    {u"Record", ID_LOOKBACK_RECORD, {}, u"Ctrl+R"},
     {u"Look-Back Memory", 0, kLookBackMemoryPopup},
 };
 

@@ -47,6 +47,7 @@ constexpr unsigned IDS_CLIP_TOO_LARGE = 61263;
 constexpr unsigned IDS_CLIP_WRITE_FAILED = 61264;
 constexpr unsigned IDS_CLIP_NO_PICTURES = 61265;
 constexpr unsigned IDS_RECORD_DISK_LOW = 61266;
+constexpr unsigned IDS_CLIP_REPLACE = 61267;
 // The framework's own file-error message, outside the program's range.
 constexpr unsigned IDS_FILE_WRITE_ERROR = 61730;
 
@@ -78,6 +79,12 @@ constexpr unsigned ID_LOOKBACK_FORWARD = 32822;
 constexpr unsigned ID_LOOKBACK_PREVIOUS_FRAME = 32823;
 constexpr unsigned ID_LOOKBACK_NEXT_FRAME = 32824;
 constexpr unsigned ID_LOOKBACK_LIVE = 32825;
+constexpr unsigned ID_LOOKBACK_SAVE_CLIP = 32826;
+constexpr unsigned ID_LOOKBACK_MARK_IN = 32827;
+constexpr unsigned ID_LOOKBACK_MARK_OUT = 32828;
+constexpr unsigned ID_LOOKBACK_RECORD = 32829;
+// The look-back control's commands run from ID_LOOKBACK_PAUSE to here.
+constexpr unsigned ID_LOOKBACK_LAST = ID_LOOKBACK_RECORD;
 constexpr unsigned ID_LOOKBACK_MEMORY_FIRST = 32830;
 constexpr unsigned ID_LOOKBACK_MEMORY_LAST = 32834;
 constexpr unsigned ID_APP_ABOUT = 57664;

@@ -57,6 +57,7 @@ constexpr StringEntry kStrings[] = {
     {IDS_CLIP_WRITE_FAILED, u"%1 could not be written: %2."},
     {IDS_CLIP_NO_PICTURES, u"There are no pictures to save in this span."},
     {IDS_RECORD_DISK_LOW, u"Recording stopped: less than 1 GB is free on the disk."},
+    {IDS_CLIP_REPLACE, u"%1 exists already. Do you want to replace it?"},
     {IDS_FILE_WRITE_ERROR, u"The DVR list could not be saved."},
 };
 

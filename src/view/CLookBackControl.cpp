@@ -5,6 +5,7 @@
 #include "res/MenuTemplate.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/CClipActions.h"
 #include "view/CPictureConnection.h"
 #include "view/CTimeline.h"
 
@@ -26,7 +27,7 @@ QString Text(unsigned stringId)
 
 CLookBackControl::CLookBackControl(QWidget& host, LookBackClock clock)
     : QObject(&host), m_host(host), m_lookBack(std::move(clock)),
-      m_pTimeline(new CTimeline(m_lookBack, host))
+      m_pTimeline(new CTimeline(m_lookBack, host)), m_pClips(new CClipActions(*this, host))
 {
     m_lookBack.onChanged = [this]
     {
@@ -61,11 +62,13 @@ void CLookBackControl::SetConnections(std::vector<CPictureConnection*> connectio
         }
     }
     m_lookBack.SetHistories(std::move(histories));
+    m_pClips->SetConnections(m_connections);
 }
 
 void CLookBackControl::SetSelected(size_t index)
 {
     m_lookBack.SetSelected(index);
+    m_pClips->SetSelected(index);
 }
 
 void CLookBackControl::SetPauseItem(QAction* item)
@@ -97,7 +100,7 @@ bool CLookBackControl::OnCommand(unsigned id)
         m_lookBack.GoLive();
         return true;
     default:
-        return false;
+        return m_pClips->OnCommand(id);
     }
 }
 

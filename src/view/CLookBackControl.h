@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class CClipActions;
 class CPictureConnection;
 class CTimeline;
 class QAction;
@@ -43,6 +44,7 @@ public:
     CLookBack& GetLookBack() { return m_lookBack; }
     const CLookBack& GetLookBack() const { return m_lookBack; }
     CTimeline& GetTimeline() const { return *m_pTimeline; }
+    CClipActions& GetClips() const { return *m_pClips; }
     bool IsLookingBack() const { return !m_lookBack.IsLive(); }
     // The frame a connection paints while looking back; nothing while live or
     // when no frame had arrived by the moment.
@@ -71,6 +73,7 @@ private:
     std::vector<std::optional<uint64_t>> m_shown;
     std::vector<QString> m_texts;
     CTimeline* m_pTimeline; // a child of the host
+    CClipActions* m_pClips; // a child QObject
     QAction* m_pPauseItem = nullptr;
     QTimer m_tick;
 };

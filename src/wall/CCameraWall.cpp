@@ -2,6 +2,7 @@
 #include "wall/CCameraWall.h"
 
 #include "net/CLogoutBatch.h"
+#include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 #include "view/CTimeline.h"
 
@@ -51,6 +52,13 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
             m_tiles[index]->SetPastText(m_pLookBack->PastText(index));
         }
     };
+    m_pLookBack->GetClips().onRecordingChanged = [this](size_t index)
+    {
+        if (index < m_tiles.size())
+        {
+            m_tiles[index]->SetRecordingText(m_pLookBack->GetClips().RecordingText(index));
+        }
+    };
     connect(&m_repaintTick, &QTimer::timeout, this, [this] { RepaintNewPictures(); });
     setObjectName(QStringLiteral("wall"));
     QPalette background = palette();
@@ -64,12 +72,16 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
 
 CCameraWall::~CCameraWall()
 {
+    m_pLookBack->GetClips().CancelSave();
     m_decoders.Stop();
     DisconnectAll();
 }
 
 void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry>>& cameras)
 {
+    // No recorder reads a tile's history while the tiles change; the new set records anew.
+    m_pLookBack->GetClips().Suspend();
+    m_pLookBack->GetClips().CancelSave();
     const auto count = static_cast<size_t>(columns * columns);
     m_decoders.Stop();
     // The tiles that lose their camera log out together before any is changed.
@@ -145,6 +157,7 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
 
 void CCameraWall::DisconnectAll()
 {
+    m_pLookBack->GetClips().SetRecording(false);
     CLogoutBatch logouts(&m_messagePump);
     for (const auto& tile : m_tiles)
     {

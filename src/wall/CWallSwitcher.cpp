@@ -10,6 +10,7 @@
 #include "platform/TextCodec.h"
 #include "res/ResourceIds.h"
 #include "view/IMenuItems.h"
+#include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 #include "view/ISingleView.h"
 #include "view/ViewerSettings.h"
@@ -101,7 +102,7 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     // While the wall is on screen the Look Back items are its own; the frame gives them to the view.
-    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_LIVE; ++id)
+    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_LAST; ++id)
     {
         connect(items.FindAction(id), &QAction::triggered, this,
                 [this, id]
@@ -113,6 +114,8 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
                 });
     }
     m_pWall->GetLookBack().SetPauseItem(items.FindAction(ID_LOOKBACK_PAUSE));
+    m_pWall->GetLookBack().GetClips().SetRecordItem(items.FindAction(ID_LOOKBACK_RECORD));
+    m_pWall->GetLookBack().GetClips().SetMessageBox(&m_messageBox);
     UpdateItems();
 }
 
@@ -345,10 +348,14 @@ void CWallSwitcher::OpenTile(int index)
     {
         return;
     }
+    CClipActions& clips = m_pWall->GetLookBack().GetClips();
+    // A recorder never reads a history while it is handed over: the receiving side records anew.
+    clips.StopTile(static_cast<size_t>(index));
     tile.HandOverTo(m_view.GetClient().GetPictureDisplay());
     m_nOpenTile = index;
     m_pStack->setCurrentWidget(&m_viewWidget);
     m_view.ConnectTo(*camera);
+    m_view.GetLookBack().GetClips().SetRecording(clips.IsRecording());
     // Opened while the wall looks back, the camera shows the same moment.
     m_view.GetLookBack().GetLookBack().Follow(m_pWall->GetLookBack().GetLookBack());
     m_viewWidget.setFocus();
@@ -363,10 +370,12 @@ void CWallSwitcher::BackToWall()
     }
     m_tour.stop();
     const int opened = std::exchange(m_nOpenTile, -1);
+    m_view.GetLookBack().GetClips().SetRecording(false);
     StopView();
     m_pStack->setCurrentWidget(m_pWall);
     m_pWall->GetTile(opened).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
     m_pWall->GetTile(opened).Connect();
+    m_pWall->GetLookBack().GetClips().ResumeTile(static_cast<size_t>(opened));
     m_pWall->setFocus();
     UpdateItems();
 }
@@ -395,11 +404,13 @@ void CWallSwitcher::NextTourStop()
         const int next = (from + step) % count;
         if (m_pWall->GetTile(next).GetEntry())
         {
+            m_view.GetLookBack().GetClips().SetRecording(false);
             StopView();
             if (IsTileOpen())
             {
                 m_pWall->GetTile(m_nOpenTile).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
                 m_pWall->GetTile(m_nOpenTile).Connect();
+                m_pWall->GetLookBack().GetClips().ResumeTile(static_cast<size_t>(m_nOpenTile));
             }
             m_pWall->Select(next);
             OpenTile(next);

@@ -7,6 +7,7 @@
 #include "protocol/Protocol.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 
 #include <QImage>
@@ -126,6 +127,12 @@ void CWallTile::TakeBackFrom(CPictureDisplay& view)
 void CWallTile::SetShown(bool shown)
 {
     m_picture.GetDisplay().SetDecoding(shown);
+}
+
+void CWallTile::SetRecordingText(const QString& text)
+{
+    m_recordingText = text;
+    update();
 }
 
 void CWallTile::SetPastText(const QString& text)
@@ -256,6 +263,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
         painter.setClipping(false);
     }
     CLookBackControl::PaintPastText(painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
+    CClipActions::PaintRecordingMark(painter, rect(), m_recordingText);
     if (m_bSelected)
     {
         painter.setPen(QPen(kSelectedFrame, 2));

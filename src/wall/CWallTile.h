@@ -76,6 +76,9 @@ public:
     }
     // While the wall looks back: the time of the frame shown, or that there is none.
     void SetPastText(const QString& text);
+    // While the tile's camera is recorded: "REC 00:03:12 · 41 MB".
+    void SetRecordingText(const QString& text);
+    const QString& GetRecordingText() const { return m_recordingText; }
 
     std::function<void(CWallTile&)> onSelect;
     std::function<void(CWallTile&)> onOpen;
@@ -110,6 +113,7 @@ private:
     QString m_status;
     QString m_lastFailure; // why the last try failed; empty once a login is answered
     QString m_pastText;
+    QString m_recordingText;
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
     bool m_bSelected = false;

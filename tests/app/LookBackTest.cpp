@@ -250,6 +250,10 @@ TEST_F(LookBackTest, TheLookBackKeysCollideWithNoOtherKey)
         {ID_LOOKBACK_PREVIOUS_FRAME, {QKeySequence(Qt::Key_Comma)}},
         {ID_LOOKBACK_NEXT_FRAME, {QKeySequence(Qt::Key_Period)}},
         {ID_LOOKBACK_LIVE, {QKeySequence(Qt::Key_End)}},
+        {ID_LOOKBACK_SAVE_CLIP, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
+        {ID_LOOKBACK_MARK_IN, {QKeySequence(Qt::Key_BracketLeft)}},
+        {ID_LOOKBACK_MARK_OUT, {QKeySequence(Qt::Key_BracketRight)}},
+        {ID_LOOKBACK_RECORD, {QKeySequence(Qt::CTRL | Qt::Key_R)}},
     };
     for (const auto& [id, keys] : expected)
     {
