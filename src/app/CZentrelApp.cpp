@@ -70,7 +70,7 @@ bool CZentrelApp::InitInstance()
     CHistoryBudget* const historyBudget = m_settings.keepHistory ? &m_historyBudget : nullptr;
     const CZentrelView::Services services{
         *m_pMainWnd,         m_messageBox, m_messagePump, m_busyCursor, m_settings.directoryFile,
-        m_settings.timeouts, {},           historyBudget};
+        m_settings.timeouts, CPictureAge(), historyBudget};
     auto* view = new CZentrelView(services);
     m_pMainWnd->SetView(view);
     new CKeyringSwitch(*m_pMainWnd, *view, m_messageBox, *m_settings.passwordStore,
