@@ -66,12 +66,6 @@ bool WaitForPlaced(const CDecodePool& pool, size_t slot,
     return false;
 }
 
-bool WaitForSerial(const CDecodePool& pool, size_t slot, uint64_t serial)
-{
-    return WaitForPlaced(pool, slot,
-                         [&](const PlacedPicture& picture) { return picture.serial == serial; });
-}
-
 uint32_t At(const PlacedPicture& picture, int x, int y)
 {
     return picture.pixels[static_cast<size_t>(y) * picture.width + x];
