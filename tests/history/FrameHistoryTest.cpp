@@ -27,6 +27,10 @@ void* operator new(size_t size)
     throw std::bad_alloc();
 }
 
+// The replaced operator new takes its blocks from malloc, so free is their match;
+// the compiler sees only the new expression's side.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* block) noexcept
 {
     std::free(block);
@@ -36,6 +40,7 @@ void operator delete(void* block, size_t) noexcept
 {
     std::free(block);
 }
+#pragma GCC diagnostic pop
 
 namespace
 {
