@@ -119,18 +119,20 @@ void CPictureConnection::RepaintNow()
     }
     if (!m_bRepaintPending.exchange(true))
     {
+        // The event itself is written here too: it is handed over with the rest.
+        auto* request = new QEvent(kRepaintRequest);
         HandOver(this);
-        QCoreApplication::postEvent(&m_repaintRequests, new QEvent(kRepaintRequest));
+        QCoreApplication::postEvent(&m_repaintRequests, request);
     }
 }
 
 bool CPictureConnection::RepaintRequests::event(QEvent* event)
 {
+    TakeOver(&m_connection);
     if (event->type() != kRepaintRequest)
     {
         return QObject::event(event);
     }
-    TakeOver(&m_connection);
     m_connection.m_bRepaintPending = false;
     m_connection.m_widget.update();
     return true;
