@@ -3,13 +3,13 @@
 
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "view/SessionBus.h"
 #include "view/ViewerSettings.h"
 
 #include <QAction>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QEvent>
-#include <QFileInfo>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -33,27 +33,6 @@ QString Text(unsigned id)
 {
     return QString::fromStdU16String(LoadString(id));
 }
-
-// Without a session bus libdbus would try to start one of its own; there is then
-// no desktop session whose screen could blank, and nothing to ask.
-bool HasSessionBus()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-    {
-        return true;
-    }
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
-
-QDBusConnection OpenBus(const QString& address, const QString& name)
-{
-    if (!address.isEmpty())
-    {
-        return QDBusConnection::connectToBus(address, name);
-    }
-    return HasSessionBus() ? QDBusConnection::sessionBus() : QDBusConnection(QString());
-}
 } // namespace
 
 CScreenKeeper::CScreenKeeper(QWidget& window, QAction& item, std::function<bool()> isLive,
@@ -62,7 +41,7 @@ CScreenKeeper::CScreenKeeper(QWidget& window, QAction& item, std::function<bool(
       m_settingsFile(std::move(settingsFile)),
       m_busName(busAddress.isEmpty() ? QString()
                                      : QStringLiteral("quillon-screen-keeper-%1").arg(busAddress)),
-      m_bus(OpenBus(busAddress, m_busName))
+      m_bus(OpenSessionBus(busAddress, m_busName))
 {
     m_item.setCheckable(true);
     m_item.setChecked(OpenViewerSettings(m_settingsFile)->value(kKeepScreenOnKey, true).toBool());

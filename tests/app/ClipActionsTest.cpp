@@ -31,15 +31,6 @@ protected:
         m_home.reset();
     }
 
-    void ConnectAndWatch()
-    {
-        StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n");
-        ConnectToRow(0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
-        Frame().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-    }
-
     CFrameHistory& History() { return View().GetClient().GetPictureDisplay().GetHistory(); }
     CClipActions& Clips() { return View().GetLookBack().GetClips(); }
     void Key(int key, Qt::KeyboardModifiers modifiers = {})

@@ -52,15 +52,6 @@ protected:
         }
     }
 
-    void ConnectAndWatch(const std::u16string& name)
-    {
-        StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n");
-        ConnectToRow(0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
-        Frame().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-    }
-
     void Key(int key, Qt::KeyboardModifiers modifiers = {})
     {
         QTest::keyClick(&View(), static_cast<Qt::Key>(key), modifiers);

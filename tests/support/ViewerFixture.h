@@ -109,6 +109,17 @@ protected:
         Item(ID_CONNECT).trigger();
     }
 
+    // A directory of one DVR on the simulator, connected through the dialog and painting,
+    // the window active so that keys reach it.
+    void ConnectAndWatch(const std::u16string& name = u"Gate")
+    {
+        StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+        ConnectToRow(0);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+        Frame().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    }
+
     // The view as the user sees it: how much of it is not the black background.
     double PictureShare()
     {
