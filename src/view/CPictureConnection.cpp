@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -140,6 +141,14 @@ void CPictureConnection::RepaintOnTick()
 {
     m_bRepaintOnTick = true;
     m_ageTimer.stop();
+}
+
+void CPictureConnection::SetMotionShown(bool shown)
+{
+    if (std::exchange(m_bMotionShown, shown) != shown)
+    {
+        m_widget.update();
+    }
 }
 
 bool CPictureConnection::AgeChanged()
