@@ -34,8 +34,9 @@ CLookBackControl::CLookBackControl(QWidget& host, LookBackClock clock)
     m_lookBack.onChanged = [this]
     {
         Apply();
-        UpdateMotionMarks();
+        // Marks only for a timeline on screen, which the refresh may show.
         m_pTimeline->Refresh();
+        UpdateMotionMarks();
         UpdatePauseItem();
     };
     m_tick.setInterval(kTick);
@@ -272,15 +273,15 @@ void CLookBackControl::OnTick()
     {
         if (m_pTimeline->isVisible())
         {
-            UpdateMotionMarks();
             m_pTimeline->Refresh();
+            UpdateMotionMarks();
         }
         return;
     }
     m_lookBack.Advance();
     Apply();
-    UpdateMotionMarks();
     m_pTimeline->Refresh();
+    UpdateMotionMarks();
 }
 
 void CLookBackControl::UpdatePauseItem()

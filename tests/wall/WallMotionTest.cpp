@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/FakeNotifications.h"
 #include "support/PrivateSessionBus.h"
 #include "support/ViewerFixture.h"
 
@@ -8,6 +9,7 @@
 #include "wall/CMotionWatch.h"
 #include "wall/CWallSwitcher.h"
 
+#include <QContextMenuEvent>
 #include <QMenu>
 
 #include <cstdio>
@@ -111,6 +113,8 @@ protected:
 TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFindItsFrames)
 {
     StartWall(0);
+    FakeNotifications notifications(m_bus.Address());
+    Item(ID_NOTIFY_ON_MOTION).trigger();
     const Clock::time_point walkingFrom = Clock::now();
     m_dvr->SetReplayChannels(1);
     ASSERT_TRUE(ProcessEventsUntil([&] { return Picture(0).IsMotionShown(); }, 10000));
@@ -132,7 +136,11 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
     }
 
     // A right click on CH-02's tile: Motion Sensitivity > High, for that camera alone.
-    QTest::mouseClick(&Wall().GetTile(1), Qt::RightButton, {}, QPoint(40, 40));
+    // The event the window system turns a right click into.
+    CWallTile& yard = Wall().GetTile(1);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(40, 40),
+                                 yard.mapToGlobal(QPoint(40, 40)));
+    QApplication::sendEvent(&yard, &rightClick);
     QMenu& menu = m_app->GetMotionWatch()->GetTileMenu();
     ASSERT_TRUE(ProcessEventsUntil([&] { return menu.isVisible(); }));
     EXPECT_EQ(Wall().GetSelected(), 1);
@@ -192,6 +200,12 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
     ASSERT_TRUE(LookBack().GetLookBack().IsLive());
     QTest::keyClick(&Wall(), Qt::Key_J, Qt::ShiftModifier);
     EXPECT_EQ(LookBack().GetLookBack().GetMoment(), Marks(0).PreviousBefore(Clock::now()));
+
+    // The desktop was told of the walking camera alone, once; a click on it opens it.
+    ASSERT_EQ(notifications.shown.size(), 1u);
+    EXPECT_EQ(notifications.shown[0].summary, "Motion on Gate CH-01");
+    notifications.Emit("ActionInvoked", {notifications.shown[0].id, QString("default")});
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 0; }));
 }
 
 // Follow Motion opens the walking camera alone, with its mark, and takes the wall back
