@@ -38,8 +38,7 @@ CMotionWatch::CMotionWatch(QMainWindow& frame, const IMenuItems& items, ISingleV
       m_pTileMenu(std::make_unique<QMenu>())
 {
     const auto settings = OpenViewerSettings(m_settingsFile);
-    QMenu* sensitivity =
-        m_pTileMenu->addMenu(QString::fromStdU16String(kMotionSensitivityText));
+    QMenu* sensitivity = m_pTileMenu->addMenu(QString::fromStdU16String(kMotionSensitivityText));
     for (size_t i = 0; i < std::size(kSensitivities); ++i)
     {
         QAction* item = items.FindAction(ID_MOTION_SENSITIVITY_FIRST + static_cast<unsigned>(i));
@@ -73,13 +72,20 @@ CMotionWatch::CMotionWatch(QMainWindow& frame, const IMenuItems& items, ISingleV
         UpdateSensitivityItems();
         m_pTileMenu->popup(at);
     };
+    // The switcher goes before this watch as the frame closes, and the tiles' logouts
+    // that follow dispatch events: nothing is looked at from then on.
+    connect(&switcher, &QObject::destroyed, this,
+            [this]
+            {
+                m_bSwitcherGone = true;
+                m_tick.stop();
+            });
     m_tick.setInterval(kTick);
     connect(&m_tick, &QTimer::timeout, this, [this] { Look(); });
     m_tick.start();
     UpdateSensitivityItems();
 }
 
-// The switcher, made before this watch, goes first with the wall and its hook.
 CMotionWatch::~CMotionWatch() = default;
 
 // A tile open in the single view shows its camera through the view's connection.
@@ -114,8 +120,8 @@ std::vector<CMotionWatch::Watched> CMotionWatch::WatchedCameras() const
 // What the sensitivity items act on: the selected tile on the wall, else the single view's camera.
 std::optional<CMotionWatch::Camera> CMotionWatch::FocusedCamera() const
 {
-    const int selected = m_switcher.IsTileOpen() ? m_switcher.GetOpenTile()
-                                                 : m_switcher.GetWall().GetSelected();
+    const int selected =
+        m_switcher.IsTileOpen() ? m_switcher.GetOpenTile() : m_switcher.GetWall().GetSelected();
     for (const Watched& w : WatchedCameras())
     {
         if (w.tile < 0 || w.tile == selected)
@@ -133,8 +139,8 @@ MotionSensitivity CMotionWatch::SensitivityOf(const Camera& camera)
     {
         return known->second;
     }
-    const MotionSensitivity kept = GetMotionSensitivity(*OpenViewerSettings(m_settingsFile),
-                                                        camera.entryName, camera.channel);
+    const MotionSensitivity kept =
+        GetMotionSensitivity(*OpenViewerSettings(m_settingsFile), camera.entryName, camera.channel);
     m_sensitivities.emplace(camera, kept);
     return kept;
 }
@@ -167,6 +173,10 @@ void CMotionWatch::UpdateSensitivityItems()
 // timed by the wall's clock.
 void CMotionWatch::Look()
 {
+    if (m_bSwitcherGone)
+    {
+        return;
+    }
     const Clock::time_point arrivedBy = Clock::now();
     const std::vector<Watched> watched = WatchedCameras();
     std::set<Camera> moving;
@@ -259,6 +269,10 @@ void CMotionWatch::Follow(const std::vector<Watched>& watched, Clock::time_point
 // A click on a notification: the window comes forward with that camera alone, if the wall has it.
 void CMotionWatch::Open(const Camera& camera)
 {
+    if (m_bSwitcherGone)
+    {
+        return;
+    }
     m_frame.raise();
     m_frame.activateWindow();
     for (const Watched& w : WatchedCameras())

@@ -85,6 +85,7 @@ private:
     int m_nLeft = -1;
     int m_nFollowedTiles = 0;
     std::map<Camera, MotionSensitivity> m_sensitivities; // read from the settings once
-    std::set<Camera> m_moving; // showed motion at the last look
+    std::set<Camera> m_moving;                           // showed motion at the last look
+    bool m_bSwitcherGone = false;
     QTimer m_tick;
 };

@@ -14,8 +14,7 @@
 #include <vector>
 
 inline const QString kFakeNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
-inline const QString kFakeNotificationsInterface =
-    QStringLiteral("org.freedesktop.Notifications");
+inline const QString kFakeNotificationsInterface = QStringLiteral("org.freedesktop.Notifications");
 
 // The desktop's notification service: keeps what it was asked to show, answers with
 // ids of its own, and sends the signals of a click and of a close.

@@ -162,10 +162,14 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
         EXPECT_EQ(GetMotionSensitivity(*settings, u"Gate", 0), MotionSensitivity::Medium);
     }
     QTest::mouseClick(&Wall().GetTile(0), Qt::LeftButton, {}, QPoint(40, 40));
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Item(ID_MOTION_SENSITIVITY_FIRST + 1).isChecked(); }));
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return Item(ID_MOTION_SENSITIVITY_FIRST + 1).isChecked(); }));
 
     // Paused, the timeline shows the walking camera's motion where its frames are, red,
     // and nothing before the walking began.
+    // The menu's popup has taken the window's activation away and given it back.
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
     QTest::keyClick(&Wall(), Qt::Key_Space);
     CTimeline& timeline = LookBack().GetTimeline();
     ASSERT_TRUE(timeline.isVisible());
@@ -179,10 +183,11 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
             << "a mark starts at a kept frame";
     }
     const QImage bar = timeline.grab().toImage();
-    const CTimeline::Mark& longest = *std::max_element(
-        marks.begin(), marks.end(),
-        [](const auto& a, const auto& b) { return a.to - a.from < b.to - b.from; });
-    EXPECT_TRUE(IsMotionRed(bar.pixel(timeline.PositionOf(longest.from + (longest.to - longest.from) / 2), 10)));
+    const CTimeline::Mark& longest = *std::max_element(marks.begin(), marks.end(),
+                                                       [](const auto& a, const auto& b)
+                                                       { return a.to - a.from < b.to - b.from; });
+    EXPECT_TRUE(IsMotionRed(
+        bar.pixel(timeline.PositionOf(longest.from + (longest.to - longest.from) / 2), 10)));
     EXPECT_FALSE(IsMotionRed(bar.pixel(timeline.PositionOf(walkingFrom - 500ms), 10)));
 
     // From a moment of the still scene, Shift+L goes to the first frame with motion;
