@@ -122,7 +122,7 @@ void CMainFrame::OnCommand(unsigned id)
     {
         OnChannel(static_cast<int>(id - ID_CHANNEL_FIRST));
     }
-    else if (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LAST && m_pView != nullptr)
+    else if (IsLookBackCommand(id) && m_pView != nullptr)
     {
         m_pView->OnLookBack(id);
     }

@@ -15,6 +15,7 @@
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "view/ViewerSettings.h"
+#include "wall/CMotionWatch.h"
 #include "wall/CWallSwitcher.h"
 
 #include <QAction>
@@ -86,6 +87,9 @@ bool CZentrelApp::InitInstance()
                                                                 m_settings.settingsFile},
                                         wall);
     new CLookBackMemory(*m_pMainWnd, *m_pMainWnd, m_historyBudget, m_settings.settingsFile);
+    m_pMotionWatch = new CMotionWatch(
+        *m_pMainWnd, *m_pMainWnd, *view, *m_pWallSwitcher,
+        CMotionWatch::Services{m_settings.settingsFile, m_settings.sessionBusAddress, wall.now});
     m_pScreenKeeper = new CScreenKeeper(
         *m_pMainWnd, *m_pMainWnd->FindAction(ID_KEEP_SCREEN_ON),
         [view, wall = m_pWallSwitcher]

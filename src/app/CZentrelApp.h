@@ -20,6 +20,7 @@ class CLastConnection;
 class CScreenKeeper;
 class IPasswordStore;
 class CMainFrame;
+class CMotionWatch;
 class CWallSwitcher;
 class CZentrelView;
 
@@ -59,6 +60,7 @@ public:
     CZentrelView* GetView() const;
     CWallSwitcher* GetWallSwitcher() const { return m_pWallSwitcher; }
     CScreenKeeper* GetScreenKeeper() const { return m_pScreenKeeper; }
+    CMotionWatch* GetMotionWatch() const { return m_pMotionWatch; }
     const std::filesystem::path& GetDirectoryFile() const { return m_settings.directoryFile; }
     IMessageBox& GetMessageBox() { return m_messageBox; }
     CHistoryBudget& GetHistoryBudget() { return m_historyBudget; }
@@ -78,4 +80,5 @@ private:
     CLastConnection* m_pLastConnection = nullptr; // a child of the frame
     CWallSwitcher* m_pWallSwitcher = nullptr;     // a child of the frame
     CScreenKeeper* m_pScreenKeeper = nullptr;     // a child of the frame
+    CMotionWatch* m_pMotionWatch = nullptr;       // a child of the frame
 };

@@ -345,4 +345,22 @@ void CZentrelView::paintEvent(QPaintEvent* event)
         CClipActions::PaintRecordingMark(painter, painted ? picture : rect(),
                                          m_pLookBack->GetClips().RecordingText(0));
     }
+    if (painted && m_picture.IsMotionShown())
+    {
+        PaintMotionMark(painter, picture);
+    }
+}
+
+// A dot in the picture's corner, clear of the badges at its top middle and bottom left.
+void CZentrelView::PaintMotionMark(QPainter& painter, const QRect& picture)
+{
+    constexpr int kDiameter = 12;
+    constexpr int kInset = 8;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(QColor(kMotionRed));
+    painter.drawEllipse(QRect(picture.right() - kInset - kDiameter, picture.top() + kInset,
+                              kDiameter, kDiameter));
+    painter.restore();
 }

@@ -27,6 +27,7 @@ class IMessagePump;
 class INotifyWindow;
 class IPasswordStore;
 class QAction;
+class QPainter;
 
 // The one view: it owns one connection's picture and turns the user's commands
 // into client operations. The client's receiver decodes frames and asks for a
@@ -69,7 +70,7 @@ public:
     CConnectHint& GetConnectHint() const { return *m_pConnectHint; }
     QWidget& GetWidget() override { return *this; }
     CDVRClient& GetClient() override { return m_client; }
-    CPictureConnection& GetPictureConnection() { return m_picture; }
+    CPictureConnection& GetPictureConnection() override { return m_picture; }
     int GetChannel() const { return m_nChannel; }
     const DvrConnectInfo& GetConnectInfo() const override { return m_connectInfo; }
 
@@ -112,6 +113,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static void PaintMotionMark(QPainter& painter, const QRect& picture);
     void BeginCommand() { ++m_nCommandDepth; }
     void EndCommand();
 

@@ -41,11 +41,6 @@ void CPictureDisplay::OnFramePacket(const uint8_t* payload, uint32_t length,
     {
         return;
     }
-    if (!m_bDecoding)
-    {
-        m_statistics.OnFrame(length);
-        return;
-    }
     HistoryFrameInfo info;
     info.arrived = std::chrono::steady_clock::now();
     info.arrivedClock = std::chrono::system_clock::now();
@@ -80,8 +75,32 @@ uint64_t CPictureDisplay::StoreInHistory(const uint8_t* data, size_t length,
     {
         return 0;
     }
-    return info.videoLoss ? m_history.Store(nullptr, 0, info, isCurrent)
-                          : m_history.Store(data, length, info, isCurrent);
+    if (info.videoLoss)
+    {
+        return m_history.Store(nullptr, 0, info, isCurrent);
+    }
+    const uint64_t sequence = m_history.Store(data, length, info, isCurrent);
+    if (sequence != 0)
+    {
+        LookForMotion(data, length, info);
+    }
+    return sequence;
+}
+
+// A mark never outlives its frames: what began before the oldest one kept goes.
+void CPictureDisplay::LookForMotion(const uint8_t* data, size_t length,
+                                    const HistoryFrameInfo& info)
+{
+    std::lock_guard<std::mutex> lock(m_motionFeedLock);
+    if (m_motion.OnFrame(data, length, info.arrived) == CMotionDetector::Verdict::Skipped)
+    {
+        return;
+    }
+    if (const std::optional<CFrameHistory::Span> span =
+            m_bKeepsHistory ? m_history.GetSpan() : std::nullopt)
+    {
+        m_motion.GetIntervals().DropBefore(span->first);
+    }
 }
 
 // A failed decode still counts: the previous picture is painted again. Both
@@ -99,6 +118,10 @@ void CPictureDisplay::DecodeAndShow(const uint8_t* data, size_t length,
     if (m_bKeepsHistory)
     {
         StoreInHistory(data, length, info, isCurrent);
+    }
+    else if (!info.videoLoss)
+    {
+        LookForMotion(data, length, info);
     }
     m_decoder.Decode(data, length, isCurrent);
     {
@@ -219,6 +242,7 @@ void CPictureDisplay::StartHistory(std::optional<uint8_t> channel)
     if (!std::exchange(m_bHistoryHandedOver, false))
     {
         m_history.Reset();
+        m_motion.Restart();
     }
 }
 
@@ -226,6 +250,7 @@ void CPictureDisplay::StartHistory(std::optional<uint8_t> channel)
 void CPictureDisplay::TakeHistoryFrom(CPictureDisplay& from)
 {
     m_history.TakeFrom(from.m_history);
+    m_motion.TakeFrom(from.m_motion);
     m_bHistoryHandedOver = true;
     for (CPictureDisplay* display : {this, &from})
     {

@@ -6,6 +6,7 @@
 #include "display/PictureRect.h"
 #include "history/CFrameHistory.h"
 #include "history/CHistoryBudget.h"
+#include "motion/CMotionDetector.h"
 #include "platform/SilentMessageBox.h"
 
 #include <atomic>
@@ -49,8 +50,6 @@ public:
     // Window's thread: runs draw with the committed picture and its placement
     // under the one lock the receiver commits under; false if nothing to paint.
     bool PaintCommitted(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
-    // Any thread: a picture nobody sees is not decoded; its frames still count.
-    void SetDecoding(bool decoding) { m_bDecoding = decoding; }
     // Window's thread, before the first frame: the receiver no longer decodes; it
     // keeps the frames in the history for TakeNewestJpeg, and a window that shows
     // many (a wall) has its own workers decode them, at the scale and size it shows.
@@ -59,6 +58,11 @@ public:
     // last one handed over: the newest frame while live, the frame of the moment
     // while looking back. jpeg's buffer is reused, so none is allocated once grown.
     bool TakeNewestJpeg(std::vector<uint8_t>& jpeg);
+    // Whether the connection's camera shows motion: the receiver hands the detector
+    // every frame it keeps, whether or not anybody sees it, and its marks go as the
+    // history drops the frames they stand for.
+    CMotionDetector& GetMotion() { return m_motion; }
+    const CMotionDetector& GetMotion() const { return m_motion; }
     // A frame has come since the last Clear: there is something to show.
     bool HasFrame();
     // Frames committed and their packets' bytes, for the live statistics.
@@ -85,7 +89,8 @@ public:
     // before it switched, still on their way.
     void StartHistory(std::optional<uint8_t> channel = std::nullopt);
     // GUI thread, with both connections stopped: this display's history takes
-    // over `from`'s frames, and keeps them through its next StartHistory.
+    // over `from`'s frames and its detector the motion they showed, and keeps
+    // them through its next StartHistory.
     void TakeHistoryFrom(CPictureDisplay& from);
 
 private:
@@ -95,6 +100,7 @@ private:
                       uint32_t packetLength, const HistoryFrameInfo& info);
     uint64_t StoreInHistory(const uint8_t* data, size_t length, const HistoryFrameInfo& info,
                             const std::function<bool()>& isCurrent);
+    void LookForMotion(const uint8_t* data, size_t length, const HistoryFrameInfo& info);
     bool PaintPast(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
@@ -110,7 +116,6 @@ private:
     PictureRect m_rcPlacement;
     bool m_bHasPicture = false;
     CFrameStatistics m_statistics;
-    std::atomic<bool> m_bDecoding{true};
 
     // The receiver stores, the GUI thread resets, hands over and reads, and so
     // may other readers; the history guards itself. Without a budget it takes
@@ -120,6 +125,10 @@ private:
     CFrameHistory m_history;
     // Written by the GUI thread while the receiver is held; -1: any channel.
     std::atomic<int> m_nHistoryChannel{-1};
+    // Fed under m_motionFeedLock: a receiver that a new Start superseded may still be
+    // finishing its last frame while the new one hands over its first.
+    std::mutex m_motionFeedLock;
+    CMotionDetector m_motion;
 
     // Decoding elsewhere. The receiver stores the frame in the history and, under
     // the picture lock, names it in m_nLatestSequence; TakeNewestJpeg copies it out.

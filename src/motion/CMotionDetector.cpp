@@ -62,6 +62,19 @@ void CMotionDetector::Restart()
     m_intervals.Clear();
 }
 
+void CMotionDetector::TakeFrom(CMotionDetector& from)
+{
+    if (&from == this)
+    {
+        return;
+    }
+    m_bRestart.store(true, std::memory_order_release);
+    m_motionUntil.store(from.m_motionUntil.load(std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+    m_intervals.TakeFrom(from.m_intervals);
+    from.Restart();
+}
+
 bool CMotionDetector::IsMotion(Clock::time_point now) const
 {
     const Clock::rep until = m_motionUntil.load(std::memory_order_relaxed);

@@ -54,6 +54,9 @@ public:
     MotionSensitivity GetSensitivity() const;
     // Any thread: the scene is learned anew from the next frame (another channel).
     void Restart();
+    // Neither camera's receiver running: this detector takes over `from`'s motion and
+    // intervals, as its history takes over the frames, and both learn their scenes anew.
+    void TakeFrom(CMotionDetector& from);
 
     // Any thread.
     bool IsMotion(Clock::time_point now) const;

@@ -2,6 +2,7 @@
 #include "motion/CMotionIntervals.h"
 
 #include <algorithm>
+#include <utility>
 
 void CMotionIntervals::Note(Clock::time_point arrived)
 {
@@ -36,6 +37,17 @@ void CMotionIntervals::Clear()
 {
     std::lock_guard lock(m_lock);
     m_intervals.clear();
+}
+
+void CMotionIntervals::TakeFrom(CMotionIntervals& from)
+{
+    if (&from == this)
+    {
+        return;
+    }
+    std::scoped_lock lock(m_lock, from.m_lock);
+    m_intervals = std::move(from.m_intervals);
+    from.m_intervals.clear();
 }
 
 std::vector<CMotionIntervals::Interval> CMotionIntervals::Between(Clock::time_point from,

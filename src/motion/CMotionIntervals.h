@@ -31,6 +31,9 @@ public:
     // Forget what began before `oldest`, as the history drops its frames.
     void DropBefore(Clock::time_point oldest);
     void Clear();
+    // Takes over `from`'s intervals, leaving it none: a camera that moves to another
+    // connection keeps the marks of the frames it takes along.
+    void TakeFrom(CMotionIntervals& from);
 
     // Intervals that overlap [from, to], oldest first.
     std::vector<Interval> Between(Clock::time_point from, Clock::time_point to) const;

@@ -26,6 +26,7 @@ constexpr MenuItemTemplate kLayoutPopup[] = {
     {u"3 \u00d7 3", ID_LAYOUT_3X3, {}, u"Alt+3"}, {u"4 \u00d7 4", ID_LAYOUT_4X4, {}, u"Alt+4"},
     {u"Edit Wall...", ID_LAYOUT_EDIT, {}, u"Alt+W"},
     {u"Tour", ID_LAYOUT_TOUR, {}, u"Alt+T"},
+    {u"Follow Motion", ID_FOLLOW_MOTION, {}},
 };
 
 constexpr MenuItemTemplate kLookBackMemoryPopup[] = {
@@ -41,6 +42,8 @@ constexpr MenuItemTemplate kLookBackPopup[] = {
     {u"Forward 10 Seconds", ID_LOOKBACK_FORWARD, {}, u"L"},
     {u"Previous Frame", ID_LOOKBACK_PREVIOUS_FRAME, {}, u","},
     {u"Next Frame", ID_LOOKBACK_NEXT_FRAME, {}, u"."},
+    {u"Previous Motion", ID_LOOKBACK_PREVIOUS_MOTION, {}, u"Shift+J"},
+    {u"Next Motion", ID_LOOKBACK_NEXT_MOTION, {}, u"Shift+L"},
     {u"Live", ID_LOOKBACK_LIVE, {}, u"End"},
     {u"Save Clip...", ID_LOOKBACK_SAVE_CLIP, {}, u"Ctrl+Shift+S"},
     {u"Mark In", ID_LOOKBACK_MARK_IN, {}, u"["},
@@ -49,11 +52,19 @@ constexpr MenuItemTemplate kLookBackPopup[] = {
     {u"Look-Back Memory", 0, kLookBackMemoryPopup},
 };
 
+// In the order of MotionSensitivity.
+constexpr MenuItemTemplate kMotionSensitivityPopup[] = {
+    {u"Low", ID_MOTION_SENSITIVITY_FIRST + 0, {}},
+    {u"Medium", ID_MOTION_SENSITIVITY_FIRST + 1, {}},
+    {u"High", ID_MOTION_SENSITIVITY_FIRST + 2, {}},
+};
+
 constexpr MenuItemTemplate kMainPopup[] = {
     {u"Connect", 0, kConnectPopup},
     {u"Channel", 0, kChannelPopup},
     {u"Layout", 0, kLayoutPopup},
     {u"Look Back", 0, kLookBackPopup},
+    {kMotionSensitivityText, 0, kMotionSensitivityPopup},
     {kPtzControlText, ID_PTZ_CONTROL, {}},
     {u"DVR Information", ID_DVR_INFORMATION, {}},
     {u"Save Picture...", ID_SAVE_PICTURE, {}, u"Ctrl+S"},
@@ -62,10 +73,13 @@ constexpr MenuItemTemplate kMainPopup[] = {
     {u"Reconnect at Start", ID_RECONNECT_AT_START, {}},
     {u"Keep Passwords in Keyring", ID_KEEP_PASSWORDS_IN_KEYRING, {}},
     {u"Keep Screen On", ID_KEEP_SCREEN_ON, {}},
+    {u"Notify on Motion", ID_NOTIFY_ON_MOTION, {}},
     {u"About Quillon...", ID_APP_ABOUT, {}},
 };
 
 static_assert(std::size(kChannelPopup) == ID_CHANNEL_LAST - ID_CHANNEL_FIRST + 1);
+static_assert(std::size(kMotionSensitivityPopup) ==
+              ID_MOTION_SENSITIVITY_LAST - ID_MOTION_SENSITIVITY_FIRST + 1);
 static_assert(std::size(kLookBackMemoryPopup) == ID_LOOKBACK_MEMORY_LAST - ID_LOOKBACK_MEMORY_FIRST + 1);
 } // namespace
 

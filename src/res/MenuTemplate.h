@@ -22,3 +22,5 @@ inline constexpr const char16_t* kClosePtzText = u"Close PTZ";
 // The Look Back pop-up's first item while live or playing, and while paused.
 inline constexpr const char16_t* kPauseText = u"Pause";
 inline constexpr const char16_t* kPlayText = u"Play";
+// The pop-up of the single view's menu and of a tile's right-click menu.
+inline constexpr const char16_t* kMotionSensitivityText = u"Motion Sensitivity";

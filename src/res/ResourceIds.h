@@ -87,6 +87,20 @@ constexpr unsigned ID_LOOKBACK_RECORD = 32829;
 constexpr unsigned ID_LOOKBACK_LAST = ID_LOOKBACK_RECORD;
 constexpr unsigned ID_LOOKBACK_MEMORY_FIRST = 32830;
 constexpr unsigned ID_LOOKBACK_MEMORY_LAST = 32834;
+// The Look Back pop-up's jumps between the moments a camera showed motion.
+constexpr unsigned ID_LOOKBACK_PREVIOUS_MOTION = 32836;
+constexpr unsigned ID_LOOKBACK_NEXT_MOTION = 32837;
+// Every command that the single view's or the wall's look-back control carries out.
+constexpr bool IsLookBackCommand(unsigned id)
+{
+    return (id >= ID_LOOKBACK_PAUSE && id <= ID_LOOKBACK_LAST) ||
+           id == ID_LOOKBACK_PREVIOUS_MOTION || id == ID_LOOKBACK_NEXT_MOTION;
+}
+// The Motion Sensitivity pop-up (Low, Medium, High), Layout's Follow Motion, Notify on Motion.
+constexpr unsigned ID_MOTION_SENSITIVITY_FIRST = 32840;
+constexpr unsigned ID_MOTION_SENSITIVITY_LAST = 32842;
+constexpr unsigned ID_FOLLOW_MOTION = 32843;
+constexpr unsigned ID_NOTIFY_ON_MOTION = 32844;
 constexpr unsigned ID_APP_ABOUT = 57664;
 // The "Menu" soft key only opens its pop-up.
 constexpr unsigned ID_SOFTKEY_MENU = 402;

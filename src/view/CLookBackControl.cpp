@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace
 {
 // Sequences count from 1: a display told 0 paints nothing.
@@ -32,7 +34,9 @@ CLookBackControl::CLookBackControl(QWidget& host, LookBackClock clock)
     m_lookBack.onChanged = [this]
     {
         Apply();
+        // Marks only for a timeline on screen, which the refresh may show.
         m_pTimeline->Refresh();
+        UpdateMotionMarks();
         UpdatePauseItem();
     };
     m_tick.setInterval(kTick);
@@ -98,6 +102,12 @@ bool CLookBackControl::OnCommand(unsigned id)
         return true;
     case ID_LOOKBACK_LIVE:
         m_lookBack.GoLive();
+        return true;
+    case ID_LOOKBACK_PREVIOUS_MOTION:
+        JumpToMotion(false);
+        return true;
+    case ID_LOOKBACK_NEXT_MOTION:
+        JumpToMotion(true);
         return true;
     default:
         return m_pClips->OnCommand(id);
@@ -191,6 +201,66 @@ void CLookBackControl::Apply()
     }
 }
 
+// Motion kept for frames that are gone is no moment to go to.
+void CLookBackControl::JumpToMotion(bool forward)
+{
+    const CLookBack::SteadyTime moment = m_lookBack.GetMoment();
+    std::optional<CLookBack::SteadyTime> target;
+    for (CPictureConnection* connection : m_connections)
+    {
+        if (connection == nullptr)
+        {
+            continue;
+        }
+        const CPictureDisplay& display = connection->GetDisplay();
+        const auto span = display.GetHistory().GetSpan();
+        const CMotionIntervals& intervals = display.GetMotion().GetIntervals();
+        const auto found = forward ? intervals.NextAfter(moment) : intervals.PreviousBefore(moment);
+        if (!span || !found || *found < span->first)
+        {
+            continue;
+        }
+        if (!target || (forward ? *found < *target : *found > *target))
+        {
+            target = found;
+        }
+    }
+    if (target)
+    {
+        m_lookBack.Seek(*target);
+    }
+}
+
+// Only what the histories still keep is marked.
+void CLookBackControl::UpdateMotionMarks()
+{
+    if (!m_pTimeline->isVisible())
+    {
+        return;
+    }
+    std::vector<CTimeline::Mark> marks;
+    const CLookBack::SteadyTime now = m_lookBack.Now();
+    for (CPictureConnection* connection : m_connections)
+    {
+        if (connection == nullptr)
+        {
+            continue;
+        }
+        const CPictureDisplay& display = connection->GetDisplay();
+        const auto span = display.GetHistory().GetSpan();
+        if (!span)
+        {
+            continue;
+        }
+        for (const CMotionIntervals::Interval& interval :
+             display.GetMotion().GetIntervals().Between(span->first, now))
+        {
+            marks.push_back({std::max(interval.first, span->first), interval.last, QColor(kMotionRed)});
+        }
+    }
+    m_pTimeline->SetMotionMarks(std::move(marks));
+}
+
 // Play moves the moment on and the age over a past picture grows; a timeline on
 // screen follows now.
 void CLookBackControl::OnTick()
@@ -204,12 +274,14 @@ void CLookBackControl::OnTick()
         if (m_pTimeline->isVisible())
         {
             m_pTimeline->Refresh();
+            UpdateMotionMarks();
         }
         return;
     }
     m_lookBack.Advance();
     Apply();
     m_pTimeline->Refresh();
+    UpdateMotionMarks();
 }
 
 void CLookBackControl::UpdatePauseItem()

@@ -62,6 +62,9 @@ protected:
 
 private:
     void Apply();
+    // To the first moment of the nearest motion after (or before) the moment, on any camera.
+    void JumpToMotion(bool forward);
+    void UpdateMotionMarks();
     void OnTick();
     void UpdatePauseItem();
 

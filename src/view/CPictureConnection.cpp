@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -142,6 +143,14 @@ void CPictureConnection::RepaintOnTick()
 {
     m_bRepaintOnTick = true;
     m_ageTimer.stop();
+}
+
+void CPictureConnection::SetMotionShown(bool shown)
+{
+    if (std::exchange(m_bMotionShown, shown) != shown)
+    {
+        m_widget.update();
+    }
 }
 
 bool CPictureConnection::AgeChanged()

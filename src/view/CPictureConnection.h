@@ -5,6 +5,7 @@
 #include "net/CDVRClient.h"
 #include "platform/PictureWindow.h"
 
+#include <QColor>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -19,6 +20,9 @@ class QImage;
 class QPainter;
 class QRegion;
 class QWidget;
+
+// The colour of motion: a tile's frame, the single view's mark, the timeline's stretches.
+inline constexpr QRgb kMotionRed = 0xffe61e1e;
 
 // Everything one connection's picture needs: the DVR client with its display
 // and decoder, the window it repaints, and the watch on the picture's age. The
@@ -78,6 +82,11 @@ public:
     // than through the painter's general path: the cheap one, at every scale.
     int GetRasterPaints() const { return m_nRasterPaints; }
 
+    // Whether the picture is marked as showing motion: set on the GUI thread by what
+    // watches the cameras, and the widget repaints when it changes.
+    void SetMotionShown(bool shown);
+    bool IsMotionShown() const { return m_bMotionShown; }
+
     // IPictureWindow; RepaintNow may come from the receiver thread.
     bool Exists() const override { return m_bExists; }
     int ClientWidth() const override { return m_nClientWidth; }
@@ -116,6 +125,7 @@ private:
     std::atomic<bool> m_bRepaintOnTick{false};
     std::optional<std::chrono::seconds> m_shownAge;
     int m_nRasterPaints = 0;
+    bool m_bMotionShown = false;
     // No frame means no repaint: the age is looked at on a timer instead.
     QTimer m_ageTimer;
     // Destroyed after the client has joined its receivers, so no request outlives it.

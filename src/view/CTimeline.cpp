@@ -85,6 +85,18 @@ void CTimeline::SetMarks(std::vector<Mark> marks)
     update();
 }
 
+void CTimeline::SetMotionMarks(std::vector<Mark> marks)
+{
+    if (marks.size() == m_motionMarks.size() &&
+        std::equal(marks.begin(), marks.end(), m_motionMarks.begin(),
+                   [](const Mark& a, const Mark& b) { return a.from == b.from && a.to == b.to; }))
+    {
+        return;
+    }
+    m_motionMarks = std::move(marks);
+    update();
+}
+
 void CTimeline::ReadSpan()
 {
     const auto span = m_lookBack.GetSpan();
@@ -160,6 +172,18 @@ CLookBack::SteadyTime CTimeline::TimeAt(int x) const
                               std::chrono::duration<double, std::nano>(share * length.count()));
 }
 
+void CTimeline::PaintMarks(QPainter& painter, const QRect& track,
+                           const std::vector<Mark>& marks) const
+{
+    for (const Mark& mark : marks)
+    {
+        const int from = PositionOf(mark.from);
+        const int to = PositionOf(mark.to);
+        painter.fillRect(QRect(from, track.top(), std::max(1, to - from), track.height()),
+                         mark.colour);
+    }
+}
+
 void CTimeline::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -170,16 +194,11 @@ void CTimeline::paintEvent(QPaintEvent*)
     {
         return;
     }
-    for (const Mark& mark : m_marks)
-    {
-        const int from = PositionOf(mark.from);
-        const int to = PositionOf(mark.to);
-        painter.fillRect(QRect(from, track.top(), std::max(1, to - from), track.height()),
-                         mark.colour);
-    }
+    PaintMarks(painter, track, m_marks);
     const int handle = PositionOf(m_lookBack.GetMoment());
     painter.fillRect(QRect(track.left(), track.top(), handle - track.left(), track.height()),
                      QColor(255, 255, 255, 160));
+    PaintMarks(painter, track, m_motionMarks);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class QPainter;
 class QPushButton;
 
 // The bar along the bottom of the picture (the single view's or the whole
@@ -38,6 +39,9 @@ public:
     ~CTimeline() override;
 
     void SetMarks(std::vector<Mark> marks);
+    // When the cameras showed motion, drawn over what has been played.
+    void SetMotionMarks(std::vector<Mark> marks);
+    const std::vector<Mark>& GetMotionMarks() const { return m_motionMarks; }
     // Reads the look-back again: the span, the handle, the colour of "Live".
     void Refresh();
 
@@ -58,6 +62,7 @@ protected:
 
 private:
     QRect Track() const;
+    void PaintMarks(QPainter& painter, const QRect& track, const std::vector<Mark>& marks) const;
     void ReadSpan();
     void Place();
     void UpdateShown();
@@ -66,6 +71,7 @@ private:
     QWidget& m_parent;
     QPushButton* m_pLive; // a child
     std::vector<Mark> m_marks;
+    std::vector<Mark> m_motionMarks;
     CLookBack::Span m_span{};
     bool m_bHasSpan = false;
     bool m_bPointerNear = false;

@@ -6,6 +6,7 @@
 
 class CDVRClient;
 class CLookBackControl;
+class CPictureConnection;
 class IPasswordStore;
 class QWidget;
 
@@ -16,6 +17,8 @@ class ISingleView
 public:
     virtual QWidget& GetWidget() = 0;
     virtual CDVRClient& GetClient() = 0;
+    // Its picture: the client's display, and the marks painted over it.
+    virtual CPictureConnection& GetPictureConnection() = 0;
     virtual const DvrConnectInfo& GetConnectInfo() const = 0;
     // Where the saved logins are kept when not in the directory file; none: in the file.
     virtual IPasswordStore* GetPasswordStore() const = 0;

@@ -124,6 +124,14 @@ void CCameraWall::SetTiles(int columns, const std::vector<std::optional<DvrEntry
                     onOpen(IndexOf(t));
                 }
             };
+            tile->onMenu = [this](CWallTile& t, const QPoint& at)
+            {
+                Select(IndexOf(t));
+                if (onTileMenu)
+                {
+                    onTileMenu(IndexOf(t), at);
+                }
+            };
             tile->Assign(camera);
             m_tiles.push_back(std::move(tile));
         }
@@ -180,10 +188,6 @@ void CCameraWall::ConnectAll()
 void CCameraWall::SetShown(bool shown)
 {
     m_bShown = shown;
-    for (const auto& tile : m_tiles)
-    {
-        tile->SetShown(shown);
-    }
     StartOrStopTick();
 }
 

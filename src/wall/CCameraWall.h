@@ -33,7 +33,8 @@ public:
     void DisconnectAll();
     // Tiles with a camera and no connection, not even a refused one, connect.
     void ConnectAll();
-    // Decoding follows what the user can see: the wall on screen, the tile not open.
+    // Decoding follows what the user can see: the wall on screen. A covered tile still
+    // keeps its frames and looks for motion in them, so its timeline and Follow Motion see it.
     void SetShown(bool shown);
 
     int GetColumns() const { return m_nColumns; }
@@ -51,6 +52,8 @@ public:
 
     // A double click or Enter on a tile.
     std::function<void(int index)> onOpen;
+    // A tile's menu asked for, once the tile is selected.
+    std::function<void(int index, const QPoint& globalPosition)> onTileMenu;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

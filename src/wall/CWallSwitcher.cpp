@@ -102,8 +102,12 @@ CWallSwitcher::CWallSwitcher(QMainWindow& frame, const IMenuItems& items, ISingl
     connect(items.FindAction(ID_LAYOUT_TOUR), &QAction::triggered, this,
             [this] { SetTour(!IsTourOn()); });
     // While the wall is on screen the Look Back items are its own; the frame gives them to the view.
-    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_LAST; ++id)
+    for (unsigned id = ID_LOOKBACK_PAUSE; id <= ID_LOOKBACK_NEXT_MOTION; ++id)
     {
+        if (!IsLookBackCommand(id))
+        {
+            continue;
+        }
         connect(items.FindAction(id), &QAction::triggered, this,
                 [this, id]
                 {
@@ -369,15 +373,36 @@ void CWallSwitcher::BackToWall()
         return;
     }
     m_tour.stop();
-    const int opened = std::exchange(m_nOpenTile, -1);
-    m_view.GetLookBack().GetClips().SetRecording(false);
-    StopView();
+    HandBackOpenTile();
+    m_nOpenTile = -1;
     m_pStack->setCurrentWidget(m_pWall);
-    m_pWall->GetTile(opened).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
-    m_pWall->GetTile(opened).Connect();
-    m_pWall->GetLookBack().GetClips().ResumeTile(static_cast<size_t>(opened));
     m_pWall->setFocus();
     UpdateItems();
+}
+
+void CWallSwitcher::HandBackOpenTile()
+{
+    m_view.GetLookBack().GetClips().SetRecording(false);
+    StopView();
+    CWallTile& tile = m_pWall->GetTile(m_nOpenTile);
+    tile.TakeBackFrom(m_view.GetClient().GetPictureDisplay());
+    tile.Connect();
+    m_pWall->GetLookBack().GetClips().ResumeTile(static_cast<size_t>(m_nOpenTile));
+}
+
+void CWallSwitcher::SwitchToTile(int index)
+{
+    if (index == m_nOpenTile || index < 0 || index >= m_pWall->GetTileCount() ||
+        !m_pWall->GetTile(index).GetEntry())
+    {
+        return;
+    }
+    if (IsTileOpen())
+    {
+        HandBackOpenTile();
+    }
+    m_pWall->Select(index);
+    OpenTile(index);
 }
 
 void CWallSwitcher::SetTour(bool on)
@@ -394,9 +419,15 @@ void CWallSwitcher::SetTour(bool on)
     UpdateItems();
 }
 
-// The view hands its camera back to its tile, and the next tile with a camera takes it.
+// The view hands its camera back to its tile, and the next tile with a camera takes
+// it; a camera that shows motion holds the tour until it shows none.
 void CWallSwitcher::NextTourStop()
 {
+    if (IsTileOpen() && m_view.GetClient().GetPictureDisplay().GetMotion().IsMotion(
+                            std::chrono::steady_clock::now()))
+    {
+        return;
+    }
     const int count = m_pWall->GetTileCount();
     const int from = IsTileOpen() ? m_nOpenTile : m_pWall->GetSelected();
     for (int step = 1; step <= count; ++step)
@@ -404,13 +435,18 @@ void CWallSwitcher::NextTourStop()
         const int next = (from + step) % count;
         if (m_pWall->GetTile(next).GetEntry())
         {
-            m_view.GetLookBack().GetClips().SetRecording(false);
-            StopView();
+            if (next == m_nOpenTile)
+            {
+                return;
+            }
             if (IsTileOpen())
             {
-                m_pWall->GetTile(m_nOpenTile).TakeBackFrom(m_view.GetClient().GetPictureDisplay());
-                m_pWall->GetTile(m_nOpenTile).Connect();
-                m_pWall->GetLookBack().GetClips().ResumeTile(static_cast<size_t>(m_nOpenTile));
+                HandBackOpenTile();
+            }
+            else
+            {
+                m_view.GetLookBack().GetClips().SetRecording(false);
+                StopView();
             }
             m_pWall->Select(next);
             OpenTile(next);

@@ -51,7 +51,11 @@ public:
     // 1 while the single view shows, also for an open tile.
     int GetColumns() const { return m_nColumns; }
     bool IsTileOpen() const { return m_nOpenTile >= 0; }
+    // The tile shown in the single view, or -1.
+    int GetOpenTile() const { return m_nOpenTile; }
     void OpenTile(int index);
+    // The open tile, if another, goes back to the wall first.
+    void SwitchToTile(int index);
     void BackToWall();
     void SetTour(bool on);
     bool IsTourOn() const { return m_tour.isActive(); }
@@ -78,6 +82,8 @@ private:
     void UpdateItems();
     void Remember();
     void NextTourStop();
+    // The view gives the open tile's camera back, and the tile goes on live.
+    void HandBackOpenTile();
 
     QMainWindow& m_frame;
     const IMenuItems& m_items;

@@ -10,10 +10,12 @@
 #include "view/CClipActions.h"
 #include "view/CLookBackControl.h"
 
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 
 namespace
@@ -23,6 +25,7 @@ constexpr uint8_t kWrongPassword = 2;
 constexpr uint8_t kNoVideoChannel = 7;
 constexpr int kCaptionHeight = 18;
 const QColor kSelectedFrame(255, 200, 0);
+constexpr int kMotionFrame = 3;
 
 QString Text(unsigned stringId)
 {
@@ -122,11 +125,6 @@ void CWallTile::HandOverTo(CPictureDisplay& view)
 void CWallTile::TakeBackFrom(CPictureDisplay& view)
 {
     m_picture.GetDisplay().TakeHistoryFrom(view);
-}
-
-void CWallTile::SetShown(bool shown)
-{
-    m_picture.GetDisplay().SetDecoding(shown);
 }
 
 void CWallTile::SetRecordingText(const QString& text)
@@ -268,6 +266,28 @@ void CWallTile::paintEvent(QPaintEvent* event)
     {
         painter.setPen(QPen(kSelectedFrame, 2));
         painter.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+    // Over the selection's frame: motion is what the eye is to find.
+    if (m_picture.IsMotionShown())
+    {
+        const QRect inside = rect();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(kMotionRed));
+        const QRegion frame =
+            QRegion(inside) - QRegion(inside.adjusted(kMotionFrame, kMotionFrame, -kMotionFrame,
+                                                      -kMotionFrame));
+        for (const QRect& part : frame)
+        {
+            painter.drawRect(part);
+        }
+    }
+}
+
+void CWallTile::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (onMenu)
+    {
+        onMenu(*this, event->globalPos());
     }
 }
 

@@ -57,8 +57,6 @@ public:
     // GUI thread, with `view` stopped: the camera comes back with what view has
     // shown since, and the tile's next Connect keeps it.
     void TakeBackFrom(CPictureDisplay& view);
-    // A tile nobody sees reads its stream without decoding it.
-    void SetShown(bool shown);
     void SetSelected(bool selected);
 
     State GetState() const { return m_state; }
@@ -82,6 +80,8 @@ public:
 
     std::function<void(CWallTile&)> onSelect;
     std::function<void(CWallTile&)> onOpen;
+    // A right click or a long press: the tile's menu, at this point of the screen.
+    std::function<void(CWallTile&, const QPoint& globalPosition)> onMenu;
 
     // The client's notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
@@ -91,6 +91,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // Connecting a tile must not turn the whole window's cursor busy.

@@ -4,6 +4,7 @@
 #include "net/CDVRClient.h"
 
 #include <chrono>
+#include <functional>
 
 class CHistoryBudget;
 
@@ -16,6 +17,9 @@ struct WallSettings
     std::chrono::milliseconds tourStep{10000};
     // How long the tiles that end together wait for their logouts, all of them at once.
     std::chrono::milliseconds logoutWait{3000};
+    // The clock Follow Motion and the notifications of motion time their waits by.
+    std::function<std::chrono::steady_clock::time_point()> now = []
+    { return std::chrono::steady_clock::now(); };
     // Off only to measure what scaling saves.
     bool scaledDecoding = true;
     // The program's memory for looking back, shared with the single view; null keeps no history.

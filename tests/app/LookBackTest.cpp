@@ -258,6 +258,8 @@ TEST_F(LookBackTest, TheLookBackKeysCollideWithNoOtherKey)
         {ID_LOOKBACK_FORWARD, {QKeySequence(Qt::Key_L)}},
         {ID_LOOKBACK_PREVIOUS_FRAME, {QKeySequence(Qt::Key_Comma)}},
         {ID_LOOKBACK_NEXT_FRAME, {QKeySequence(Qt::Key_Period)}},
+        {ID_LOOKBACK_PREVIOUS_MOTION, {QKeySequence(Qt::SHIFT | Qt::Key_J)}},
+        {ID_LOOKBACK_NEXT_MOTION, {QKeySequence(Qt::SHIFT | Qt::Key_L)}},
         {ID_LOOKBACK_LIVE, {QKeySequence(Qt::Key_End)}},
         {ID_LOOKBACK_SAVE_CLIP, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
         {ID_LOOKBACK_MARK_IN, {QKeySequence(Qt::Key_BracketLeft)}},

@@ -146,7 +146,8 @@ TEST(CommandLineTest, FrameSourceOptionsReachTheSettings)
         out << "\xFF\xD8 a picture";
     }
     const auto result =
-        CommandLine::Parse({"--pre-encoded", "--fps", "max", "--replay", path, "--replay", path});
+        CommandLine::Parse({"--pre-encoded", "--fps", "max", "--replay", path, "--replay", path,
+                            "--replay-on", "2", "--replay-on", "4"});
     std::remove(path.c_str());
     ASSERT_TRUE(result.error.empty()) << result.error;
     const DvrFrameSource& source = result.settings.frameSource;
@@ -156,11 +157,15 @@ TEST(CommandLineTest, FrameSourceOptionsReachTheSettings)
                                         'i',  'c',  't', 'u', 'r', 'e'};
     ASSERT_TRUE(source.replay);
     EXPECT_EQ(*source.replay, (std::vector<std::vector<uint8_t>>{bytes, bytes}));
+    EXPECT_EQ(source.replayChannels, 0b1010);
 
     const auto defaults = CommandLine::Parse({});
     EXPECT_FALSE(defaults.settings.frameSource.preEncoded ||
                  defaults.settings.frameSource.unthrottled);
     EXPECT_FALSE(defaults.settings.frameSource.replay);
+    EXPECT_EQ(defaults.settings.frameSource.replayChannels, 0xFFFF);
+    EXPECT_NE(CommandLine::Parse({"--replay-on", "5"}).error.find("channel 1 to 4"),
+              std::string::npos);
 
     const auto missing = CommandLine::Parse({"--replay", path});
     EXPECT_NE(missing.error.find("--replay: cannot read " + path), std::string::npos)

@@ -228,6 +228,18 @@ TEST(MotionDetectorTest, ARestartOrAnotherPictureSizeLearnsTheSceneAnewAndBadFra
     EXPECT_EQ(picture.Show(detector, kStart + 200ms), Verdict::Motion);
     ASSERT_TRUE(detector.IsMotion(kStart + 300ms));
 
+    // The camera moves to another connection and back: its motion and marks go with
+    // it, and each detector learns its scene anew.
+    CMotionDetector moved;
+    moved.TakeFrom(detector);
+    EXPECT_TRUE(moved.IsMotion(kStart + 300ms));
+    EXPECT_EQ(moved.GetIntervals().NextAfter(kStart - 1s), kStart + 200ms);
+    EXPECT_FALSE(detector.IsMotion(kStart + 300ms));
+    EXPECT_FALSE(detector.GetIntervals().NextAfter(kStart - 1s));
+    EXPECT_EQ(picture.Show(moved, kStart + 250ms), Verdict::Learning);
+    detector.TakeFrom(moved);
+    ASSERT_TRUE(detector.IsMotion(kStart + 300ms));
+
     // Another channel on the same tile: the old scene's motion is gone with it.
     detector.Restart();
     EXPECT_FALSE(detector.IsMotion(kStart + 300ms));

@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CMotionNotifier.h"
 
+#include "support/FakeNotifications.h"
 #include "support/PrivateSessionBus.h"
 #include "support/QtTestApplication.h"
 #include "support/TempFolder.h"
-
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
-#include <QStringList>
-#include <QVariantMap>
 
 #include <vector>
 
@@ -19,61 +13,6 @@ using Camera = CMotionNotifier::Camera;
 
 namespace
 {
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
-
-// The desktop's notification service: keeps what it was asked to show, answers with
-// ids of its own, and sends the signals of a click and of a close.
-class FakeNotifications final : public QDBusVirtualObject
-{
-public:
-    struct Shown
-    {
-        uint id;
-        QString app;
-        QString summary;
-        QStringList actions;
-        QVariantMap hints;
-    };
-
-    explicit FakeNotifications(const QString& busAddress)
-        : m_name("fake-notifications" + busAddress),
-          m_bus(QDBusConnection::connectToBus(busAddress, m_name))
-    {
-        m_bus.registerVirtualObject(kPath, this);
-        m_bus.registerService(kInterface);
-    }
-    ~FakeNotifications() override { QDBusConnection::disconnectFromBus(m_name); }
-
-    std::vector<Shown> shown;
-
-    void Emit(const QString& name, const QList<QVariant>& arguments)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, name);
-        signal.setArguments(arguments);
-        m_bus.send(signal);
-    }
-
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        const QList<QVariant> args = message.arguments();
-        if (message.member() != "Notify" || args.size() != 8)
-        {
-            return false;
-        }
-        const uint id = 100 + static_cast<uint>(shown.size());
-        shown.push_back({id, args[0].toString(), args[3].toString(), args[5].toStringList(),
-                         qdbus_cast<QVariantMap>(args[6])});
-        connection.send(message.createReply(QVariant(id)));
-        return true;
-    }
-
-private:
-    const QString m_name;
-    QDBusConnection m_bus;
-};
-
 class MotionNotifierTest : public testing::Test
 {
 protected:

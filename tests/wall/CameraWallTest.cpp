@@ -204,10 +204,16 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 3; }));
     QTest::mouseDClick(&View(), Qt::LeftButton);
     EXPECT_FALSE(Switcher().IsTileOpen());
+    // The simulator's scene moves (its clock runs) and the tour holds on a camera that
+    // shows motion: without frames, the motion ends and the tour walks on.
+    DvrMisbehaviour noFrames;
+    noFrames.pauseFrames = true;
+    m_dvr->SetMisbehaviour(noFrames);
     Item(ID_LAYOUT_TOUR).trigger();
     EXPECT_TRUE(Item(ID_LAYOUT_TOUR).isChecked());
     EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 0; }));
     EXPECT_TRUE(ProcessEventsUntil([&] { return View().GetChannel() == 1; }));
+    m_dvr->SetMisbehaviour({});
     Item(ID_LAYOUT_SINGLE).trigger();
     EXPECT_FALSE(Switcher().IsTourOn());
     EXPECT_EQ(Switcher().GetColumns(), 1);

@@ -93,6 +93,7 @@ struct Gathered
     std::vector<std::string> sizeOptions;
     std::vector<std::string> lossOptions;
     std::vector<std::vector<uint8_t>> replay;
+    std::vector<std::string> replayOnOptions;
 };
 
 // Takes the option's value (empty for a flag); returns why it is not usable, or nothing.
@@ -201,6 +202,13 @@ const Option kOptions[] = {
              return "cannot read " + v;
          }
          g.replay.push_back(std::move(*jpeg));
+         return kTaken;
+     }},
+    {"--replay-on", "CH",
+     "play the replay on channel CH only (repeatable); the others show its first JPEG",
+     [](Gathered& g, const std::string& v)
+     {
+         g.replayOnOptions.push_back(v);
          return kTaken;
      }},
     {"--silent-after-login", "", "send the login reply, then nothing",
@@ -341,7 +349,7 @@ void AppendHelp(std::string& text, bool faults)
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
 {
     Result result;
-    Gathered gathered{result.settings, false, {}, {}, {}};
+    Gathered gathered{result.settings, false, {}, {}, {}, {}};
     DvrSimSettings& s = result.settings;
     for (size_t i = 0; i < args.size(); ++i)
     {
@@ -404,6 +412,22 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args)
             return result;
         }
         s.videoLossMask = static_cast<uint16_t>(s.videoLossMask | (1u << *channel));
+    }
+    if (!gathered.replayOnOptions.empty())
+    {
+        s.frameSource.replayChannels = 0;
+    }
+    for (const std::string& option : gathered.replayOnOptions)
+    {
+        const auto channel = ParseChannel(option, s.channelCount);
+        if (!channel)
+        {
+            result.error = "--replay-on " + option + ": expected a channel 1 to " +
+                           std::to_string(s.channelCount);
+            return result;
+        }
+        s.frameSource.replayChannels =
+            static_cast<uint16_t>(s.frameSource.replayChannels | (1u << *channel));
     }
     return result;
 }

@@ -58,6 +58,9 @@ struct DvrFrameSource
     // Not null and not empty: these JPEGs in turn, on every channel. Shared, so
     // that copying the settings stays cheap.
     std::shared_ptr<const std::vector<std::vector<uint8_t>>> replay;
+    // Bit n: channel n plays the replay in turn; any other holds its first JPEG, a
+    // still scene of the same camera.
+    uint16_t replayChannels = 0xFFFF;
 };
 
 struct DvrSimSettings

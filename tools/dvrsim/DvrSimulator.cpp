@@ -457,6 +457,12 @@ void DvrSimulator::SetFramesPerSecond(double framesPerSecond)
                                      { s.framesPerSecond = framesPerSecond; });
 }
 
+void DvrSimulator::SetReplayChannels(uint16_t channels)
+{
+    m_server->m_state.UpdateSettings([&](DvrSimSettings& s)
+                                     { s.frameSource.replayChannels = channels; });
+}
+
 CameraState DvrSimulator::GetCameraState(unsigned channel) const
 {
     return m_server->m_state.Camera(channel);

@@ -46,6 +46,8 @@ public:
     void SetMisbehaviour(const DvrMisbehaviour& misbehaviour);
     void SetVideoLoss(unsigned channel, bool lost);
     void SetFramesPerSecond(double framesPerSecond);
+    // Bit n: channel n plays the replay from the next frame on; the others hold still.
+    void SetReplayChannels(uint16_t channels);
 
     CameraState GetCameraState(unsigned channel) const;
     // Logged-in clients whose stream has not yet ended.

@@ -167,6 +167,10 @@ std::vector<uint8_t> DvrStream::FrameJpeg(const DvrSimSettings& settings, unsign
     const DvrFrameSource& source = settings.frameSource;
     if (source.replay && !source.replay->empty())
     {
+        if (((source.replayChannels >> channel) & 1u) == 0)
+        {
+            return source.replay->front();
+        }
         return (*source.replay)[m_replayed++ % source.replay->size()];
     }
     const auto now = std::chrono::system_clock::now();

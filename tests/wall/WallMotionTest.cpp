@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/FakeNotifications.h"
+#include "support/PrivateSessionBus.h"
+#include "support/ViewerFixture.h"
+
+#include "view/CLookBackControl.h"
+#include "view/CTimeline.h"
+#include "view/ViewerSettings.h"
+#include "wall/CMotionWatch.h"
+#include "wall/CWallSwitcher.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+constexpr int kWalkingFrames = 30;
+
+// The real scene of tests/data/motion, people walking, at its own ten frames a second.
+std::shared_ptr<const std::vector<std::vector<uint8_t>>> WalkingFrames()
+{
+    auto frames = std::make_shared<std::vector<std::vector<uint8_t>>>();
+    for (int i = 0; i < kWalkingFrames; ++i)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "/motion/walking-%02d.jpg", i);
+        std::ifstream in(std::string(QUILLON_TESTDATA_DIR) + name, std::ios::binary);
+        frames->emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return frames;
+}
+
+bool IsMotionRed(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
+
+class WallMotionTest : public ViewerFixture
+{
+protected:
+    // A 2 x 2 wall of one DVR whose channels replay the scene: those in `walking` play it,
+    // the others hold its first frame, a still scene of the same camera.
+    void StartWall(uint16_t walking)
+    {
+        DvrSimSettings dvr;
+        dvr.channelCount = 4;
+        dvr.framesPerSecond = 10;
+        dvr.frameSource.replay = WalkingFrames();
+        dvr.frameSource.replayChannels = walking;
+        StartDvr(dvr);
+        AppSettings settings;
+        settings.wall.logoutWait = 1s;
+        settings.wall.tourStep = 300ms;
+        settings.wall.now = [this] { return Clock::now() + m_clockAhead; };
+        // A bus with no notification service: nothing reaches the desktop of whoever runs this.
+        settings.sessionBusAddress = m_bus.Address();
+        StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
+        Frame().resize(640, 520);
+        ConnectToRow(0);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
+        Frame().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+        Item(ID_LAYOUT_2X2).trigger();
+        ASSERT_EQ(Wall().GetTileCount(), 4);
+        ASSERT_TRUE(ProcessEventsUntil(
+            [&]
+            {
+                for (int i = 0; i < 4; ++i)
+                {
+                    const auto span = Display(i).GetHistory().GetSpan();
+                    if (!span || span->frames < 10 || Wall().GetTile(i).GetPaintedPictures() == 0)
+                    {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            10000));
+    }
+
+    CWallSwitcher& Switcher() { return *m_app->GetWallSwitcher(); }
+    CCameraWall& Wall() { return Switcher().GetWall(); }
+    CLookBackControl& LookBack() { return Wall().GetLookBack(); }
+    CPictureConnection& Picture(int i) { return Wall().GetTile(i).GetPictureConnection(); }
+    CPictureDisplay& Display(int i) { return Picture(i).GetDisplay(); }
+    const CMotionIntervals& Marks(int i) { return Display(i).GetMotion().GetIntervals(); }
+
+    // The tile as the user sees it: a red frame on all four sides.
+    bool HasRedFrame(int i)
+    {
+        const QImage image = Wall().GetTile(i).grab().toImage();
+        const int w = image.width();
+        const int h = image.height();
+        return IsMotionRed(image.pixel(1, h / 2)) && IsMotionRed(image.pixel(w - 2, h / 2)) &&
+               IsMotionRed(image.pixel(w / 2, 1)) && IsMotionRed(image.pixel(w / 2, h - 2));
+    }
+
+    PrivateSessionBus m_bus;
+    Clock::duration m_clockAhead{};
+};
+} // namespace
+
+// The still scene on every tile, then people walking on CH-01: only its tile gets the red
+// frame, the timeline marks where its walking frames are, Next Motion goes to the first
+// of them, and a tile's right click sets its own camera's sensitivity.
+TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFindItsFrames)
+{
+    StartWall(0);
+    FakeNotifications notifications(m_bus.Address());
+    Item(ID_NOTIFY_ON_MOTION).trigger();
+    const Clock::time_point walkingFrom = Clock::now();
+    m_dvr->SetReplayChannels(1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Picture(0).IsMotionShown(); }, 10000));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&]
+        {
+            const auto found = Marks(0).Between(walkingFrom, Clock::now());
+            return !found.empty() && found.back().last - found.front().first >= 2s;
+        },
+        10000));
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(HasRedFrame(i), i == 0) << i;
+        EXPECT_EQ(Picture(i).IsMotionShown(), i == 0) << i;
+    }
+    for (int i = 1; i < 4; ++i)
+    {
+        EXPECT_TRUE(Marks(i).Between(Clock::time_point(), Clock::now()).empty()) << i;
+    }
+
+    // A right click on CH-02's tile: Motion Sensitivity > High, for that camera alone.
+    // The event the window system turns a right click into.
+    CWallTile& yard = Wall().GetTile(1);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(40, 40),
+                                 yard.mapToGlobal(QPoint(40, 40)));
+    QApplication::sendEvent(&yard, &rightClick);
+    QMenu& menu = m_app->GetMotionWatch()->GetTileMenu();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return menu.isVisible(); }));
+    EXPECT_EQ(Wall().GetSelected(), 1);
+    QAction* sensitivity = menu.actions().value(0);
+    ASSERT_TRUE(sensitivity != nullptr && sensitivity->menu() != nullptr);
+    EXPECT_EQ(sensitivity->text(), "Motion Sensitivity");
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(sensitivity).center());
+    QMenu& levels = *sensitivity->menu();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return levels.isVisible(); }));
+    EXPECT_TRUE(levels.actions().value(1)->isChecked()) << "Medium until set";
+    QTest::mouseClick(&levels, Qt::LeftButton, {},
+                      levels.actionGeometry(levels.actions().value(2)).center());
+    EXPECT_TRUE(Item(ID_MOTION_SENSITIVITY_FIRST + 2).isChecked());
+    EXPECT_EQ(Display(1).GetMotion().GetSensitivity(), MotionSensitivity::High);
+    EXPECT_EQ(Display(0).GetMotion().GetSensitivity(), MotionSensitivity::Medium);
+    {
+        const auto settings = OpenViewerSettings(SettingsFile());
+        EXPECT_EQ(GetMotionSensitivity(*settings, u"Gate", 1), MotionSensitivity::High);
+        EXPECT_EQ(GetMotionSensitivity(*settings, u"Gate", 0), MotionSensitivity::Medium);
+    }
+    QTest::mouseClick(&Wall().GetTile(0), Qt::LeftButton, {}, QPoint(40, 40));
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return Item(ID_MOTION_SENSITIVITY_FIRST + 1).isChecked(); }));
+
+    // Paused, the timeline shows the walking camera's motion where its frames are, red,
+    // and nothing before the walking began.
+    // The menu's popup has taken the window's activation away and given it back.
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    QTest::keyClick(&Wall(), Qt::Key_Space);
+    CTimeline& timeline = LookBack().GetTimeline();
+    ASSERT_TRUE(timeline.isVisible());
+    const std::vector<CTimeline::Mark> marks = timeline.GetMotionMarks();
+    ASSERT_FALSE(marks.empty());
+    EXPECT_LT(marks.front().from - walkingFrom, 1500ms) << "motion within a second of walking";
+    for (const CTimeline::Mark& mark : marks)
+    {
+        EXPECT_GE(mark.from, walkingFrom);
+        EXPECT_TRUE(Display(0).GetHistory().FindAt(mark.from)->arrived == mark.from)
+            << "a mark starts at a kept frame";
+    }
+    const QImage bar = timeline.grab().toImage();
+    const CTimeline::Mark& longest = *std::max_element(marks.begin(), marks.end(),
+                                                       [](const auto& a, const auto& b)
+                                                       { return a.to - a.from < b.to - b.from; });
+    EXPECT_TRUE(IsMotionRed(
+        bar.pixel(timeline.PositionOf(longest.from + (longest.to - longest.from) / 2), 10)));
+    EXPECT_FALSE(IsMotionRed(bar.pixel(timeline.PositionOf(walkingFrom - 500ms), 10)));
+
+    // From a moment of the still scene, Shift+L goes to the first frame with motion;
+    // there is none before it, and from live Shift+J goes to the last motion's start.
+    const int still = timeline.PositionOf(walkingFrom - 500ms);
+    QTest::mouseClick(&timeline, Qt::LeftButton, {}, QPoint(still, 10));
+    ASSERT_LT(LookBack().GetLookBack().GetMoment(), walkingFrom);
+    QTest::keyClick(&Wall(), Qt::Key_L, Qt::ShiftModifier);
+    EXPECT_EQ(LookBack().GetLookBack().GetMoment(), marks.front().from);
+    ASSERT_TRUE(LookBack().GetShownFrame(0));
+    EXPECT_EQ(LookBack().GetShownFrame(0)->arrived, marks.front().from);
+    QTest::keyClick(&Wall(), Qt::Key_J, Qt::ShiftModifier);
+    EXPECT_EQ(LookBack().GetLookBack().GetMoment(), marks.front().from);
+    QTest::keyClick(&Wall(), Qt::Key_End);
+    ASSERT_TRUE(LookBack().GetLookBack().IsLive());
+    QTest::keyClick(&Wall(), Qt::Key_J, Qt::ShiftModifier);
+    EXPECT_EQ(LookBack().GetLookBack().GetMoment(), Marks(0).PreviousBefore(Clock::now()));
+
+    // The desktop was told of the walking camera alone, once; a click on it opens it.
+    ASSERT_EQ(notifications.shown.size(), 1u);
+    EXPECT_EQ(notifications.shown[0].summary, "Motion on Gate CH-01");
+    notifications.Emit("ActionInvoked", {notifications.shown[0].id, QString("default")});
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 0; }));
+}
+
+// Follow Motion opens the walking camera alone, with its mark, and takes the wall back
+// ten seconds by the wall's clock after its motion ends; the tour holds on a camera
+// while it shows motion; the covered tiles go on keeping their frames.
+TEST_F(WallMotionTest, FollowMotionOpensTheWalkingCameraAndComesBackAndTheTourWaitsOnIt)
+{
+    StartWall(1);
+    EXPECT_FALSE(Item(ID_FOLLOW_MOTION).isChecked());
+    EXPECT_FALSE(Item(ID_NOTIFY_ON_MOTION).isChecked());
+    Item(ID_NOTIFY_ON_MOTION).trigger();
+    EXPECT_TRUE(m_app->GetMotionWatch()->GetNotifier().IsEnabled());
+    Item(ID_FOLLOW_MOTION).trigger();
+    {
+        const auto settings = OpenViewerSettings(SettingsFile());
+        EXPECT_TRUE(settings->value("motion/follow").toBool());
+        EXPECT_TRUE(settings->value("motion/notify").toBool());
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 0; }, 10000));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return View().GetPictureConnection().IsMotionShown() && View().IsPictureLive(); },
+        10000));
+    const QImage view = View().grab().toImage();
+    EXPECT_TRUE(IsMotionRed(view.pixel(view.width() - 1 - 8 - 6, 8 + 6)));
+    EXPECT_FALSE(IsMotionRed(view.pixel(8 + 6, 8 + 6)));
+    const size_t covered = Display(1).GetHistory().GetSpan()->frames;
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] { return Display(1).GetHistory().GetSpan()->frames >= covered + 5; }));
+
+    // The walking stops: no more frames. Its hold over, the camera stays on view until
+    // ten seconds have passed without motion.
+    DvrMisbehaviour quiet;
+    quiet.pauseFrames = true;
+    m_dvr->SetMisbehaviour(quiet);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !View().GetPictureConnection().IsMotionShown(); }));
+    m_clockAhead += 8s;
+    m_app->GetMotionWatch()->Look();
+    EXPECT_EQ(Switcher().GetOpenTile(), 0);
+    m_clockAhead += 3s;
+    m_app->GetMotionWatch()->Look();
+    EXPECT_FALSE(Switcher().IsTileOpen());
+    EXPECT_EQ(Switcher().GetColumns(), 2);
+
+    // Follow Motion off, the walking again: the tour holds on it for steps on end, and
+    // moves on once it is still.
+    Item(ID_FOLLOW_MOTION).trigger();
+    m_dvr->SetMisbehaviour({});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Picture(0).IsMotionShown(); }, 10000));
+    Wall().Select(0);
+    Item(ID_LAYOUT_TOUR).trigger();
+    ASSERT_EQ(Switcher().GetOpenTile(), 0);
+    EXPECT_FALSE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() != 0; }, 1500));
+    EXPECT_TRUE(View().GetClient().GetPictureDisplay().GetMotion().IsMotion(Clock::now()));
+    m_dvr->SetMisbehaviour(quiet);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 1; }, 6000));
+}
