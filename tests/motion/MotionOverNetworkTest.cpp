@@ -14,10 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <set>
 
 using namespace std::chrono_literals;
-using Verdict = CMotionDetector::Verdict;
 
 namespace
 {
@@ -64,9 +62,7 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     std::vector<std::string> args = {"--fps", "10", "--channels", "1"};
     for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
     {
-        char name[32];
-        std::snprintf(name, sizeof name, "/motion/walking-%02d.jpg", i);
-        args.insert(args.end(), {"--replay", std::string(QUILLON_TESTDATA_DIR) + name});
+        args.insert(args.end(), {"--replay", motion_scenes::WalkingFramePath(i)});
     }
     CommandLine::Result options = CommandLine::Parse(args);
     ASSERT_TRUE(options.error.empty()) << options.error;
@@ -81,24 +77,18 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     CMotionDetector detector;
     std::mutex lock;
     std::optional<CMotionDetector::Clock::time_point> start;
-    std::set<long> secondsWithMotion;
-    std::optional<CMotionDetector::Clock::duration> firstMotion;
+    motion_scenes::MotionWatch watch;
     int frames = 0;
     window.onRepaint = [&]
     {
         const auto arrived = CMotionDetector::Clock::now();
         const std::vector<uint8_t> jpeg = CommittedAsGreyJpeg(client);
-        const Verdict verdict = detector.OnFrame(jpeg.data(), jpeg.size(), arrived);
+        const auto verdict = detector.OnFrame(jpeg.data(), jpeg.size(), arrived);
         {
             std::lock_guard guard(lock);
             start = start.value_or(arrived);
             ++frames;
-            if (verdict == Verdict::Motion)
-            {
-                firstMotion = firstMotion.value_or(arrived - *start);
-                secondsWithMotion.insert(
-                    std::chrono::duration_cast<std::chrono::seconds>(arrived - *start).count());
-            }
+            watch.Count(verdict, arrived - *start);
         }
         gui.Poke();
     };
@@ -121,11 +111,11 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     client.Disconnect();
 
     std::lock_guard guard(lock);
-    ASSERT_TRUE(firstMotion);
-    EXPECT_LT(*firstMotion, 1s);
+    ASSERT_TRUE(watch.firstMotion);
+    EXPECT_LT(*watch.firstMotion, 1s);
     // The stream's first three seconds, each with motion.
-    EXPECT_EQ(secondsWithMotion.count(0) + secondsWithMotion.count(1) + secondsWithMotion.count(2),
-              3u);
+    const std::set<long>& seconds = watch.secondsWithMotion;
+    EXPECT_EQ(seconds.count(0) + seconds.count(1) + seconds.count(2), 3u);
     EXPECT_TRUE(boxes.Texts().empty());
     EXPECT_FALSE(detector.GetIntervals().Between(*start, *start + 3s).empty());
 }
