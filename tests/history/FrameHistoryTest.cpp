@@ -20,11 +20,8 @@ thread_local size_t t_allocations = 0;
 void* operator new(size_t size)
 {
     ++t_allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size))
-    {
-        return block;
-    }
-    throw std::bad_alloc();
+    void* block = std::malloc(size == 0 ? 1 : size);
+    return block != nullptr ? block : throw std::bad_alloc();
 }
 
 // The replaced operator new takes its blocks from malloc, so free is their match;

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DvrSimulator.h"
 #include "MotionScenes.h"
+#include "history/CHistoryBudget.h"
 #include "net/CDVRClient.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
@@ -25,37 +26,10 @@ public:
     void Begin() override {}
     void End() override {}
 };
-
-// The committed picture's brightness, top-down, encoded again: until the receiver hands
-// the detector each stored frame, this is the received frame as the detector reads one.
-std::vector<uint8_t> CommittedAsGreyJpeg(CDVRClient& client)
-{
-    std::vector<uint8_t> jpeg;
-    client.GetPictureDisplay().PaintCommitted(
-        [&](const CJpegDecoder& decoder, const PictureRect&)
-        {
-            const int width = decoder.GetWidth();
-            const int height = decoder.GetHeight();
-            std::vector<uint8_t> grey(static_cast<size_t>(width) * static_cast<size_t>(height));
-            for (int y = 0; y < height; ++y)
-            {
-                const uint8_t* row =
-                    decoder.GetBits() + static_cast<size_t>(height - 1 - y) * decoder.GetStride();
-                for (int x = 0; x < width; ++x)
-                {
-                    const uint8_t* bgr = row + 3 * x;
-                    grey[static_cast<size_t>(y * width + x)] =
-                        static_cast<uint8_t>((29 * bgr[0] + 150 * bgr[1] + 77 * bgr[2]) >> 8);
-                }
-            }
-            jpeg = motion_scenes::EncodeGrey(grey, width, height);
-        });
-    return jpeg;
-}
 } // namespace
 
 // The real scene served by the simulator's --replay at its own 10 frames a second, read
-// by the client over loopback, and looked at on the receiver thread as frames arrive
+// by the client over loopback, and each frame the receiver stores looked at on its thread
 // while the GUI thread reads and steers the detector.
 TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirstSecond)
 {
@@ -73,7 +47,8 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     FakePictureWindow window;
     RecordingMessageBox boxes;
     NoBusyCursor cursor;
-    CDVRClient client(gui, window, boxes, gui, cursor);
+    CHistoryBudget budget(64 << 20);
+    CDVRClient client(gui, window, boxes, gui, cursor, {}, &budget);
     CMotionDetector detector;
     std::mutex lock;
     std::optional<CMotionDetector::Clock::time_point> start;
@@ -82,7 +57,10 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     window.onRepaint = [&]
     {
         const auto arrived = CMotionDetector::Clock::now();
-        const std::vector<uint8_t> jpeg = CommittedAsGreyJpeg(client);
+        const CFrameHistory& history = client.GetPictureDisplay().GetHistory();
+        const auto stored = history.GetSpan();
+        std::vector<uint8_t> jpeg;
+        EXPECT_TRUE(stored && history.CopyFrame(stored->lastSequence, jpeg));
         const auto verdict = detector.OnFrame(jpeg.data(), jpeg.size(), arrived);
         {
             std::lock_guard guard(lock);
