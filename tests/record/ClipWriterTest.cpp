@@ -13,6 +13,8 @@ namespace
 {
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
+using Naming = CClipWriter::Naming;
+const ClipIdentity kGate{u"Gate", 0};
 
 struct Written
 {
@@ -43,7 +45,7 @@ TEST(ClipWriterTest, IndependentToolsFindEveryJpegUnchangedAtItsArrivalTime)
     TempFolder folder;
     const auto file = folder.Path() / "Gate_CH-03.mkv";
     CClipWriter writer;
-    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 2}, CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 2}, Naming::PartThenRename));
     EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Gate_CH-03.mkv.part"));
 
     Written written;
@@ -96,7 +98,7 @@ TEST(ClipWriterTest, AFileCutAtAnyMomentPlaysUpToItsLastSecond)
     TempFolder folder;
     const auto file = folder.Path() / "cut.mkv";
     CClipWriter writer;
-    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::FinalName));
+    ASSERT_TRUE(writer.Open(file, kGate, Naming::FinalName));
     // A slow camera of small pictures, 2.5 frames/s, whose clusters only the second bounds;
     // after every 5th frame the file as it stands is what a crash leaves.
     const Steady::time_point start = Steady::now() - 1h;
@@ -145,9 +147,9 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
         int error;
         const char16_t* message;
     };
-    for (const Case& c : {Case{CClipWriter::Naming::FinalName, ENOSPC, u"The disk is full."},
-                          Case{CClipWriter::Naming::PartThenRename, ENOSPC, u"The disk is full."},
-                          Case{CClipWriter::Naming::FinalName, EIO, nullptr}})
+    for (const Case& c : {Case{Naming::FinalName, ENOSPC, u"The disk is full."},
+                          Case{Naming::PartThenRename, ENOSPC, u"The disk is full."},
+                          Case{Naming::FinalName, EIO, nullptr}})
     {
         TempFolder folder;
         WriteBytes(folder.Path() / "other.mkv", "not ours");
@@ -156,7 +158,7 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
         storage.failAfter = 150000;
         storage.error = c.error;
         CClipWriter writer(storage);
-        ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 0}, c.naming));
+        ASSERT_TRUE(writer.Open(file, kGate, c.naming));
         bool failed = false;
         for (int n = 0; n < 300 && !failed; ++n)
         {
@@ -177,7 +179,7 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
                       std::u16string::npos);
         }
         EXPECT_EQ(ReadBytes(folder.Path() / "other.mkv"), "not ours");
-        if (c.naming == CClipWriter::Naming::PartThenRename)
+        if (c.naming == Naming::PartThenRename)
         {
             EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"other.mkv"});
             continue;
@@ -198,14 +200,13 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     const std::vector<uint8_t> jpeg = NumberedJpeg(1);
 
     CClipWriter writer;
-    EXPECT_FALSE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::PartThenRename));
+    EXPECT_FALSE(writer.Open(file, kGate, Naming::PartThenRename));
     EXPECT_EQ(writer.GetError(), u"" + std::u16string(file.u16string()) + u" exists already.");
-    EXPECT_FALSE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::FinalName));
+    EXPECT_FALSE(writer.Open(file, kGate, Naming::FinalName));
     EXPECT_EQ(ReadBytes(file), "kept");
 
     // The name taken while the clip was written: without overwrite it is kept whole.
-    ASSERT_TRUE(writer.Open(folder.Path() / "late.mkv", ClipIdentity{u"Gate", 0},
-                            CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(folder.Path() / "late.mkv", kGate, Naming::PartThenRename));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     WriteBytes(folder.Path() / "late.mkv", "came first");
     EXPECT_FALSE(writer.Finish());
@@ -213,22 +214,20 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     EXPECT_EQ(ReadBytes(folder.Path() / "late.mkv"), "came first");
 
     // Asked and answered: overwrite replaces it.
-    ASSERT_TRUE(
-        writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::PartThenRename, true));
+    ASSERT_TRUE(writer.Open(file, kGate, Naming::PartThenRename, true));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     ASSERT_TRUE(writer.Finish());
     EXPECT_EQ(Probe(file).pts.size(), 1u);
 
     // Nothing to save: told, and neither file nor ".part" stays.
-    for (const auto naming : {CClipWriter::Naming::PartThenRename, CClipWriter::Naming::FinalName})
+    for (const auto naming : {Naming::PartThenRename, Naming::FinalName})
     {
-        ASSERT_TRUE(writer.Open(folder.Path() / "empty.mkv", ClipIdentity{u"Gate", 0}, naming));
+        ASSERT_TRUE(writer.Open(folder.Path() / "empty.mkv", kGate, naming));
         EXPECT_FALSE(writer.Finish());
         EXPECT_EQ(writer.GetError(), u"There are no pictures to save in this span.");
     }
     // Abort drops the clip under way.
-    ASSERT_TRUE(writer.Open(folder.Path() / "dropped.mkv", ClipIdentity{u"Gate", 0},
-                            CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(folder.Path() / "dropped.mkv", kGate, Naming::PartThenRename));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     writer.Abort();
     EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"clip.mkv", "late.mkv"}));
@@ -237,8 +236,7 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     std::filesystem::create_directory(locked);
     {
         ReadOnlyFolder readOnly(locked);
-        EXPECT_FALSE(writer.Open(locked / "clip.mkv", ClipIdentity{u"Gate", 0},
-                                 CClipWriter::Naming::PartThenRename));
+        EXPECT_FALSE(writer.Open(locked / "clip.mkv", kGate, Naming::PartThenRename));
         EXPECT_EQ(writer.GetError(), u"Quillon cannot write to " + locked.u16string() + u".");
     }
     EXPECT_TRUE(std::filesystem::is_empty(locked));
