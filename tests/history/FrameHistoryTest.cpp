@@ -20,11 +20,8 @@ thread_local size_t t_allocations = 0;
 void* operator new(size_t size)
 {
     ++t_allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size))
-    {
-        return block;
-    }
-    throw std::bad_alloc();
+    void* block = std::malloc(size == 0 ? 1 : size);
+    return block != nullptr ? block : throw std::bad_alloc();
 }
 
 // The replaced operator new takes its blocks from malloc, so free is their match;
@@ -76,12 +73,18 @@ std::chrono::steady_clock::duration Length(const CFrameHistory& history)
 }
 } // namespace
 
-TEST(FrameHistoryTest, KeepsFramesAsTheyCameAndFindsThemByTimeAndNumber)
+// A superseded receiver's frame stays out; a camera taken over by another connection,
+// even one of another budget, brings its frames, sequences and bytes.
+TEST(FrameHistoryTest, KeepsFramesAsTheyCameFindsThemAndMovesThemToAnotherBudget)
 {
     CHistoryBudget budget(1 << 20);
     CFrameHistory history(budget);
     EXPECT_FALSE(history.GetSpan());
     EXPECT_FALSE(history.FindAt(kStart + 1h));
+    const std::vector<uint8_t> refused = FrameBytes(7, 500);
+    EXPECT_EQ(history.Store(refused.data(), refused.size(), {}, [] { return false; }), 0u);
+    EXPECT_FALSE(history.GetSpan());
+    EXPECT_EQ(budget.GetHistoryCount(), 0u);
     for (uint32_t n = 0; n < 10; ++n)
     {
         StoreFrame(history, n, 1000 + n, n * 40ms);
@@ -107,22 +110,43 @@ TEST(FrameHistoryTest, KeepsFramesAsTheyCameAndFindsThemByTimeAndNumber)
     EXPECT_FALSE(history.Find(span->lastSequence + 1));
 
     std::vector<uint32_t> sizes;
-    auto collect = [&](const HistoryFrameInfo&, const uint8_t*, size_t length) {
-        sizes.push_back(static_cast<uint32_t>(length));
-    };
+    auto collect = [&](const HistoryFrameInfo&, const uint8_t*, size_t length)
+    { sizes.push_back(static_cast<uint32_t>(length)); };
     EXPECT_EQ(3u, history.ReadAfter(at->sequence, 3, collect));
     EXPECT_EQ(4u, history.ReadBetween(kStart + 80ms, kStart + 200ms, collect));
     EXPECT_EQ((std::vector<uint32_t>{1003, 1004, 1005, 1002, 1003, 1004, 1005}), sizes);
 
     // A time from before the last frame cannot reorder the search.
     StoreFrame(history, 10, 1010, 0ms);
-    EXPECT_EQ(kStart + 360ms, history.GetSpan()->last);
+    const auto before = history.GetSpan();
+    EXPECT_EQ(kStart + 360ms, before->last);
 
-    history.Reset();
+    CHistoryBudget other(1 << 20);
+    CFrameHistory view(other);
+    StoreFrame(view, 9, 3000, 0ms);
+    view.TakeFrom(history);
     EXPECT_FALSE(history.GetSpan());
-    EXPECT_FALSE(history.Find(span->firstSequence));
-    EXPECT_EQ(0u, budget.GetUsed());
-    EXPECT_EQ(0u, budget.GetHistoryCount());
+    const auto after = view.GetSpan();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->frames, 11u);
+    EXPECT_EQ(after->firstSequence, before->firstSequence);
+    EXPECT_EQ(after->bytes, before->bytes);
+    EXPECT_EQ(other.GetUsed(), before->bytes);
+    EXPECT_EQ(budget.GetUsed(), 0u);
+    EXPECT_EQ(other.GetHistoryCount(), 1u);
+    EXPECT_EQ(budget.GetHistoryCount(), 0u);
+    ASSERT_TRUE(view.CopyFrame(before->firstSequence + 2, copy));
+    EXPECT_EQ(copy, FrameBytes(2, 1002));
+    StoreFrame(view, 11, 1000, 400ms);
+    EXPECT_EQ(view.GetSpan()->lastSequence, before->lastSequence + 1);
+    view.TakeFrom(view);
+    EXPECT_EQ(view.GetSpan()->frames, 12u);
+
+    view.Reset();
+    EXPECT_FALSE(view.GetSpan());
+    EXPECT_FALSE(view.Find(before->firstSequence));
+    EXPECT_EQ(0u, other.GetUsed());
+    EXPECT_EQ(0u, other.GetHistoryCount());
 }
 
 // The share is divided among the histories that hold frames: each stays within
@@ -145,10 +169,11 @@ TEST(FrameHistoryTest, CamerasShareTheBudgetAndKeepTheSameSpan)
     EXPECT_EQ(3u, budget.GetHistoryCount());
     const auto span = Length(first);
     EXPECT_GT(span, 3s);
-    EXPECT_NEAR(std::chrono::duration<double>(span).count(),
-                std::chrono::duration<double>(Length(second)).count(), 0.1 * 4);
-    EXPECT_NEAR(std::chrono::duration<double>(span).count(),
-                std::chrono::duration<double>(Length(third)).count(), 0.1 * 4);
+    for (const CFrameHistory* other : {&second, &third})
+    {
+        EXPECT_NEAR(std::chrono::duration<double>(span).count(),
+                    std::chrono::duration<double>(Length(*other)).count(), 0.1 * 4);
+    }
 
     third.Reset();
     for (uint32_t n = 1000; n < 1400; ++n)
@@ -193,13 +218,15 @@ TEST(FrameHistoryTest, ReadersAndResetsWhileTheReceiverStores)
     CHistoryBudget budget(200 * 1000);
     CFrameHistory history(budget);
     std::atomic<bool> done{false};
-    std::thread receiver([&] {
-        for (uint32_t n = 0; n < 20000; ++n)
+    std::thread receiver(
+        [&]
         {
-            StoreFrame(history, n, 1000 + n % 50, n * 1ms);
-        }
-        done = true;
-    });
+            for (uint32_t n = 0; n < 20000; ++n)
+            {
+                StoreFrame(history, n, 1000 + n % 50, n * 1ms);
+            }
+            done = true;
+        });
     std::vector<uint8_t> copy;
     size_t resets = 0;
     while (!done)
@@ -225,44 +252,4 @@ TEST(FrameHistoryTest, ReadersAndResetsWhileTheReceiverStores)
     ASSERT_TRUE(span);
     EXPECT_LE(span->bytes, budget.GetShare() + 1050);
     EXPECT_EQ(span->bytes, budget.GetUsed());
-}
-
-// A superseded receiver's frame stays out; a camera taken over by another
-// connection, even one of another budget, brings its frames, sequences and bytes.
-TEST(FrameHistoryTest, RefusedFramesStayOutAndATakenOverHistoryKeepsItsFrames)
-{
-    CHistoryBudget budget(100 * 1000);
-    CHistoryBudget other(100 * 1000);
-    CFrameHistory tile(budget);
-    CFrameHistory view(other);
-    const std::vector<uint8_t> bytes = FrameBytes(7, 500);
-    EXPECT_EQ(tile.Store(bytes.data(), bytes.size(), {}, [] { return false; }), 0u);
-    EXPECT_FALSE(tile.GetSpan());
-    EXPECT_EQ(budget.GetHistoryCount(), 0u);
-    for (uint32_t n = 0; n < 5; ++n)
-    {
-        StoreFrame(tile, n, 1000, n * 40ms);
-    }
-    StoreFrame(view, 9, 3000, 0ms);
-    const auto before = tile.GetSpan();
-    ASSERT_TRUE(before);
-
-    view.TakeFrom(tile);
-    EXPECT_FALSE(tile.GetSpan());
-    const auto after = view.GetSpan();
-    ASSERT_TRUE(after);
-    EXPECT_EQ(after->frames, 5u);
-    EXPECT_EQ(after->firstSequence, before->firstSequence);
-    EXPECT_EQ(after->bytes, before->bytes);
-    EXPECT_EQ(other.GetUsed(), before->bytes);
-    EXPECT_EQ(budget.GetUsed(), 0u);
-    EXPECT_EQ(other.GetHistoryCount(), 1u);
-    EXPECT_EQ(budget.GetHistoryCount(), 0u);
-    std::vector<uint8_t> copy;
-    ASSERT_TRUE(view.CopyFrame(before->firstSequence + 2, copy));
-    EXPECT_EQ(copy, FrameBytes(2, 1000));
-    StoreFrame(view, 5, 1000, 200ms);
-    EXPECT_EQ(view.GetSpan()->lastSequence, before->lastSequence + 1);
-    view.TakeFrom(view);
-    EXPECT_EQ(view.GetSpan()->frames, 6u);
 }

@@ -22,6 +22,7 @@ protected:
                                       [this] { return kStartClock + (m_now - kStart); }})
     {
         m_lookBack.onChanged = [this] { ++m_changes; };
+        m_lookBack.SetHistories({&m_history});
     }
 
     // Frames every 40 ms from `from` on, as they would arrive, until the clock reads `to`.
@@ -61,9 +62,10 @@ protected:
 };
 } // namespace
 
-TEST_F(LookBackTest, PauseHoldsThePictureAndPlayFollowsTheFramesWhileTheyKeepArriving)
+// Pause holds the picture; play follows the frames at the pace they came while they
+// keep arriving, and joins live once it catches up with a camera that stopped sending.
+TEST_F(LookBackTest, PauseHoldsThePicturePlayFollowsTheFramesAndJoinsLiveOnCatchingUp)
 {
-    m_lookBack.SetHistories({&m_history});
     // Nothing kept yet: nothing to hold.
     m_lookBack.TogglePause();
     EXPECT_TRUE(m_lookBack.IsLive());
@@ -78,7 +80,6 @@ TEST_F(LookBackTest, PauseHoldsThePictureAndPlayFollowsTheFramesWhileTheyKeepArr
     Arrive(m_history, 20000ms, 25000ms);
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, held);
 
-    // Play goes on from the pause at the pace the frames came, 5 s behind now.
     m_lookBack.TogglePause();
     ASSERT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
     Arrive(m_history, 25000ms, 25400ms);
@@ -92,12 +93,25 @@ TEST_F(LookBackTest, PauseHoldsThePictureAndPlayFollowsTheFramesWhileTheyKeepArr
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, held + 11);
     m_lookBack.GoLive();
     EXPECT_FALSE(m_lookBack.FrameOf(0));
-    EXPECT_EQ(m_changes, 5);
+
+    // The newest frame arrived at 25.36 s; play from 24 s reaches it 1.36 s later.
+    m_lookBack.Seek(kStart + 24000ms);
+    m_lookBack.TogglePause();
+    m_now += 1000ms;
+    m_lookBack.Advance();
+    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
+    m_now += 1000ms;
+    m_lookBack.Advance();
+    EXPECT_TRUE(m_lookBack.IsLive());
+    // Set live, paused, played, paused, live; then paused by the seek, played, live.
+    EXPECT_EQ(m_changes, 8);
 }
 
-TEST_F(LookBackTest, TenSecondsBackAndForwardAndPastNowIsLive)
+// Ten seconds back and forward, a seek and a frame step, each from live and paused; a
+// moment at or past now is live.
+TEST_F(LookBackTest, JumpsSeeksAndFrameStepsMoveThroughTheKeptFramesAndPastNowIsLive)
 {
-    m_lookBack.SetHistories({&m_history});
+    EXPECT_FALSE(m_lookBack.StepFrame(false));
     Arrive(m_history, 0ms, 30000ms);
     m_lookBack.Back();
     EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
@@ -109,31 +123,42 @@ TEST_F(LookBackTest, TenSecondsBackAndForwardAndPastNowIsLive)
     m_lookBack.Forward();
     EXPECT_NEAR(Behind().count(), 10000, 40);
     // Never before the oldest frame kept.
-    m_lookBack.Back();
-    m_lookBack.Back();
-    m_lookBack.Back();
+    for (int i = 0; i < 3; ++i)
+    {
+        m_lookBack.Back();
+    }
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, m_history.GetSpan()->firstSequence);
-    m_lookBack.Forward();
-    m_lookBack.Forward();
-    m_lookBack.Forward();
+    for (int i = 0; i < 3; ++i)
+    {
+        m_lookBack.Forward();
+    }
     EXPECT_TRUE(m_lookBack.IsLive());
     m_lookBack.Forward();
     EXPECT_TRUE(m_lookBack.IsLive());
-}
 
-TEST_F(LookBackTest, AFrameStepMovesExactlyOneFrameEvenBesideOneOfTheSameArrival)
-{
-    m_lookBack.SetHistories({&m_history});
-    EXPECT_FALSE(m_lookBack.StepFrame(false));
-    Arrive(m_history, 0ms, 1000ms);
-    // Two frames stamped at the same moment, as a late receiver may store them.
-    Store(m_history, kStart + 1000ms);
-    Store(m_history, kStart + 1000ms);
-    m_now = kStart + 1100ms;
+    // The seek shows the last frame that had arrived by then.
+    m_lookBack.Seek(kStart + 4030ms);
+    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Paused);
+    EXPECT_EQ(m_lookBack.FrameOf(0)->arrived, kStart + 4000ms);
+    EXPECT_EQ(m_lookBack.ClockOf(m_lookBack.GetMoment()), kStartClock + 4030ms);
+    const auto span = m_lookBack.GetSpan();
+    ASSERT_TRUE(span);
+    EXPECT_EQ(span->first, kStart);
+    EXPECT_EQ(span->last, m_now);
+    m_lookBack.TogglePause();
+    m_lookBack.Seek(kStart + 2000ms);
+    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
+    m_lookBack.Seek(m_now);
+    EXPECT_TRUE(m_lookBack.IsLive());
+
+    // A step moves exactly one frame, also beside two stamped at the same moment, as a
+    // late receiver may store them.
+    Store(m_history, m_now);
+    Store(m_history, m_now);
+    m_now += 100ms;
     const uint64_t newest = m_history.GetSpan()->lastSequence;
     EXPECT_FALSE(m_lookBack.StepFrame(true));
     EXPECT_TRUE(m_lookBack.IsLive());
-
     ASSERT_TRUE(m_lookBack.StepFrame(false));
     EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Paused);
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, newest - 1);
@@ -143,48 +168,12 @@ TEST_F(LookBackTest, AFrameStepMovesExactlyOneFrameEvenBesideOneOfTheSameArrival
     ASSERT_TRUE(m_lookBack.StepFrame(true));
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, newest);
     EXPECT_FALSE(m_lookBack.StepFrame(true));
-
     // From a moment before anything was kept, the next frame is the oldest.
     m_lookBack.Seek(kStart - 1s);
     EXPECT_FALSE(m_lookBack.FrameOf(0));
     EXPECT_FALSE(m_lookBack.StepFrame(false));
     ASSERT_TRUE(m_lookBack.StepFrame(true));
     EXPECT_EQ(m_lookBack.FrameOf(0)->sequence, m_history.GetSpan()->firstSequence);
-}
-
-TEST_F(LookBackTest, SeekShowsTheLastFrameThatHadArrivedByThenAndNowIsLive)
-{
-    m_lookBack.SetHistories({&m_history});
-    Arrive(m_history, 0ms, 10000ms);
-    m_lookBack.Seek(kStart + 4030ms);
-    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Paused);
-    EXPECT_EQ(m_lookBack.FrameOf(0)->arrived, kStart + 4000ms);
-    EXPECT_EQ(m_lookBack.ClockOf(m_lookBack.GetMoment()), kStartClock + 4030ms);
-    const auto span = m_lookBack.GetSpan();
-    ASSERT_TRUE(span);
-    EXPECT_EQ(span->first, kStart);
-    EXPECT_EQ(span->last, m_now);
-
-    m_lookBack.TogglePause();
-    m_lookBack.Seek(kStart + 2000ms);
-    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
-    m_lookBack.Seek(m_now);
-    EXPECT_TRUE(m_lookBack.IsLive());
-}
-
-// Play that reaches the newest frames of a camera that has stopped sending is live.
-TEST_F(LookBackTest, PlayJoinsLiveWhenItCatchesUpWithTheNewestFrame)
-{
-    m_lookBack.SetHistories({&m_history});
-    Arrive(m_history, 0ms, 10000ms);
-    m_lookBack.Seek(kStart + 8000ms);
-    m_lookBack.TogglePause();
-    m_now += 1500ms;
-    m_lookBack.Advance();
-    EXPECT_EQ(m_lookBack.GetState(), CLookBack::State::Playing);
-    m_now += 1000ms;
-    m_lookBack.Advance();
-    EXPECT_TRUE(m_lookBack.IsLive());
 }
 
 // A wall: every camera shows its own frame of one moment, nothing where it had none yet.

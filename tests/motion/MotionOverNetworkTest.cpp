@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DvrSimulator.h"
 #include "MotionScenes.h"
+#include "history/CHistoryBudget.h"
 #include "net/CDVRClient.h"
 #include "platform/BusyCursor.h"
 #include "platform/TextCodec.h"
@@ -14,10 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <set>
 
 using namespace std::chrono_literals;
-using Verdict = CMotionDetector::Verdict;
 
 namespace
 {
@@ -27,46 +26,17 @@ public:
     void Begin() override {}
     void End() override {}
 };
-
-// The committed picture's brightness, top-down, encoded again: until the receiver hands
-// the detector each stored frame, this is the received frame as the detector reads one.
-std::vector<uint8_t> CommittedAsGreyJpeg(CDVRClient& client)
-{
-    std::vector<uint8_t> jpeg;
-    client.GetPictureDisplay().PaintCommitted(
-        [&](const CJpegDecoder& decoder, const PictureRect&)
-        {
-            const int width = decoder.GetWidth();
-            const int height = decoder.GetHeight();
-            std::vector<uint8_t> grey(static_cast<size_t>(width) * static_cast<size_t>(height));
-            for (int y = 0; y < height; ++y)
-            {
-                const uint8_t* row =
-                    decoder.GetBits() + static_cast<size_t>(height - 1 - y) * decoder.GetStride();
-                for (int x = 0; x < width; ++x)
-                {
-                    const uint8_t* bgr = row + 3 * x;
-                    grey[static_cast<size_t>(y * width + x)] =
-                        static_cast<uint8_t>((29 * bgr[0] + 150 * bgr[1] + 77 * bgr[2]) >> 8);
-                }
-            }
-            jpeg = motion_scenes::EncodeGrey(grey, width, height);
-        });
-    return jpeg;
-}
 } // namespace
 
 // The real scene served by the simulator's --replay at its own 10 frames a second, read
-// by the client over loopback, and looked at on the receiver thread as frames arrive
+// by the client over loopback, and each frame the receiver stores looked at on its thread
 // while the GUI thread reads and steers the detector.
 TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirstSecond)
 {
     std::vector<std::string> args = {"--fps", "10", "--channels", "1"};
     for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
     {
-        char name[32];
-        std::snprintf(name, sizeof name, "/motion/walking-%02d.jpg", i);
-        args.insert(args.end(), {"--replay", std::string(QUILLON_TESTDATA_DIR) + name});
+        args.insert(args.end(), {"--replay", motion_scenes::WalkingFramePath(i)});
     }
     CommandLine::Result options = CommandLine::Parse(args);
     ASSERT_TRUE(options.error.empty()) << options.error;
@@ -77,28 +47,26 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     FakePictureWindow window;
     RecordingMessageBox boxes;
     NoBusyCursor cursor;
-    CDVRClient client(gui, window, boxes, gui, cursor);
+    CHistoryBudget budget(64 << 20);
+    CDVRClient client(gui, window, boxes, gui, cursor, {}, &budget);
     CMotionDetector detector;
     std::mutex lock;
     std::optional<CMotionDetector::Clock::time_point> start;
-    std::set<long> secondsWithMotion;
-    std::optional<CMotionDetector::Clock::duration> firstMotion;
+    motion_scenes::MotionWatch watch;
     int frames = 0;
     window.onRepaint = [&]
     {
         const auto arrived = CMotionDetector::Clock::now();
-        const std::vector<uint8_t> jpeg = CommittedAsGreyJpeg(client);
-        const Verdict verdict = detector.OnFrame(jpeg.data(), jpeg.size(), arrived);
+        const CFrameHistory& history = client.GetPictureDisplay().GetHistory();
+        const auto stored = history.GetSpan();
+        std::vector<uint8_t> jpeg;
+        EXPECT_TRUE(stored && history.CopyFrame(stored->lastSequence, jpeg));
+        const auto verdict = detector.OnFrame(jpeg.data(), jpeg.size(), arrived);
         {
             std::lock_guard guard(lock);
             start = start.value_or(arrived);
             ++frames;
-            if (verdict == Verdict::Motion)
-            {
-                firstMotion = firstMotion.value_or(arrived - *start);
-                secondsWithMotion.insert(
-                    std::chrono::duration_cast<std::chrono::seconds>(arrived - *start).count());
-            }
+            watch.Count(verdict, arrived - *start);
         }
         gui.Poke();
     };
@@ -121,11 +89,11 @@ TEST(MotionOverNetworkTest, PeopleWalkingInAReplayedStreamAreMotionWithinTheFirs
     client.Disconnect();
 
     std::lock_guard guard(lock);
-    ASSERT_TRUE(firstMotion);
-    EXPECT_LT(*firstMotion, 1s);
+    ASSERT_TRUE(watch.firstMotion);
+    EXPECT_LT(*watch.firstMotion, 1s);
     // The stream's first three seconds, each with motion.
-    EXPECT_EQ(secondsWithMotion.count(0) + secondsWithMotion.count(1) + secondsWithMotion.count(2),
-              3u);
+    const std::set<long>& seconds = watch.secondsWithMotion;
+    EXPECT_EQ(seconds.count(0) + seconds.count(1) + seconds.count(2), 3u);
     EXPECT_TRUE(boxes.Texts().empty());
     EXPECT_FALSE(detector.GetIntervals().Between(*start, *start + 3s).empty());
 }

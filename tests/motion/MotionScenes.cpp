@@ -11,12 +11,29 @@
 
 namespace motion_scenes
 {
-std::vector<uint8_t> ReadWalkingFrame(int index)
+std::string WalkingFramePath(int index)
 {
     char name[32];
     std::snprintf(name, sizeof name, "/motion/walking-%02d.jpg", index);
-    std::ifstream in(std::string(QUILLON_TESTDATA_DIR) + name, std::ios::binary);
+    return QUILLON_TESTDATA_DIR + std::string(name);
+}
+
+std::vector<uint8_t> ReadWalkingFrame(int index)
+{
+    std::ifstream in(WalkingFramePath(index), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void MotionWatch::Count(CMotionDetector::Verdict verdict, CMotionDetector::Clock::duration since,
+                        bool shown)
+{
+    ++verdicts[verdict];
+    shownAsMotion = shownAsMotion || shown;
+    if (verdict == CMotionDetector::Verdict::Motion)
+    {
+        firstMotion = firstMotion.value_or(since);
+        secondsWithMotion.insert(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+    }
 }
 
 NoisyStill::NoisyStill(const std::vector<uint8_t>& jpeg)

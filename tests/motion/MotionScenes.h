@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "motion/CMotionDetector.h"
+
 #include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,7 +18,21 @@ namespace motion_scenes
 constexpr int kWalkingFrames = 30;
 constexpr int kWalkingFramesPerSecond = 10;
 
+std::string WalkingFramePath(int index);
 std::vector<uint8_t> ReadWalkingFrame(int index);
+
+// What a run of the detector said: every verdict, and when after the run's first frame
+// it saw motion or showed motion.
+struct MotionWatch
+{
+    std::map<CMotionDetector::Verdict, int> verdicts;
+    std::optional<CMotionDetector::Clock::duration> firstMotion;
+    std::set<long> secondsWithMotion;
+    bool shownAsMotion = false;
+
+    void Count(CMotionDetector::Verdict verdict, CMotionDetector::Clock::duration since,
+               bool shown = false);
+};
 
 // A grey picture whose every frame gets sensor noise of its own, then is encoded as
 // the camera's JPEG. Grey only: the detector reads nothing but the brightness.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <sstream>
 
 namespace
@@ -47,39 +48,27 @@ ProbedClip Probe(const std::filesystem::path& file)
             "-of default=noprint_wrappers=1 " +
                 Quoted(file) + " 2>&1",
             clip.exitStatus);
+    using Field = std::function<void(const std::string&)>;
+    const std::map<std::string, Field> fields = {
+        {"pts", [&](const std::string& value) { clip.pts.push_back(std::stoll(value)); }},
+        {"codec_name", [&](const std::string& value) { clip.codecs.push_back(value); }},
+        {"width", [&](const std::string& value) { clip.width = std::stoi(value); }},
+        {"height", [&](const std::string& value) { clip.height = std::stoi(value); }}};
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line))
     {
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos)
-        {
-            clip.errors += line + '\n';
-            continue;
-        }
+        const size_t equals = std::min(line.find('='), line.size());
         std::string key = line.substr(0, equals);
-        const std::string value = line.substr(equals + 1);
-        if (key == "pts")
+        const auto field = fields.find(key);
+        if (key.starts_with("TAG:") && equals < line.size())
         {
-            clip.pts.push_back(std::stoll(value));
-        }
-        else if (key == "codec_name")
-        {
-            clip.codecs.push_back(value);
-        }
-        else if (key == "width")
-        {
-            clip.width = std::stoi(value);
-        }
-        else if (key == "height")
-        {
-            clip.height = std::stoi(value);
-        }
-        else if (key.starts_with("TAG:"))
-        {
-            key = key.substr(4);
             std::transform(key.begin(), key.end(), key.begin(), ::tolower);
-            clip.tags[key] = value;
+            clip.tags[key.substr(4)] = line.substr(equals + 1);
+        }
+        else if (field != fields.end() && equals < line.size())
+        {
+            field->second(line.substr(equals + 1));
         }
         else
         {

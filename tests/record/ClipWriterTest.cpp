@@ -13,6 +13,8 @@ namespace
 {
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
+using Naming = CClipWriter::Naming;
+const ClipIdentity kGate{u"Gate", 0};
 
 struct Written
 {
@@ -20,13 +22,13 @@ struct Written
     std::vector<Steady::time_point> arrivals;
 };
 
-// `count` frames of a 25 frames/s camera over a network: intervals that wander from 37 to
-// 43 ms and off the millisecond, and every tenth frame in a burst 0.3 ms after the one before.
-Written WriteFrames(CClipWriter& writer, int count, int first = 0)
+// Frames `first` to before `last` of a 25 frames/s camera over a network: intervals that
+// wander from 37 to 43 ms and off the millisecond, and every tenth frame in a burst 0.3 ms
+// after the one before.
+void WriteFrames(CClipWriter& writer, Written& written, int first, int last)
 {
-    Written written;
     Steady::time_point at = Steady::now() - 1h + std::chrono::seconds(first);
-    for (int n = first; n < first + count; ++n)
+    for (int n = first; n < last; ++n)
     {
         at += std::chrono::microseconds(n % 10 == 9 ? 300 : 37000 + (n * 7919) % 6000);
         written.jpegs.push_back(NumberedJpeg(n));
@@ -34,20 +36,6 @@ Written WriteFrames(CClipWriter& writer, int count, int first = 0)
         EXPECT_TRUE(
             writer.Write(FrameAt(at), written.jpegs.back().data(), written.jpegs.back().size()))
             << n;
-    }
-    return written;
-}
-
-void ExpectArrivalTimes(const ProbedClip& clip, const Written& written, size_t frames)
-{
-    ASSERT_GE(clip.pts.size(), frames);
-    ASSERT_GE(written.arrivals.size(), frames);
-    for (size_t i = 0; i < frames; ++i)
-    {
-        const double since =
-            std::chrono::duration<double, std::milli>(written.arrivals[i] - written.arrivals[0])
-                .count();
-        EXPECT_LE(std::abs(static_cast<double>(clip.pts[i]) - since), 1.0) << "frame " << i;
     }
 }
 } // namespace
@@ -57,22 +45,18 @@ TEST(ClipWriterTest, IndependentToolsFindEveryJpegUnchangedAtItsArrivalTime)
     TempFolder folder;
     const auto file = folder.Path() / "Gate_CH-03.mkv";
     CClipWriter writer;
-    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 2}, CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 2}, Naming::PartThenRename));
     EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Gate_CH-03.mkv.part"));
 
-    Written written = WriteFrames(writer, 40);
+    Written written;
+    WriteFrames(writer, written, 0, 40);
     // A frame without a picture and one that is no JPEG are left out, the rest goes on.
     HistoryFrameInfo lost = FrameAt(Steady::now());
     lost.videoLoss = true;
     const std::vector<uint8_t> junk{0x12, 0x34, 0x56, 0x78, 0x9a};
     EXPECT_TRUE(writer.Write(lost, junk.data(), junk.size()));
     EXPECT_TRUE(writer.Write(FrameAt(Steady::now()), junk.data(), junk.size()));
-    const Written more = WriteFrames(writer, 20, 40);
-    for (size_t i = 0; i < more.jpegs.size(); ++i)
-    {
-        written.jpegs.push_back(more.jpegs[i]);
-        written.arrivals.push_back(more.arrivals[i]);
-    }
+    WriteFrames(writer, written, 40, 60);
     const auto firstClock = FrameAt(written.arrivals[0]).arrivedClock;
     ASSERT_TRUE(writer.Finish()) << std::string(writer.GetError().begin(), writer.GetError().end());
     EXPECT_EQ(writer.GetFrames(), 60u);
@@ -87,7 +71,12 @@ TEST(ClipWriterTest, IndependentToolsFindEveryJpegUnchangedAtItsArrivalTime)
     EXPECT_EQ(clip.width, 176);
     EXPECT_EQ(clip.height, 144);
     ASSERT_EQ(clip.pts.size(), 60u);
-    ExpectArrivalTimes(clip, written, 60);
+    for (size_t i = 0; i < 60; ++i)
+    {
+        const auto since =
+            std::chrono::duration<double, std::milli>(written.arrivals[i] - written.arrivals[0]);
+        EXPECT_LE(std::abs(static_cast<double>(clip.pts[i]) - since.count()), 1.0) << i;
+    }
     EXPECT_EQ(clip.tags["title"], "Gate CH-03");
     EXPECT_EQ(clip.tags["dvr"], "Gate");
     EXPECT_EQ(clip.tags["channel"], "CH-03");
@@ -109,7 +98,7 @@ TEST(ClipWriterTest, AFileCutAtAnyMomentPlaysUpToItsLastSecond)
     TempFolder folder;
     const auto file = folder.Path() / "cut.mkv";
     CClipWriter writer;
-    ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::FinalName));
+    ASSERT_TRUE(writer.Open(file, kGate, Naming::FinalName));
     // A slow camera of small pictures, 2.5 frames/s, whose clusters only the second bounds;
     // after every 5th frame the file as it stands is what a crash leaves.
     const Steady::time_point start = Steady::now() - 1h;
@@ -158,9 +147,9 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
         int error;
         const char16_t* message;
     };
-    for (const Case& c : {Case{CClipWriter::Naming::FinalName, ENOSPC, u"The disk is full."},
-                          Case{CClipWriter::Naming::PartThenRename, ENOSPC, u"The disk is full."},
-                          Case{CClipWriter::Naming::FinalName, EIO, nullptr}})
+    for (const Case& c : {Case{Naming::FinalName, ENOSPC, u"The disk is full."},
+                          Case{Naming::PartThenRename, ENOSPC, u"The disk is full."},
+                          Case{Naming::FinalName, EIO, nullptr}})
     {
         TempFolder folder;
         WriteBytes(folder.Path() / "other.mkv", "not ours");
@@ -169,7 +158,7 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
         storage.failAfter = 150000;
         storage.error = c.error;
         CClipWriter writer(storage);
-        ASSERT_TRUE(writer.Open(file, ClipIdentity{u"Gate", 0}, c.naming));
+        ASSERT_TRUE(writer.Open(file, kGate, c.naming));
         bool failed = false;
         for (int n = 0; n < 300 && !failed; ++n)
         {
@@ -190,7 +179,7 @@ TEST(ClipWriterTest, AWriteThatFailsIsToldAndLeavesWhatPlaysOrNothing)
                       std::u16string::npos);
         }
         EXPECT_EQ(ReadBytes(folder.Path() / "other.mkv"), "not ours");
-        if (c.naming == CClipWriter::Naming::PartThenRename)
+        if (c.naming == Naming::PartThenRename)
         {
             EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"other.mkv"});
             continue;
@@ -211,14 +200,13 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     const std::vector<uint8_t> jpeg = NumberedJpeg(1);
 
     CClipWriter writer;
-    EXPECT_FALSE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::PartThenRename));
+    EXPECT_FALSE(writer.Open(file, kGate, Naming::PartThenRename));
     EXPECT_EQ(writer.GetError(), u"" + std::u16string(file.u16string()) + u" exists already.");
-    EXPECT_FALSE(writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::FinalName));
+    EXPECT_FALSE(writer.Open(file, kGate, Naming::FinalName));
     EXPECT_EQ(ReadBytes(file), "kept");
 
     // The name taken while the clip was written: without overwrite it is kept whole.
-    ASSERT_TRUE(writer.Open(folder.Path() / "late.mkv", ClipIdentity{u"Gate", 0},
-                            CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(folder.Path() / "late.mkv", kGate, Naming::PartThenRename));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     WriteBytes(folder.Path() / "late.mkv", "came first");
     EXPECT_FALSE(writer.Finish());
@@ -226,22 +214,20 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     EXPECT_EQ(ReadBytes(folder.Path() / "late.mkv"), "came first");
 
     // Asked and answered: overwrite replaces it.
-    ASSERT_TRUE(
-        writer.Open(file, ClipIdentity{u"Gate", 0}, CClipWriter::Naming::PartThenRename, true));
+    ASSERT_TRUE(writer.Open(file, kGate, Naming::PartThenRename, true));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     ASSERT_TRUE(writer.Finish());
     EXPECT_EQ(Probe(file).pts.size(), 1u);
 
     // Nothing to save: told, and neither file nor ".part" stays.
-    for (const auto naming : {CClipWriter::Naming::PartThenRename, CClipWriter::Naming::FinalName})
+    for (const auto naming : {Naming::PartThenRename, Naming::FinalName})
     {
-        ASSERT_TRUE(writer.Open(folder.Path() / "empty.mkv", ClipIdentity{u"Gate", 0}, naming));
+        ASSERT_TRUE(writer.Open(folder.Path() / "empty.mkv", kGate, naming));
         EXPECT_FALSE(writer.Finish());
         EXPECT_EQ(writer.GetError(), u"There are no pictures to save in this span.");
     }
     // Abort drops the clip under way.
-    ASSERT_TRUE(writer.Open(folder.Path() / "dropped.mkv", ClipIdentity{u"Gate", 0},
-                            CClipWriter::Naming::PartThenRename));
+    ASSERT_TRUE(writer.Open(folder.Path() / "dropped.mkv", kGate, Naming::PartThenRename));
     ASSERT_TRUE(writer.Write(FrameAt(Steady::now()), jpeg.data(), jpeg.size()));
     writer.Abort();
     EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"clip.mkv", "late.mkv"}));
@@ -250,8 +236,7 @@ TEST(ClipWriterTest, NamesTakenFoldersUnwritableAndEmptyClipsAreToldWithNothingL
     std::filesystem::create_directory(locked);
     {
         ReadOnlyFolder readOnly(locked);
-        EXPECT_FALSE(writer.Open(locked / "clip.mkv", ClipIdentity{u"Gate", 0},
-                                 CClipWriter::Naming::PartThenRename));
+        EXPECT_FALSE(writer.Open(locked / "clip.mkv", kGate, Naming::PartThenRename));
         EXPECT_EQ(writer.GetError(), u"Quillon cannot write to " + locked.u16string() + u".");
     }
     EXPECT_TRUE(std::filesystem::is_empty(locked));

@@ -18,6 +18,7 @@ public:
     std::atomic<uint64_t> failAfter{UINT64_MAX};
     std::atomic<int> error{ENOSPC};
     std::atomic<uint64_t> freeBytes{UINT64_MAX};
+    uint64_t Written() const { return m_written; }
 
     // Holds every write until Release, telling WaitUntilHeld that one is waiting.
     void HoldWrites()

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipTools.h"
 #include "FailingStorage.h"
-#include "history/CFrameHistory.h"
-#include "history/CHistoryBudget.h"
 #include "record/CRecorder.h"
 #include "support/TempFolder.h"
 
@@ -46,50 +44,11 @@ private:
     std::condition_variable m_changed;
     CRecorder::Status m_last;
 };
-
-// Its pictures made before any is stored, so storing takes no time out of the pre-roll.
-struct Camera
-{
-    explicit Camera(int pictures)
-    {
-        for (int n = 0; n < pictures; ++n)
-        {
-            jpegs.push_back(NumberedJpeg(n, 96, 64));
-        }
-    }
-    void Store(Steady::time_point at, uint8_t channel = 2)
-    {
-        const std::vector<uint8_t>& jpeg = jpegs.at(arrivals.size());
-        arrivals.push_back(at);
-        history.Store(jpeg.data(), jpeg.size(), FrameAt(at, channel));
-    }
-    // The pictures stored from the `from`th to before the `to`th, in order.
-    std::vector<std::vector<uint8_t>> Stored(size_t from, size_t to = SIZE_MAX) const
-    {
-        return {jpegs.begin() + static_cast<long>(from),
-                jpegs.begin() + static_cast<long>(std::min(to, arrivals.size()))};
-    }
-
-    CHistoryBudget budget{64 << 20};
-    CFrameHistory history{budget};
-    std::vector<std::vector<uint8_t>> jpegs;
-    std::vector<Steady::time_point> arrivals;
-};
-
-std::vector<std::filesystem::path> Recordings(const std::filesystem::path& folder)
-{
-    std::vector<std::filesystem::path> files;
-    for (const std::string& name : FolderNames(folder))
-    {
-        files.push_back(folder / name);
-    }
-    return files;
-}
 } // namespace
 
 TEST(RecorderTest, RecordsTheTenSecondsBeforeStartAndFollowsTheHistoryUntilStop)
 {
-    Camera camera(451);
+    StoredCamera camera(451);
     TempFolder folder;
     // 15 s of frames already kept, the last one now; then 3 s more arrive while recording.
     const Steady::time_point now = Steady::now();
@@ -127,27 +86,27 @@ TEST(RecorderTest, RecordsTheTenSecondsBeforeStartAndFollowsTheHistoryUntilStop)
     EXPECT_GE(status.elapsed, 0ms);
     EXPECT_FALSE(log.Last().recording);
 
-    const std::vector<std::filesystem::path> files = Recordings(folder.Path());
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(status.file, files[0]);
-    EXPECT_TRUE(files[0].filename().string().starts_with("Gate_CH-03_")) << files[0];
-    EXPECT_EQ(status.bytes, std::filesystem::file_size(files[0]));
-    const size_t first = camera.arrivals.size() - status.frames;
+    const std::vector<std::string> names = FolderNames(folder.Path());
+    ASSERT_EQ(names.size(), 1u);
+    const std::filesystem::path file = folder.Path() / names[0];
+    EXPECT_EQ(status.file, file);
+    EXPECT_TRUE(names[0].starts_with("Gate_CH-03_")) << names[0];
+    EXPECT_EQ(status.bytes, std::filesystem::file_size(file));
     EXPECT_GE(status.frames, least);
     EXPECT_LE(status.frames, most);
-    EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(first));
-    const ProbedClip clip = Probe(files[0]);
+    EXPECT_EQ(ExtractJpegs(file), camera.Stored(camera.arrivals.size() - status.frames));
+    const ProbedClip clip = Probe(file);
     ASSERT_EQ(clip.pts.size(), status.frames);
     for (size_t i = 0; i < clip.pts.size(); ++i)
     {
         EXPECT_EQ(clip.pts[i], static_cast<int64_t>(i) * 40) << i;
     }
-    EXPECT_EQ(DecodeErrors(files[0]), "");
+    EXPECT_EQ(DecodeErrors(file), "");
 }
 
 TEST(RecorderTest, ANewHistoryClosesTheFileAndTheNextFrameStartsAnother)
 {
-    Camera camera(61);
+    StoredCamera camera(61);
     TempFolder folder;
     const Steady::time_point now = Steady::now();
     for (int n = -20; n <= 0; ++n)
@@ -159,49 +118,50 @@ TEST(RecorderTest, ANewHistoryClosesTheFileAndTheNextFrameStartsAnother)
     log.Attach(recorder);
     ASSERT_TRUE(recorder.Start());
     ASSERT_TRUE(log.WaitFor([](const CRecorder::Status& s) { return s.frames == 21; }));
-    // A reconnect: the history starts over on the same channel, its numbers going on.
-    camera.history.Reset();
-    for (int n = 1; n <= 10; ++n)
+    // A reconnect: the history starts over on the same channel, its numbers going on; then
+    // a channel switch. Each new history's first frame starts a file of its own.
+    for (const auto& [first, last, channel] : {std::tuple{1, 10, 0}, std::tuple{11, 40, 5}})
     {
-        camera.Store(now + n * 40ms, 0);
+        camera.history.Reset();
+        for (int n = first; n <= last; ++n)
+        {
+            camera.Store(now + n * 40ms, static_cast<uint8_t>(channel));
+        }
+        recorder.Notify();
+        const size_t frames = static_cast<size_t>(last - first + 1);
+        const size_t files = channel == 0 ? 2 : 3;
+        ASSERT_TRUE(log.WaitFor([&](const CRecorder::Status& s)
+                                { return s.files == files && s.frames == frames; }));
     }
-    recorder.Notify();
-    ASSERT_TRUE(
-        log.WaitFor([](const CRecorder::Status& s) { return s.files == 2 && s.frames == 10; }));
-    // A channel switch, within the same second: the third file's name takes a number.
-    camera.history.Reset();
-    for (int n = 11; n <= 40; ++n)
-    {
-        camera.Store(now + n * 40ms, 5);
-    }
-    recorder.Notify();
-    ASSERT_TRUE(
-        log.WaitFor([](const CRecorder::Status& s) { return s.files == 3 && s.frames == 30; }));
     recorder.Stop();
 
-    const std::vector<std::filesystem::path> files = Recordings(folder.Path());
-    ASSERT_EQ(files.size(), 3u);
-    EXPECT_TRUE(files[0].filename().string().starts_with("Gate_CH-01_")) << files[0];
-    EXPECT_TRUE(files[1].filename().string().starts_with("Gate_CH-01_")) << files[1];
-    EXPECT_TRUE(files[2].filename().string().starts_with("Gate_CH-06_")) << files[2];
-    EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(0, 21));
-    EXPECT_EQ(ExtractJpegs(files[1]), camera.Stored(21, 31));
-    EXPECT_EQ(ExtractJpegs(files[2]), camera.Stored(31));
-    EXPECT_EQ(Probe(files[1]).tags["title"], "Gate CH-01");
-    EXPECT_EQ(Probe(files[2]).tags["title"], "Gate CH-06");
+    const std::vector<std::string> names = FolderNames(folder.Path());
+    ASSERT_EQ(names.size(), 3u);
+    const std::tuple<std::string, size_t, size_t> files[] = {
+        {"CH-01", 0, 21}, {"CH-01", 21, 31}, {"CH-06", 31, 61}};
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        const auto& [channel, from, to] = files[i];
+        EXPECT_TRUE(names[i].starts_with("Gate_" + channel + "_")) << names[i];
+        EXPECT_EQ(ExtractJpegs(folder.Path() / names[i]), camera.Stored(from, to)) << names[i];
+        EXPECT_EQ(Probe(folder.Path() / names[i]).tags["title"], "Gate " + channel);
+    }
 }
 
 TEST(RecorderTest, ALowDiskOrAFailedWriteStopsItWithTheReasonAndAFileThatPlays)
 {
     struct Case
     {
-        bool diskLow;
+        std::atomic<uint64_t> CFailingStorage::*fault;
+        uint64_t value;
         const char16_t* reason;
     };
-    for (const Case& c : {Case{true, u"Recording stopped: less than 1 GB is free on the disk."},
-                          Case{false, u"The disk is full."}})
+    for (const Case& c : {Case{&CFailingStorage::freeBytes, 999999999,
+                               u"Recording stopped: less than 1 GB is free on the disk."},
+                          Case{&CFailingStorage::failAfter, 60000, u"The disk is full."}})
     {
-        Camera camera(101);
+        const bool diskLow = c.fault == &CFailingStorage::freeBytes;
+        StoredCamera camera(101);
         TempFolder folder;
         CFailingStorage storage;
         RecorderSettings settings;
@@ -213,14 +173,7 @@ TEST(RecorderTest, ALowDiskOrAFailedWriteStopsItWithTheReasonAndAFileThatPlays)
         camera.Store(now);
         ASSERT_TRUE(recorder.Start());
         ASSERT_TRUE(log.WaitFor([](const CRecorder::Status& s) { return s.frames == 1; }));
-        if (c.diskLow)
-        {
-            storage.freeBytes = 999999999;
-        }
-        else
-        {
-            storage.failAfter = 60000;
-        }
+        storage.*c.fault = c.value;
         for (int n = 1; n <= 100; ++n)
         {
             camera.Store(now + n * 40ms);
@@ -230,21 +183,22 @@ TEST(RecorderTest, ALowDiskOrAFailedWriteStopsItWithTheReasonAndAFileThatPlays)
         const CRecorder::Status status = recorder.GetStatus();
         EXPECT_FALSE(status.recording);
         EXPECT_EQ(status.stopReason, c.reason);
-        const std::vector<std::filesystem::path> files = Recordings(folder.Path());
-        ASSERT_EQ(files.size(), 1u);
-        const ProbedClip clip = Probe(files[0]);
+        const std::vector<std::string> names = FolderNames(folder.Path());
+        ASSERT_EQ(names.size(), 1u);
+        const std::filesystem::path file = folder.Path() / names[0];
+        const ProbedClip clip = Probe(file);
         EXPECT_EQ(clip.exitStatus, 0) << clip.errors;
         // Stopped for space, the file is complete; after a failed write, cut at a cluster.
         EXPECT_GE(clip.pts.size(), 1u);
-        EXPECT_EQ(clip.pts.size() == status.frames, c.diskLow) << clip.pts.size();
-        EXPECT_EQ(DecodeErrors(files[0]), "");
-        EXPECT_EQ(ExtractJpegs(files[0]), camera.Stored(0, clip.pts.size()));
+        EXPECT_EQ(clip.pts.size() == status.frames, diskLow) << clip.pts.size();
+        EXPECT_EQ(DecodeErrors(file), "");
+        EXPECT_EQ(ExtractJpegs(file), camera.Stored(0, clip.pts.size()));
         recorder.Stop();
         EXPECT_EQ(recorder.GetStatus().stopReason, c.reason);
     }
 
     // Too full to begin with: nothing starts.
-    Camera camera(1);
+    StoredCamera camera(1);
     TempFolder folder;
     CFailingStorage storage;
     storage.freeBytes = 1000;
