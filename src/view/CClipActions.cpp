@@ -365,11 +365,11 @@ std::optional<CRecorder::Status> CClipActions::GetRecorderStatus(size_t index) c
     return m_recorders[index]->GetStatus();
 }
 
-void CClipActions::PaintRecordingMark(QPainter& painter, const QRect& area, const QString& text)
+QRect CClipActions::PaintRecordingMark(QPainter& painter, const QRect& area, const QString& text)
 {
     if (text.isEmpty() || area.isEmpty())
     {
-        return;
+        return {};
     }
     painter.save();
     const QFontMetrics metrics = painter.fontMetrics();
@@ -382,6 +382,7 @@ void CClipActions::PaintRecordingMark(QPainter& painter, const QRect& area, cons
     painter.setPen(Qt::white);
     painter.drawText(badge, Qt::AlignCenter, text);
     painter.restore();
+    return badge;
 }
 
 size_t CClipActions::GetRecorderCount() const

@@ -59,8 +59,8 @@ public:
     void CancelSave();
     // "REC 00:03:12 · 41 MB" while that connection is recorded; empty otherwise.
     QString RecordingText(size_t index) const;
-    // The mark's look: white on red at the bottom left of the picture.
-    static void PaintRecordingMark(QPainter& painter, const QRect& area, const QString& text);
+    // The mark's look: white on red at the bottom left of the picture. Where it went.
+    static QRect PaintRecordingMark(QPainter& painter, const QRect& area, const QString& text);
     std::optional<CRecorder::Status> GetRecorderStatus(size_t index) const;
     size_t GetRecorderCount() const;
 

@@ -138,11 +138,11 @@ QString CLookBackControl::PastText(size_t index) const
         .arg(std::max<long long>(0, ago.count()));
 }
 
-void CLookBackControl::PaintPastText(QPainter& painter, const QRect& area, const QString& text)
+QRect CLookBackControl::PaintPastText(QPainter& painter, const QRect& area, const QString& text)
 {
     if (text.isEmpty() || area.isEmpty())
     {
-        return;
+        return {};
     }
     painter.save();
     const QFontMetrics metrics = painter.fontMetrics();
@@ -157,6 +157,7 @@ void CLookBackControl::PaintPastText(QPainter& painter, const QRect& area, const
     painter.setPen(Qt::black);
     painter.drawText(badge, Qt::AlignCenter | Qt::TextWordWrap, text);
     painter.restore();
+    return badge;
 }
 
 // Each display paints the frame of the moment; a change asks for a repaint.

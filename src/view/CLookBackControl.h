@@ -52,7 +52,8 @@ public:
     // What a connection's picture says over it while looking back; empty while live.
     QString PastText(size_t index) const;
     // The past's own look over a picture: a badge at the top, never the frozen veil.
-    static void PaintPastText(QPainter& painter, const QRect& area, const QString& text);
+    // Where it went.
+    static QRect PaintPastText(QPainter& painter, const QRect& area, const QString& text);
 
     // The frame a connection shows, or what it says about it, has changed.
     std::function<void(size_t index)> onShownChanged;

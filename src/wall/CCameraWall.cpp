@@ -8,6 +8,8 @@
 
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -61,10 +63,8 @@ CCameraWall::CCameraWall(IMessagePump& messagePump, const WallSettings& settings
     };
     connect(&m_repaintTick, &QTimer::timeout, this, [this] { RepaintNewPictures(); });
     setObjectName(QStringLiteral("wall"));
-    QPalette background = palette();
-    background.setColor(QPalette::Window, Qt::black);
-    setPalette(background);
-    setAutoFillBackground(true);
+    // Every pixel is painted in one pass: the tiles' pictures and the gaps between them.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     m_pGrid->setContentsMargins(0, 0, 0, 0);
     m_pGrid->setSpacing(kTileGap);
@@ -311,6 +311,32 @@ void CCameraWall::keyPressEvent(QKeyEvent* event)
         return;
     default:
         QWidget::keyPressEvent(event);
+    }
+}
+
+// One painter for every tile whose picture or words changed since the last pass; the
+// tiles are widgets for the pointer and the keys only.
+void CCameraWall::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    QRegion gaps = event->region();
+    for (const auto& tile : m_tiles)
+    {
+        const QRect at = tile->geometry();
+        if (!tile->isVisible() || !event->region().intersects(at))
+        {
+            continue;
+        }
+        gaps -= at;
+        painter.save();
+        painter.translate(at.topLeft());
+        painter.setClipRect(tile->rect());
+        tile->Paint(painter, event->region().translated(-at.topLeft()) & tile->rect());
+        painter.restore();
+    }
+    for (const QRect& gap : gaps)
+    {
+        painter.fillRect(gap, Qt::black);
     }
 }
 

@@ -56,6 +56,7 @@ public:
     std::function<void(int index, const QPoint& globalPosition)> onTileMenu;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

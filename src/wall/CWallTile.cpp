@@ -13,7 +13,7 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QMouseEvent>
-#include <QPaintEvent>
+#include <QPixmap>
 #include <QPainter>
 #include <QRegion>
 #include <QResizeEvent>
@@ -43,7 +43,6 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
                 CPictureConnection::AgeWording::Short)
 {
     setObjectName(QStringLiteral("tile"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     m_picture.GetDisplay().DecodeElsewhere();
     m_picture.RepaintOnTick();
@@ -215,9 +214,8 @@ void CWallTile::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
 }
 
-void CWallTile::paintEvent(QPaintEvent* event)
+void CWallTile::Paint(QPainter& painter, const QRegion& region)
 {
-    QPainter painter(this);
     // The slot goes with a change of layout, before the tile does.
     const bool placed =
         m_nSlot < m_pictures.GetSlotCount() &&
@@ -230,7 +228,7 @@ void CWallTile::paintEvent(QPaintEvent* event)
                 image.setDevicePixelRatio(devicePixelRatioF());
                 const PictureRect& at = picture.placement;
                 m_picture.PaintPlaced(
-                    painter, event->region(), image,
+                    painter, region, image,
                     QRect(at.left, at.top, at.right - at.left, at.bottom - at.top));
                 if (picture.serial != m_nPaintedSerial)
                 {
@@ -240,47 +238,95 @@ void CWallTile::paintEvent(QPaintEvent* event)
             });
     if (!placed)
     {
-        painter.fillRect(event->rect(), Qt::black);
-        m_picture.PaintPlaced(painter, event->region(), QImage(), QRect());
+        painter.fillRect(region.boundingRect(), Qt::black);
+        m_picture.PaintPlaced(painter, region, QImage(), QRect());
     }
-    painter.setPen(Qt::white);
-    if (!m_status.isEmpty())
+    const Overlay& overlay = CurrentOverlay();
+    const qreal ratio = overlay.pixmap.devicePixelRatio();
+    for (const QRect& part : overlay.parts)
     {
-        const QRect area = rect().adjusted(4, kCaptionHeight, -4, -4);
-        painter.fillRect(
-            QRect(0, height() - 2 * kCaptionHeight - 4, width(), 2 * kCaptionHeight + 4),
-            QColor(0, 0, 0, 170));
-        painter.drawText(area, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_status);
+        if (region.intersects(part))
+        {
+            painter.drawPixmap(QRectF(part), overlay.pixmap,
+                               QRectF(part.x() * ratio, part.y() * ratio, part.width() * ratio,
+                                      part.height() * ratio));
+        }
     }
-    if (m_entry)
-    {
-        painter.fillRect(QRect(0, 0, width(), kCaptionHeight), QColor(0, 0, 0, 140));
-        painter.setClipRect(QRect(4, 0, width() - 8, kCaptionHeight));
-        painter.drawStaticText(QPointF(4, (kCaptionHeight - fontMetrics().height()) / 2.0),
-                               m_caption);
-        painter.setClipping(false);
-    }
-    CLookBackControl::PaintPastText(painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
-    CClipActions::PaintRecordingMark(painter, rect(), m_recordingText);
     if (m_bSelected)
     {
         painter.setPen(QPen(kSelectedFrame, 2));
+        painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(1, 1, -1, -1));
     }
     // Over the selection's frame: motion is what the eye is to find.
     if (m_picture.IsMotionShown())
     {
         const QRect inside = rect();
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(kMotionRed));
         const QRegion frame =
             QRegion(inside) - QRegion(inside.adjusted(kMotionFrame, kMotionFrame, -kMotionFrame,
                                                       -kMotionFrame));
         for (const QRect& part : frame)
         {
-            painter.drawRect(part);
+            painter.fillRect(part, QColor(kMotionRed));
         }
     }
+}
+
+// What the tile says over its picture changes a few times a minute, its picture up to
+// fifty times a second: the words are laid out and blended into a picture of their own
+// when they change, and each paint copies only the parts of it that hold them.
+const CWallTile::Overlay& CWallTile::CurrentOverlay()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (m_overlay.size == size() && m_overlay.ratio == ratio && m_overlay.status == m_status &&
+        m_overlay.caption == m_caption.text() && m_overlay.past == m_pastText &&
+        m_overlay.recording == m_recordingText)
+    {
+        return m_overlay;
+    }
+    m_overlay.size = size();
+    m_overlay.ratio = ratio;
+    m_overlay.status = m_status;
+    m_overlay.caption = m_caption.text();
+    m_overlay.past = m_pastText;
+    m_overlay.recording = m_recordingText;
+    m_overlay.parts.clear();
+    m_overlay.pixmap = QPixmap(size() * ratio);
+    m_overlay.pixmap.setDevicePixelRatio(ratio);
+    m_overlay.pixmap.fill(Qt::transparent);
+    QPainter painter(&m_overlay.pixmap);
+    painter.setFont(font());
+    painter.setPen(Qt::white);
+    if (!m_status.isEmpty())
+    {
+        const QRect band(0, height() - 2 * kCaptionHeight - 4, width(), 2 * kCaptionHeight + 4);
+        painter.fillRect(band, QColor(0, 0, 0, 170));
+        painter.drawText(rect().adjusted(4, kCaptionHeight, -4, -4),
+                         Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_status);
+        m_overlay.parts.push_back(band);
+    }
+    if (m_entry)
+    {
+        const QRect band(0, 0, width(), kCaptionHeight);
+        painter.fillRect(band, QColor(0, 0, 0, 140));
+        painter.setClipRect(QRect(4, 0, width() - 8, kCaptionHeight));
+        painter.drawStaticText(QPointF(4, (kCaptionHeight - fontMetrics().height()) / 2.0),
+                               m_caption);
+        painter.setClipping(false);
+        m_overlay.parts.push_back(band);
+    }
+    // Antialiased edges reach a pixel beyond the badges' rectangles.
+    const QRect past = CLookBackControl::PaintPastText(
+        painter, rect().adjusted(0, kCaptionHeight, 0, 0), m_pastText);
+    const QRect recording = CClipActions::PaintRecordingMark(painter, rect(), m_recordingText);
+    for (const QRect& badge : {past, recording})
+    {
+        if (!badge.isEmpty())
+        {
+            m_overlay.parts.push_back(badge.adjusted(-1, -1, 1, 1) & rect());
+        }
+    }
+    return m_overlay;
 }
 
 void CWallTile::contextMenuEvent(QContextMenuEvent* event)

@@ -10,6 +10,7 @@
 #include "view/CPictureConnection.h"
 #include "wall/WallSettings.h"
 
+#include <QPixmap>
 #include <QStaticText>
 #include <QString>
 #include <QTimer>
@@ -18,11 +19,12 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class CLogoutBatch;
 
-// One camera of the wall: its own connection to its DVR and channel, painted
-// into its own rectangle. It says what it shows in its caption and its status,
+// One camera of the wall: its own connection to its DVR and channel, painted by
+// the wall into the tile's rectangle. It says what it shows in its caption and its status,
 // never in a box; a lost connection is tried again after a growing wait.
 class CWallTile final : public QWidget, public INotifyWindow
 {
@@ -83,11 +85,14 @@ public:
     // A right click or a long press: the tile's menu, at this point of the screen.
     std::function<void(CWallTile&, const QPoint& globalPosition)> onMenu;
 
+    // The wall's one paint pass, with the painter's origin at the tile's top left and
+    // region in the tile's pixels: the picture its worker placed, and what the tile says.
+    void Paint(QPainter& painter, const QRegion& region);
+
     // The client's notifications; GUI thread only.
     intptr_t SendMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -102,6 +107,20 @@ private:
         void End() override {}
     };
 
+    // What the tile says over the picture, laid out once for as long as it says it.
+    struct Overlay
+    {
+        QSize size;
+        qreal ratio = 0;
+        QString status;
+        QString caption;
+        QString past;
+        QString recording;
+        QPixmap pixmap;
+        std::vector<QRect> parts; // where the pixmap holds anything
+    };
+
+    const Overlay& CurrentOverlay();
     void Stop(CLogoutBatch& logouts);
     void WaitToRetry(const QString& why);
     void SetState(State state, const QString& status);
@@ -117,6 +136,7 @@ private:
     QString m_recordingText;
     // Laid out once per camera, not once per picture.
     QStaticText m_caption;
+    Overlay m_overlay;
     bool m_bSelected = false;
     const CDecodePool& m_pictures;
     const size_t m_nSlot;

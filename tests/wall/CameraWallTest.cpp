@@ -130,7 +130,8 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
     {
         const uint64_t serial = Wall().GetPictures().GetSerial(1);
         QImage shown(Tile(1).size(), QImage::Format_RGB32);
-        Tile(1).render(&shown);
+        // The wall paints its tiles: the tile's place on it is what the user sees.
+        Wall().render(&shown, QPoint(), QRegion(Tile(1).geometry()));
         Wall().GetPictures().UsePlaced(
             1,
             [&](const PlacedPicture& placed)

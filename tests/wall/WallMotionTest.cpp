@@ -95,7 +95,7 @@ protected:
     // The tile as the user sees it: a red frame on all four sides.
     bool HasRedFrame(int i)
     {
-        const QImage image = Wall().GetTile(i).grab().toImage();
+        const QImage image = Wall().grab(Wall().GetTile(i).geometry()).toImage();
         const int w = image.width();
         const int h = image.height();
         return IsMotionRed(image.pixel(1, h / 2)) && IsMotionRed(image.pixel(w - 2, h / 2)) &&
