@@ -88,14 +88,13 @@ void CLookBack::TogglePause()
     {
         return;
     }
-    MoveTo(GetMoment(), m_state == State::Paused ? State::Playing : State::Paused);
     const CFrameHistory* history =
         m_nSelected < m_histories.size() ? m_histories[m_nSelected] : nullptr;
     const auto span = fromLive && history != nullptr ? history->GetSpan() : std::nullopt;
-    if (span)
-    {
-        m_stepped = span->lastSequence;
-    }
+    // Named before the change is told: the displays then show this frame, not one the
+    // receiver stores in between, and a frame step goes on from the one on screen.
+    MoveTo(GetMoment(), m_state == State::Paused ? State::Playing : State::Paused,
+           span ? std::optional<uint64_t>(span->lastSequence) : std::nullopt);
 }
 
 // Back from live plays on from there, as a look at what just happened wants;
@@ -221,9 +220,9 @@ std::optional<HistoryFrameInfo> CLookBack::FrameOf(size_t index) const
     return history->FindAt(GetMoment());
 }
 
-void CLookBack::MoveTo(SteadyTime moment, State state)
+void CLookBack::MoveTo(SteadyTime moment, State state, std::optional<uint64_t> stepped)
 {
-    m_stepped.reset();
+    m_stepped = stepped;
     m_state = state;
     m_moment = moment;
     m_playStart = Now();

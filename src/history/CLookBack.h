@@ -93,7 +93,7 @@ public:
     std::function<void()> onChanged;
 
 private:
-    void MoveTo(SteadyTime moment, State state);
+    void MoveTo(SteadyTime moment, State state, std::optional<uint64_t> stepped = std::nullopt);
     bool CaughtUp(SteadyTime moment) const;
     void Changed();
 

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/FakeNotifications.h"
-#include "support/PrivateSessionBus.h"
-#include "support/ViewerFixture.h"
+#include "WallMotionFixture.h"
 
 #include "view/CLookBackControl.h"
 #include "view/CTimeline.h"
@@ -12,100 +10,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-namespace
-{
-constexpr int kWalkingFrames = 30;
-
-// The real scene of tests/data/motion, people walking, at its own ten frames a second.
-std::shared_ptr<const std::vector<std::vector<uint8_t>>> WalkingFrames()
-{
-    auto frames = std::make_shared<std::vector<std::vector<uint8_t>>>();
-    for (int i = 0; i < kWalkingFrames; ++i)
-    {
-        char name[32];
-        std::snprintf(name, sizeof name, "/motion/walking-%02d.jpg", i);
-        std::ifstream in(std::string(QUILLON_TESTDATA_DIR) + name, std::ios::binary);
-        frames->emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return frames;
-}
-
-bool IsMotionRed(QRgb pixel)
-{
-    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
-}
-
-class WallMotionTest : public ViewerFixture
-{
-protected:
-    // A 2 x 2 wall of one DVR whose channels replay the scene: those in `walking` play it,
-    // the others hold its first frame, a still scene of the same camera.
-    void StartWall(uint16_t walking)
-    {
-        DvrSimSettings dvr;
-        dvr.channelCount = 4;
-        dvr.framesPerSecond = 10;
-        dvr.frameSource.replay = WalkingFrames();
-        dvr.frameSource.replayChannels = walking;
-        StartDvr(dvr);
-        AppSettings settings;
-        settings.wall.logoutWait = 1s;
-        settings.wall.tourStep = 300ms;
-        settings.wall.now = [this] { return Clock::now() + m_clockAhead; };
-        // A bus with no notification service: nothing reaches the desktop of whoever runs this.
-        settings.sessionBusAddress = m_bus.Address();
-        StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
-        Frame().resize(640, 520);
-        ConnectToRow(0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
-        Frame().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-        Item(ID_LAYOUT_2X2).trigger();
-        ASSERT_EQ(Wall().GetTileCount(), 4);
-        ASSERT_TRUE(ProcessEventsUntil(
-            [&]
-            {
-                for (int i = 0; i < 4; ++i)
-                {
-                    const auto span = Display(i).GetHistory().GetSpan();
-                    if (!span || span->frames < 10 || Wall().GetTile(i).GetPaintedPictures() == 0)
-                    {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            10000));
-    }
-
-    CWallSwitcher& Switcher() { return *m_app->GetWallSwitcher(); }
-    CCameraWall& Wall() { return Switcher().GetWall(); }
-    CLookBackControl& LookBack() { return Wall().GetLookBack(); }
-    CPictureConnection& Picture(int i) { return Wall().GetTile(i).GetPictureConnection(); }
-    CPictureDisplay& Display(int i) { return Picture(i).GetDisplay(); }
-    const CMotionIntervals& Marks(int i) { return Display(i).GetMotion().GetIntervals(); }
-
-    // The tile as the user sees it: a red frame on all four sides.
-    bool HasRedFrame(int i)
-    {
-        const QImage image = Wall().grab(Wall().GetTile(i).geometry()).toImage();
-        const int w = image.width();
-        const int h = image.height();
-        return IsMotionRed(image.pixel(1, h / 2)) && IsMotionRed(image.pixel(w - 2, h / 2)) &&
-               IsMotionRed(image.pixel(w / 2, 1)) && IsMotionRed(image.pixel(w / 2, h - 2));
-    }
-
-    PrivateSessionBus m_bus;
-    Clock::duration m_clockAhead{};
-};
-} // namespace
 
 // The still scene on every tile, then people walking on CH-01: only its tile gets the red
 // frame, the timeline marks where its walking frames are, Next Motion goes to the first
@@ -113,8 +19,6 @@ protected:
 TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFindItsFrames)
 {
     StartWall(0);
-    FakeNotifications notifications(m_bus.Address());
-    Item(ID_NOTIFY_ON_MOTION).trigger();
     const Clock::time_point walkingFrom = Clock::now();
     m_dvr->SetReplayChannels(1);
     ASSERT_TRUE(ProcessEventsUntil([&] { return Picture(0).IsMotionShown(); }, 10000));
@@ -205,12 +109,6 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
     ASSERT_TRUE(LookBack().GetLookBack().IsLive());
     QTest::keyClick(&Wall(), Qt::Key_J, Qt::ShiftModifier);
     EXPECT_EQ(LookBack().GetLookBack().GetMoment(), Marks(0).PreviousBefore(Clock::now()));
-
-    // The desktop was told of the walking camera alone, once; a click on it opens it.
-    ASSERT_EQ(notifications.shown.size(), 1u);
-    EXPECT_EQ(notifications.shown[0].summary, "Motion on Gate CH-01");
-    notifications.Emit("ActionInvoked", {notifications.shown[0].id, QString("default")});
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 0; }));
 }
 
 // Follow Motion opens the walking camera alone, with its mark, and takes the wall back
@@ -220,15 +118,8 @@ TEST_F(WallMotionTest, FollowMotionOpensTheWalkingCameraAndComesBackAndTheTourWa
 {
     StartWall(1);
     EXPECT_FALSE(Item(ID_FOLLOW_MOTION).isChecked());
-    EXPECT_FALSE(Item(ID_NOTIFY_ON_MOTION).isChecked());
-    Item(ID_NOTIFY_ON_MOTION).trigger();
-    EXPECT_TRUE(m_app->GetMotionWatch()->GetNotifier().IsEnabled());
     Item(ID_FOLLOW_MOTION).trigger();
-    {
-        const auto settings = OpenViewerSettings(SettingsFile());
-        EXPECT_TRUE(settings->value("motion/follow").toBool());
-        EXPECT_TRUE(settings->value("motion/notify").toBool());
-    }
+    EXPECT_TRUE(OpenViewerSettings(SettingsFile())->value("motion/follow").toBool());
     ASSERT_TRUE(ProcessEventsUntil([&] { return Switcher().GetOpenTile() == 0; }, 10000));
     ASSERT_TRUE(ProcessEventsUntil(
         [&] { return View().GetPictureConnection().IsMotionShown() && View().IsPictureLive(); },
