@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 inline bool IsLogout(const DvrRequestRecord& request)
 {
@@ -111,9 +112,9 @@ protected:
 
     // A directory of one DVR on the simulator, connected through the dialog and painting,
     // the window active so that keys reach it.
-    void ConnectAndWatch(const std::u16string& name = u"Gate")
+    void ConnectAndWatch(const std::u16string& name = u"Gate", AppSettings settings = {})
     {
-        StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n");
+        StartViewer(name + u",127.0.0.1," + Port() + u",0,ADMIN,1234\n", std::move(settings));
         ConnectToRow(0);
         ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
         Frame().activateWindow();

@@ -16,12 +16,8 @@ protected:
     {
         AppSettings settings;
         settings.wall.logoutWait = 1s;
-        StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
+        ConnectAndWatch(u"Gate", settings);
         Frame().resize(640, 520);
-        ConnectToRow(0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
-        Frame().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
         Item(ID_LAYOUT_2X2).trigger();
         ASSERT_EQ(Wall().GetTileCount(), 4);
         // Every camera has kept a second of its frames.

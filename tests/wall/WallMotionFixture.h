@@ -55,12 +55,8 @@ protected:
         settings.wall.tourStep = std::chrono::milliseconds(300);
         settings.wall.now = [this] { return Clock::now() + m_clockAhead; };
         settings.sessionBusAddress = busAddress;
-        StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
+        ConnectAndWatch(u"Gate", settings);
         Frame().resize(640, 520);
-        ConnectToRow(0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
-        Frame().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
         Item(ID_LAYOUT_2X2).trigger();
         ASSERT_EQ(Wall().GetTileCount(), 4);
         ASSERT_TRUE(ProcessEventsUntil(

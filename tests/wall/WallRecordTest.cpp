@@ -57,12 +57,8 @@ TEST_F(WallRecordTest, RecordOnAWallWritesOneFilePerTileAndFollowsTheOpenedCamer
 {
     AppSettings settings;
     settings.wall.logoutWait = 1s;
-    StartViewer(u"Gate,127.0.0.1," + Port() + u",0,ADMIN,1234\n", settings);
+    ConnectAndWatch(u"Gate", settings);
     Frame().resize(640, 520);
-    Frame().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
-    ConnectToRow(0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
     Item(ID_LAYOUT_2X2).trigger();
     ASSERT_EQ(Wall().GetTileCount(), 4);
     Frame().activateWindow();
