@@ -56,11 +56,6 @@ bool ShowsCamera(const DvrConnectInfo& info, const std::optional<DvrEntry>& came
            info.ChannelMask == expected.ChannelMask;
 }
 
-std::optional<int> ParseLayout(const QString& text)
-{
-    return ParseGridLayout(text.toStdU16String());
-}
-
 // The walls file lives beside the viewer's settings.
 std::filesystem::path WallsFileBeside(const std::filesystem::path& settingsFile)
 {
@@ -129,7 +124,7 @@ bool CWallSwitcher::RestoreLastWall(const std::filesystem::path& directoryFile)
 {
     const auto settings = OpenViewerSettings(m_settingsFile);
     const QString layout = settings->value(kLayoutKey).toString();
-    const std::optional<int> columns = ParseLayout(layout);
+    const std::optional<int> columns = ParseGridLayout(layout.toStdU16String());
     const QString name = settings->value(kDvrKey).toString();
     QString error;
     if (!columns && !layout.isEmpty())
