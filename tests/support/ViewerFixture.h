@@ -10,6 +10,7 @@
 #include "support/ModalDriver.h"
 #include "support/QtTestApplication.h"
 #include "support/TempFolder.h"
+#include "wall/CWallSwitcher.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -119,6 +120,17 @@ protected:
         ASSERT_TRUE(ProcessEventsUntil([&] { return View().GetPaintedPictures() > 0; }));
         Frame().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    }
+
+    // The DVR's first four channels on a 2 x 2 wall in a window of 640 x 520; a DVR that
+    // does not answer its logout holds a change of tiles for a second at most.
+    void WatchTwoByTwoWall(AppSettings settings = {})
+    {
+        settings.wall.logoutWait = std::chrono::seconds(1);
+        ConnectAndWatch(u"Gate", std::move(settings));
+        Frame().resize(640, 520);
+        Item(ID_LAYOUT_2X2).trigger();
+        ASSERT_EQ(m_app->GetWallSwitcher()->GetWall().GetTileCount(), 4);
     }
 
     // The view as the user sees it: how much of it is not the black background.

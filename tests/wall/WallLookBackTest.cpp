@@ -14,12 +14,7 @@ class WallLookBackTest : public ViewerFixture
 protected:
     void StartWall()
     {
-        AppSettings settings;
-        settings.wall.logoutWait = 1s;
-        ConnectAndWatch(u"Gate", settings);
-        Frame().resize(640, 520);
-        Item(ID_LAYOUT_2X2).trigger();
-        ASSERT_EQ(Wall().GetTileCount(), 4);
+        WatchTwoByTwoWall();
         // Every camera has kept a second of its frames.
         ASSERT_TRUE(ProcessEventsUntil(
             [&]

@@ -51,14 +51,10 @@ protected:
         dvr.frameSource.replayChannels = walking;
         StartDvr(dvr);
         AppSettings settings;
-        settings.wall.logoutWait = std::chrono::seconds(1);
         settings.wall.tourStep = std::chrono::milliseconds(300);
         settings.wall.now = [this] { return Clock::now() + m_clockAhead; };
         settings.sessionBusAddress = busAddress;
-        ConnectAndWatch(u"Gate", settings);
-        Frame().resize(640, 520);
-        Item(ID_LAYOUT_2X2).trigger();
-        ASSERT_EQ(Wall().GetTileCount(), 4);
+        WatchTwoByTwoWall(settings);
         ASSERT_TRUE(ProcessEventsUntil(
             [&]
             {

@@ -55,12 +55,7 @@ protected:
 // wall stops every recorder, and each file plays.
 TEST_F(WallRecordTest, RecordOnAWallWritesOneFilePerTileAndFollowsTheOpenedCamera)
 {
-    AppSettings settings;
-    settings.wall.logoutWait = 1s;
-    ConnectAndWatch(u"Gate", settings);
-    Frame().resize(640, 520);
-    Item(ID_LAYOUT_2X2).trigger();
-    ASSERT_EQ(Wall().GetTileCount(), 4);
+    WatchTwoByTwoWall();
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
 
