@@ -19,10 +19,13 @@ void QtMessagePump::Post(std::function<void()> task)
     if (QCoreApplication* app = QCoreApplication::instance())
     {
         auto handed = std::make_shared<std::function<void()>>(std::move(task));
-        HandOver(handed.get());
+        std::function<void()>* address = handed.get();
+        HandOver(address);
+        // The queue holds the only share from here, so the task ends on the thread that
+        // ran it, never on this one while the other still reads it.
         QMetaObject::invokeMethod(
             app,
-            [handed]
+            [handed = std::move(handed)]
             {
                 TakeOver(handed.get());
                 (*handed)();
