@@ -47,10 +47,14 @@ const std::vector<uint8_t>& Frame(const FrameSize& size, Content content)
 
 // outputs 1: the same buffer every time, the reference. 2: two buffers in
 // turn, as any decoder must use that keeps the last picture whole for a painter.
-void BareDecode(benchmark::State& state, FrameSize size, Content content, int outputs)
+// denominator: decoded at the library's 1/denominator scale, as the wall's tiles are.
+void BareDecode(benchmark::State& state, FrameSize size, Content content, int outputs,
+                int denominator)
 {
     const std::vector<uint8_t>& jpeg = Frame(size, content);
-    const size_t bytes = static_cast<size_t>(bench::BareDecoder::Stride(size.width)) * size.height;
+    const int width = (size.width + denominator - 1) / denominator;
+    const int height = (size.height + denominator - 1) / denominator;
+    const size_t bytes = static_cast<size_t>(bench::BareDecoder::Stride(width)) * height;
     std::vector<uint8_t> buffers[2];
     for (int i = 0; i < outputs; ++i)
     {
@@ -62,7 +66,7 @@ void BareDecode(benchmark::State& state, FrameSize size, Content content, int ou
     {
         uint8_t* bits = buffers[turn].data();
         turn = (turn + 1) % outputs;
-        if (!bare.Decode(jpeg, size.width, size.height, bits))
+        if (!bare.Decode(jpeg, width, height, bits))
         {
             state.SkipWithError("TurboJPEG refused the frame");
             break;
@@ -73,12 +77,16 @@ void BareDecode(benchmark::State& state, FrameSize size, Content content, int ou
     state.SetItemsProcessed(state.iterations());
 }
 
-void Decoder(benchmark::State& state, FrameSize size, Content content)
+void Decoder(benchmark::State& state, FrameSize size, Content content, int denominator)
 {
     const std::vector<uint8_t>& jpeg = Frame(size, content);
     SilentMessageBox boxes;
     std::mutex commitLock;
     CJpegDecoder decoder(boxes, &commitLock);
+    if (denominator > 1)
+    {
+        decoder.SetCoverSize(size.width / denominator, size.height / denominator);
+    }
     for (auto _ : state)
     {
         if (!decoder.Decode(jpeg.data(), jpeg.size()))
@@ -91,6 +99,35 @@ void Decoder(benchmark::State& state, FrameSize size, Content content)
     }
     state.SetItemsProcessed(state.iterations());
 }
+
+// name: the size, the content and, for a scaled decode, the scale.
+void Compare(bench::RatioReporter& reporter, const std::string& name, FrameSize size,
+             Content content, int denominator, bool twoBuffers)
+{
+    benchmark::RegisterBenchmark(("BareDecode/" + name).c_str(), BareDecode, size, content, 1,
+                                 denominator)
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(bench::kRepetitions)
+        ->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark(("CJpegDecoder/" + name).c_str(), Decoder, size, content,
+                                 denominator)
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(bench::kRepetitions)
+        ->DisplayAggregatesOnly();
+    reporter.AddSpeedRatio("decode/bare " + name, "CJpegDecoder/" + name, "BareDecode/" + name,
+                           bench::RatioReporter::Basis::CpuTime);
+    if (twoBuffers)
+    {
+        benchmark::RegisterBenchmark(("BareDecodeTwoBuffers/" + name).c_str(), BareDecode, size,
+                                     content, 2, denominator)
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(bench::kRepetitions)
+            ->DisplayAggregatesOnly();
+        reporter.AddSpeedRatio("decode/bare-two-buffers " + name, "CJpegDecoder/" + name,
+                               "BareDecodeTwoBuffers/" + name,
+                               bench::RatioReporter::Basis::CpuTime);
+    }
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -100,27 +137,13 @@ int main(int argc, char** argv)
     {
         for (const FrameSize& size : bench::kFrameSizes)
         {
-            const std::string name = bench::SizeName(size) + "/" + ContentName(content);
-            benchmark::RegisterBenchmark(("BareDecode/" + name).c_str(), BareDecode, size, content,
-                                         1)
-                ->Unit(benchmark::kMicrosecond)
-                ->Repetitions(bench::kRepetitions)
-                ->DisplayAggregatesOnly();
-            benchmark::RegisterBenchmark(("BareDecodeTwoBuffers/" + name).c_str(), BareDecode, size,
-                                         content, 2)
-                ->Unit(benchmark::kMicrosecond)
-                ->Repetitions(bench::kRepetitions)
-                ->DisplayAggregatesOnly();
-            benchmark::RegisterBenchmark(("CJpegDecoder/" + name).c_str(), Decoder, size, content)
-                ->Unit(benchmark::kMicrosecond)
-                ->Repetitions(bench::kRepetitions)
-                ->DisplayAggregatesOnly();
-            reporter.AddSpeedRatio("decode/bare " + name, "CJpegDecoder/" + name,
-                                   "BareDecode/" + name, bench::RatioReporter::Basis::CpuTime);
-            reporter.AddSpeedRatio("decode/bare-two-buffers " + name, "CJpegDecoder/" + name,
-                                   "BareDecodeTwoBuffers/" + name,
-                                   bench::RatioReporter::Basis::CpuTime);
+            Compare(reporter, bench::SizeName(size) + "/" + ContentName(content), size, content, 1,
+                    true);
         }
     }
+    // The wall's scales: a tile of a 4 x 4 wall in a 1280 x 720 window.
+    Compare(reporter, "704x480/pattern 1/2", {704, 480}, Content::Pattern, 2, false);
+    Compare(reporter, "1280x720/pattern 1/4", {1280, 720}, Content::Pattern, 4, false);
+    Compare(reporter, "1920x1080/pattern 1/4", {1920, 1080}, Content::Pattern, 4, false);
     return bench::RunAndPrint(argc, argv, reporter);
 }

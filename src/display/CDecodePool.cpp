@@ -18,6 +18,33 @@ int32_t DeviceSide(int32_t side, double ratio)
 {
     return static_cast<int32_t>(std::ceil(side * ratio));
 }
+
+// Rows of whole groups of four pixels, so the placing stores sixteen bytes at a time.
+size_t RowPixels(int32_t width)
+{
+    return (static_cast<size_t>(width) + 3) / 4 * 4;
+}
+
+// Black where the picture will not be placed: the bands above and below it and
+// beside it; the picture's own pixels are all written by the placing.
+void FillMargins(std::vector<uint32_t>& pixels, size_t rowPixels, int32_t width, int32_t height,
+                 const PictureRect& at)
+{
+    const auto fill = [&](int32_t left, int32_t top, int32_t right, int32_t bottom)
+    {
+        left = std::clamp(left, 0, width);
+        right = std::clamp(right, left, width);
+        for (int32_t y = std::max(top, 0); y < std::min(bottom, height); ++y)
+        {
+            std::fill_n(pixels.begin() + static_cast<ptrdiff_t>(y * rowPixels + left),
+                        right - left, kBlack);
+        }
+    };
+    fill(0, 0, width, at.top);
+    fill(0, at.bottom, width, height);
+    fill(0, at.top, at.left, at.bottom);
+    fill(at.right, at.top, width, at.bottom);
+}
 } // namespace
 
 // Everything of one slot is guarded by its lock.
@@ -197,25 +224,22 @@ void CDecodePool::Decode(CJpegDecoder& decoder, Slot& slot, std::vector<uint8_t>
     }
     const PictureRect placement = PlacePicture(target.clientWidth, target.clientHeight,
                                                decoder.GetSourceWidth(), decoder.GetSourceHeight());
+    const size_t rowPixels = RowPixels(width);
     try
     {
-        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        pixels.resize(rowPixels * static_cast<size_t>(height));
     }
     catch (const std::bad_alloc&)
     {
         return;
     }
-    if (placement.left > 0 || placement.top > 0 || placement.right < target.clientWidth ||
-        placement.bottom < target.clientHeight)
-    {
-        std::fill(pixels.begin(), pixels.end(), kBlack);
-    }
+    const ExactRect exact{placement.left * ratio, placement.top * ratio, placement.right * ratio,
+                          placement.bottom * ratio};
+    FillMargins(pixels, rowPixels, width, height, CoveredPixels(exact));
     const BottomUpBgr rows{decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(),
                            decoder.GetStride()};
     ScalePictureNearestExact(
-        rows, XrgbRaster{pixels.data(), width, height, static_cast<size_t>(width) * 4},
-        ExactRect{placement.left * ratio, placement.top * ratio, placement.right * ratio,
-                  placement.bottom * ratio},
+        rows, XrgbRaster{pixels.data(), width, height, rowPixels * 4}, exact,
         PictureRect{0, 0, width, height},
         PictureSource{0, 0, static_cast<double>(rows.width), static_cast<double>(rows.height)});
     std::lock_guard<std::mutex> lock(slot.lock);
@@ -227,6 +251,7 @@ void CDecodePool::Decode(CJpegDecoder& decoder, Slot& slot, std::vector<uint8_t>
     slot.placed = PlacedPicture{slot.shown.data(),
                                 width,
                                 height,
+                                rowPixels * 4,
                                 placement,
                                 decoder.GetWidth(),
                                 decoder.GetHeight(),

@@ -34,6 +34,7 @@ struct PlacedPicture
     const uint32_t* pixels = nullptr;
     int32_t width = 0; // device pixels
     int32_t height = 0;
+    size_t stride = 0; // bytes, a multiple of 16
     PictureRect placement; // where the picture lies, in client pixels
     int32_t decodedWidth = 0;
     int32_t decodedHeight = 0;

@@ -38,6 +38,9 @@ struct ExactRect
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// The raster pixels a target between pixels covers: those whose centres fall inside.
+PictureRect CoveredPixels(const ExactRect& target);
+
 // Scales the picture into target (raster coordinates), upright and opaque,
 // by nearest neighbour, writing only the pixels inside clip. Samples are
 // picked at pixel centres in 16.16 fixed point, as raster painters commonly do,

@@ -224,7 +224,8 @@ void CWallTile::Paint(QPainter& painter, const QRegion& region)
             [&](const PlacedPicture& picture)
             {
                 QImage image(reinterpret_cast<const uchar*>(picture.pixels), picture.width,
-                             picture.height, qsizetype{picture.width} * 4, QImage::Format_RGB32);
+                             picture.height, static_cast<qsizetype>(picture.stride),
+                             QImage::Format_RGB32);
                 image.setDevicePixelRatio(devicePixelRatioF());
                 const PictureRect& at = picture.placement;
                 m_picture.PaintPlaced(

@@ -68,7 +68,7 @@ bool WaitForPlaced(const CDecodePool& pool, size_t slot,
 
 uint32_t At(const PlacedPicture& picture, int x, int y)
 {
-    return picture.pixels[static_cast<size_t>(y) * picture.width + x];
+    return picture.pixels[static_cast<size_t>(y) * picture.stride / 4 + x];
 }
 } // namespace
 

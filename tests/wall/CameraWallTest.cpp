@@ -145,7 +145,7 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
                 for (int y = 20; y < placed.height - 2; ++y)
                 {
                     ASSERT_EQ(std::memcmp(shown.constScanLine(y) + 8,
-                                          placed.pixels + size_t(y) * placed.width + 2,
+                                          placed.pixels + size_t(y) * placed.stride / 4 + 2,
                                           size_t(placed.width - 4) * 4),
                               0)
                         << "row " << y;
@@ -179,7 +179,7 @@ TEST_F(CameraWallTest, AWallOfOneDvrOpensATileInTheSingleViewAndGoesBack)
         Wall().GetPictures().UsePlaced(0, [&](const PlacedPicture& picture)
                                        {
                                            pixels.assign(picture.pixels,
-                                                         picture.pixels + size_t(picture.width) *
+                                                         picture.pixels + picture.stride / 4 *
                                                                               picture.height);
                                        });
         return pixels;
