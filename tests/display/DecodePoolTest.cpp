@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "display/CDecodePool.h"
 
+#include "decode/CJpegDecoder.h"
+#include "display/PictureScaler.h"
+#include "platform/SilentMessageBox.h"
 #include "support/ProcessResources.h"
 #include "support/TestJpegEncoder.h"
 
@@ -126,6 +129,69 @@ TEST(DecodePoolTest, TilesAreDecodedAndPlacedForTheScreensPixels)
                        EXPECT_TRUE(Near(At(p, 10, 2 * p.placement.top), kRed));
                        EXPECT_EQ(At(p, 10, 2 * p.placement.bottom), kBlack);
                    });
+}
+
+// Every pixel of a tile's picture is what the nearest sampling of the decoded
+// picture gives at the tile's device size, black beside it, whatever pictures of
+// other shapes the worker's buffers held before. The reference is placed into rows
+// of the tile's width exactly, a pixel at a time; the pool's rows are padded and
+// take the four-pixel path.
+TEST(DecodePoolTest, ATilesPictureIsTheNearestSamplingAtItsDeviceSizeWhateverCameBefore)
+{
+    const std::vector<uint8_t> busy = EncodeTestJpeg({704, 480, 3, false, 90}, PatternSample);
+    const std::vector<uint8_t> other = HalvesJpeg(1280, 720);
+    const DecodeTarget targets[] = {
+        {319, 174, 1, true}, {319, 174, 1.5, true}, {319, 174, 2, true},
+        {200, 400, 2, true}, {319, 174, 1.25, false},
+    };
+    CDecodePool pool;
+    pool.Start(1, 1);
+    SilentMessageBox silent;
+    CJpegDecoder reference(silent);
+    uint64_t serial = 0;
+    for (const DecodeTarget& target : targets)
+    {
+        SCOPED_TRACE(testing::Message() << target.clientWidth << "x" << target.clientHeight
+                                        << " at " << target.ratio);
+        for (const std::vector<uint8_t>* frame : {&other, &busy})
+        {
+            std::vector<uint8_t> jpeg = *frame;
+            pool.Submit(0, jpeg, target);
+            ASSERT_TRUE(
+                WaitForPlaced(pool, 0, [&](const PlacedPicture& p) { return p.serial > serial; }));
+            serial = pool.GetSerial(0);
+        }
+        pool.UsePlaced(
+            0,
+            [&](const PlacedPicture& p)
+            {
+                EXPECT_EQ(p.stride % 16, 0u);
+                reference.SetCoverSize(target.scaled ? p.width : 0,
+                                       target.clientWidth < target.clientHeight ? 0 : p.height);
+                ASSERT_TRUE(reference.Decode(busy.data(), busy.size()));
+                ASSERT_EQ(reference.GetWidth(), p.decodedWidth);
+                std::vector<uint32_t> expected(static_cast<size_t>(p.width) * p.height, kBlack);
+                const double r = target.ratio;
+                ScalePictureNearestExact(
+                    BottomUpBgr{reference.GetBits(), reference.GetWidth(), reference.GetHeight(),
+                                reference.GetStride()},
+                    XrgbRaster{expected.data(), p.width, p.height, static_cast<size_t>(p.width) * 4},
+                    ExactRect{p.placement.left * r, p.placement.top * r, p.placement.right * r,
+                              p.placement.bottom * r},
+                    PictureRect{0, 0, p.width, p.height},
+                    PictureSource{0, 0, static_cast<double>(reference.GetWidth()),
+                                  static_cast<double>(reference.GetHeight())});
+                int differences = 0;
+                for (int y = 0; y < p.height; ++y)
+                {
+                    for (int x = 0; x < p.width; ++x)
+                    {
+                        differences += At(p, x, y) != expected[static_cast<size_t>(y) * p.width + x];
+                    }
+                }
+                EXPECT_EQ(differences, 0);
+            });
+    }
 }
 
 // Frames that come faster than one worker decodes never queue behind the camera:
