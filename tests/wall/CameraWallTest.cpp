@@ -666,8 +666,10 @@ TEST_F(CameraWallTest, SixteenCamerasShareTheLookBackMemoryAndATileKeepsItsHisto
     EXPECT_FALSE(viewHistory().GetSpan());
     ASSERT_TRUE(historyOf(5).CopyFrame(viewSpan->lastSequence, moved));
     EXPECT_EQ(moved, lastOfTile);
+    // A frame or two, not ten: the full budget's share may be little more than ten
+    // frames, and the old ones would then all have given way.
     ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return historyOf(5).GetSpan()->lastSequence > viewSpan->lastSequence + 10; }));
+        [&] { return historyOf(5).GetSpan()->lastSequence > viewSpan->lastSequence; }));
     EXPECT_LE(historyOf(5).GetSpan()->firstSequence, viewSpan->lastSequence)
         << "the new frames join the old ones";
 
