@@ -31,6 +31,12 @@ Mapping MapAxis(int32_t firstTarget, double targetStart, double targetLength, do
     return {first, step};
 }
 
+// A raster painter covers the pixels whose centres fall inside: edges round half up.
+int32_t CoveredEdge(double x)
+{
+    return static_cast<int32_t>(std::floor(x + 0.5));
+}
+
 uint32_t Opaque(const uint8_t* bgr)
 {
     return 0xFF000000u | (uint32_t{bgr[2]} << 16) | (uint32_t{bgr[1]} << 8) | bgr[0];
@@ -112,12 +118,6 @@ bool CanShuffle()
 }
 #endif
 } // namespace
-
-// A raster painter covers the pixels whose centres fall inside: edges round half up.
-int32_t CoveredEdge(double x)
-{
-    return static_cast<int32_t>(std::floor(x + 0.5));
-}
 
 PictureRect CoveredPixels(const ExactRect& target)
 {
