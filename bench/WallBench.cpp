@@ -207,7 +207,7 @@ void WatchWall(benchmark::State& state, const WallCase& c, unsigned port)
     };
     while (!allPainting() && waited.elapsed() < 20000)
     {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (!allPainting())
     {
@@ -220,7 +220,7 @@ void WatchWall(benchmark::State& state, const WallCase& c, unsigned port)
     while (budget.GetUsed() + kTiles * frameBytes < budget.GetTotal() &&
            waited.elapsed() < kFillLimitMs)
     {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     RunEventsFor(kWarmUpSeconds);
     const CWallTile& first = wall.GetTile(0);
