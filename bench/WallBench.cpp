@@ -270,17 +270,23 @@ void WatchWall(benchmark::State& state, const WallCase& c, unsigned port)
             }
             bareSeconds += bareRound;
         }
-        // The GUI thread is the one whose id is the process's; the others receive
-        // (and decode, where the wall has workers of its own).
+        // The GUI thread is the one whose id is the process's; the wall's workers and
+        // the receivers go by the names they give themselves.
         const std::string guiThread = " " + std::to_string(getpid());
         double gui = 0;
+        double workers = 0;
+        double receivers = 0;
         double others = 0;
         for (const auto& [thread, used] : threads)
         {
-            (thread.ends_with(guiThread) ? gui : others) += used;
+            (thread.ends_with(guiThread)                ? gui
+             : thread.starts_with("quillon-decode ")   ? workers
+             : thread.starts_with("quillon-receive ")  ? receivers
+                                                        : others) += used;
         }
-        std::printf("%s: GUI thread %.3f s, the other threads %.3f s of CPU in %.1f s\n",
-                    CaseName(c).c_str(), gui, others, seconds);
+        std::printf("%s: GUI thread %.3f s, decode workers %.3f s, receivers %.3f s, the other "
+                    "threads %.3f s of CPU in %.1f s\n",
+                    CaseName(c).c_str(), gui, workers, receivers, others, seconds);
         const double bareFrameSeconds = bareSeconds / (kRounds * kBareIterations * kTiles);
         int shown = 0;
         for (const int tile : painted)
@@ -303,6 +309,9 @@ void WatchWall(benchmark::State& state, const WallCase& c, unsigned port)
         state.counters["tile_width"] = tileWidth;
         state.counters["tile_height"] = tileHeight;
         state.counters["frame_kib"] = static_cast<double>(Frames(c)[0].size()) / 1024;
+        state.counters["worker_ms"] = shown > 0 ? workers / shown * 1e3 : 0;
+        state.counters["bare_ms"] = bareFrameSeconds * 1e3;
+        state.counters["receivers_percent"] = receivers / seconds * 100;
     }
     switcher.SetLayout(1);
 }
@@ -321,8 +330,10 @@ void PrintCase(const bench::RatioReporter& reporter, const WallCase& c)
                 CaseName(c).c_str(), k.at("cpu_percent"), k.at("gui_percent"),
                 k.at("slowest_tile_per_s"), k.at("shown_possible"), k.at("lateness_p99_ms"),
                 k.at("denominator"), k.at("bare_percent"), k.at("cpu_percent") / k.at("bare_percent"));
-    std::printf("  (tile %.0fx%.0f device pixels, frames of %.0f KiB)\n", k.at("tile_width"),
-                k.at("tile_height"), k.at("frame_kib"));
+    std::printf("  (tile %.0fx%.0f device pixels, frames of %.0f KiB; the workers %.2f ms a "
+                "picture shown against the bare decode's %.2f ms, %.2f; receivers %.1f %%)\n",
+                k.at("tile_width"), k.at("tile_height"), k.at("frame_kib"), k.at("worker_ms"),
+                k.at("bare_ms"), k.at("worker_ms") / k.at("bare_ms"), k.at("receivers_percent"));
 }
 } // namespace
 

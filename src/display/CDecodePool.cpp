@@ -4,6 +4,7 @@
 #include "decode/CJpegDecoder.h"
 #include "display/PictureScaler.h"
 #include "platform/SilentMessageBox.h"
+#include "platform/ThreadName.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,6 +81,7 @@ void CDecodePool::Start(size_t slots, unsigned workers)
     for (unsigned i = 0; i < std::max(workers, 1u); ++i)
     {
         m_workers.emplace_back([this] { Work(); });
+        NameThread(m_workers.back(), "quillon-decode");
     }
 }
 

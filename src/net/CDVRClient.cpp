@@ -9,6 +9,7 @@
 #include "platform/BusyCursor.h"
 #include "platform/MessagePump.h"
 #include "platform/NotifyWindow.h"
+#include "platform/ThreadName.h"
 #include "platform/WindowMessages.h"
 
 #include <algorithm>
@@ -93,6 +94,7 @@ void CDVRClient::Start(const DvrConnectInfo& info)
     try
     {
         receiver->thread = std::thread([receiver] { receiver->Main(); });
+        NameThread(receiver->thread, "quillon-receive");
     }
     catch (const std::system_error&)
     {

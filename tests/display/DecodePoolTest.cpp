@@ -232,6 +232,11 @@ TEST(DecodePoolTest, StartsAndStopsWhileFramesArriveLeaveNoThreadBehind)
         const size_t slots = round % 2 == 0 ? 16 : 4;
         pool.Start(slots, 2);
         ASSERT_EQ(pool.GetWorkerCount(), 2u);
+        if (round == 0)
+        {
+            // Named, so that top and a profile tell the decoding apart from the receiving.
+            ASSERT_EQ(CountThreadsNamed("quillon-decode"), 2u);
+        }
         for (int frameNumber = 0; frameNumber < 3; ++frameNumber)
         {
             for (size_t slot = 0; slot < slots; ++slot)

@@ -50,3 +50,20 @@ constexpr bool kResidentSizeIsMeaningful = false;
 #else
 constexpr bool kResidentSizeIsMeaningful = true;
 #endif
+
+// The threads of this process that gave themselves this name.
+inline size_t CountThreadsNamed(const std::string& name)
+{
+    size_t count = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task"))
+    {
+        while (const dirent* entry = ::readdir(tasks))
+        {
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string named;
+            count += entry->d_name[0] != '.' && std::getline(comm, named) && named == name ? 1 : 0;
+        }
+        ::closedir(tasks);
+    }
+    return count;
+}
