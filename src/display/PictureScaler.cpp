@@ -156,10 +156,11 @@ void ScalePictureNearestExact(const BottomUpBgr& picture, const XrgbRaster& rast
     {
         return;
     }
-    const int32_t left = std::max({CoveredEdge(target.left), clip.left, 0});
-    const int32_t top = std::max({CoveredEdge(target.top), clip.top, 0});
-    const int32_t right = std::min({CoveredEdge(target.right), clip.right, raster.width});
-    const int32_t bottom = std::min({CoveredEdge(target.bottom), clip.bottom, raster.height});
+    const PictureRect covered = CoveredPixels(target);
+    const int32_t left = std::max({covered.left, clip.left, 0});
+    const int32_t top = std::max({covered.top, clip.top, 0});
+    const int32_t right = std::min({covered.right, clip.right, raster.width});
+    const int32_t bottom = std::min({covered.bottom, clip.bottom, raster.height});
     if (left >= right || top >= bottom)
     {
         return;
