@@ -224,6 +224,12 @@ void CDecodePool::Decode(CJpegDecoder& decoder, Slot& slot, std::vector<uint8_t>
     {
         return;
     }
+    if (target.look != nullptr)
+    {
+        target.look->LookAt(decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(),
+                            decoder.GetStride(), decoder.GetSourceWidth(),
+                            decoder.GetSourceHeight(), target.arrived);
+    }
     const PictureRect placement = PlacePicture(target.clientWidth, target.clientHeight,
                                                decoder.GetSourceWidth(), decoder.GetSourceHeight());
     const size_t rowPixels = RowPixels(width);

@@ -4,6 +4,7 @@
 #include "display/PictureRect.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -16,15 +17,32 @@
 
 class CJpegDecoder;
 
+// Shown, on a worker's thread, a frame's decoded picture it asked for (blue-green-red,
+// rows bottom-up, valid during the call): a camera's motion looked for in the
+// pictures decoded anyway.
+class IDecodedPictureLook
+{
+public:
+    virtual void LookAt(const uint8_t* bottomUpBgr, int32_t width, int32_t height, uint32_t stride,
+                        int32_t sourceWidth, int32_t sourceHeight,
+                        std::chrono::steady_clock::time_point arrived) = 0;
+
+protected:
+    ~IDecodedPictureLook() = default;
+};
+
 // Where a window's picture goes: its client size, the screen's scale (device
 // pixels per client pixel), and whether it is decoded at the smallest of the
-// library's scales that still covers it in device pixels.
+// library's scales that still covers it in device pixels; and who looks at the
+// decoded picture, if anybody, told when the frame arrived.
 struct DecodeTarget
 {
     int32_t clientWidth = 0;
     int32_t clientHeight = 0;
     double ratio = 1;
     bool scaled = true;
+    IDecodedPictureLook* look = nullptr;
+    std::chrono::steady_clock::time_point arrived{};
 };
 
 // A window's picture, decoded and placed at its device size: 0xFFRRGGBB rows top

@@ -92,10 +92,32 @@ void CPictureDisplay::LookForMotion(const uint8_t* data, size_t length,
                                     const HistoryFrameInfo& info)
 {
     std::lock_guard<std::mutex> lock(m_motionFeedLock);
-    if (m_motion.OnFrame(data, length, info.arrived) == CMotionDetector::Verdict::Skipped)
+    if (m_motion.OnFrame(data, length, info.arrived) != CMotionDetector::Verdict::Skipped)
+    {
+        DropMarksBeforeHistory();
+    }
+}
+
+void CPictureDisplay::LookAt(const uint8_t* bottomUpBgr, int32_t width, int32_t height,
+                             uint32_t stride, int32_t sourceWidth, int32_t sourceHeight,
+                             std::chrono::steady_clock::time_point arrived)
+{
+    // The receiver looks at a picture decoded at full size itself, for about the same cost.
+    if (!CLumaSampler::CanReduce(width, height, sourceWidth, sourceHeight))
     {
         return;
     }
+    std::lock_guard<std::mutex> lock(m_motionFeedLock);
+    if (m_motion.OnDecoded(bottomUpBgr, width, height, stride, sourceWidth, sourceHeight,
+                           arrived) != CMotionDetector::Verdict::Skipped)
+    {
+        DropMarksBeforeHistory();
+    }
+}
+
+// Under the feed lock.
+void CPictureDisplay::DropMarksBeforeHistory()
+{
     if (const std::optional<CFrameHistory::Span> span =
             m_bKeepsHistory ? m_history.GetSpan() : std::nullopt)
     {
@@ -154,6 +176,7 @@ void CPictureDisplay::KeepForPaint(const uint8_t* data, size_t length,
             return;
         }
         m_nLatestSequence = sequence;
+        m_latestArrived = info.arrived;
         m_bLatestVideoLoss = info.videoLoss;
         m_bNewJpeg = true;
         m_bHasPicture = true;
@@ -250,7 +273,11 @@ void CPictureDisplay::StartHistory(std::optional<uint8_t> channel)
 void CPictureDisplay::TakeHistoryFrom(CPictureDisplay& from)
 {
     m_history.TakeFrom(from.m_history);
-    m_motion.TakeFrom(from.m_motion);
+    {
+        // A wall's worker may still be looking at a picture of either.
+        std::scoped_lock feeds(m_motionFeedLock, from.m_motionFeedLock);
+        m_motion.TakeFrom(from.m_motion);
+    }
     m_bHistoryHandedOver = true;
     for (CPictureDisplay* display : {this, &from})
     {
@@ -286,10 +313,11 @@ bool CPictureDisplay::HasFrame()
     return m_bHasPicture;
 }
 
-bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
+bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg, DecodeTarget* look)
 {
     uint64_t sequence = 0;
     bool videoLoss = false;
+    std::optional<std::chrono::steady_clock::time_point> liveArrived;
     if (m_bShowingPast)
     {
         if (m_nPastCopied == m_nPastSequence)
@@ -314,6 +342,7 @@ bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
         sequence = m_nLatestSequence;
         videoLoss = m_bLatestVideoLoss;
         m_bNewJpeg = false;
+        liveArrived = m_latestArrived;
     }
     if (videoLoss)
     {
@@ -331,6 +360,11 @@ bool CPictureDisplay::TakeNewestJpeg(std::vector<uint8_t>& jpeg)
     if (m_bShowingPast)
     {
         m_nPastCopied = sequence;
+    }
+    else if (look != nullptr && !videoLoss && m_motion.WantsDecodedLook(*liveArrived))
+    {
+        look->look = this;
+        look->arrived = *liveArrived;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "decode/CJpegDecoder.h"
+#include "display/CDecodePool.h"
 #include "display/CFrameStatistics.h"
 #include "display/PictureRect.h"
 #include "history/CFrameHistory.h"
@@ -10,6 +11,7 @@
 #include "platform/SilentMessageBox.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,7 +28,7 @@ class IPictureWindow;
 // and asks for a repaint; the window's thread paints the committed picture.
 // With a history budget every frame shown is also kept in the history, and the
 // window's thread may paint one of those instead of the live picture.
-class CPictureDisplay
+class CPictureDisplay : private IDecodedPictureLook
 {
 public:
     // historyBudget null: no history is kept.
@@ -57,7 +59,9 @@ public:
     // Window's thread, decoding elsewhere: the JPEG to show, if it changed since the
     // last one handed over: the newest frame while live, the frame of the moment
     // while looking back. jpeg's buffer is reused, so none is allocated once grown.
-    bool TakeNewestJpeg(std::vector<uint8_t>& jpeg);
+    // A live frame due a look for motion sets look and arrived in `look`, so the
+    // worker that decodes it looks at its picture, and the receiver need not read it again.
+    bool TakeNewestJpeg(std::vector<uint8_t>& jpeg, DecodeTarget* look = nullptr);
     // Whether the connection's camera shows motion: the receiver hands the detector
     // every frame it keeps, whether or not anybody sees it, and its marks go as the
     // history drops the frames they stand for.
@@ -101,6 +105,10 @@ private:
     uint64_t StoreInHistory(const uint8_t* data, size_t length, const HistoryFrameInfo& info,
                             const std::function<bool()>& isCurrent);
     void LookForMotion(const uint8_t* data, size_t length, const HistoryFrameInfo& info);
+    void LookAt(const uint8_t* bottomUpBgr, int32_t width, int32_t height, uint32_t stride,
+                int32_t sourceWidth, int32_t sourceHeight,
+                std::chrono::steady_clock::time_point arrived) override;
+    void DropMarksBeforeHistory();
     bool PaintPast(const std::function<void(const CJpegDecoder&, const PictureRect&)>& draw);
     bool HasPictureLocked() const;
     PictureRect ComputePlacementLocked();
@@ -134,6 +142,7 @@ private:
     // the picture lock, names it in m_nLatestSequence; TakeNewestJpeg copies it out.
     bool m_bDecodeElsewhere = false;
     uint64_t m_nLatestSequence = 0;
+    std::chrono::steady_clock::time_point m_latestArrived;
     bool m_bLatestVideoLoss = false;
     bool m_bNewJpeg = false;
 

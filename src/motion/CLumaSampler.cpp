@@ -5,6 +5,8 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
+
 CLumaSampler::CLumaSampler() : m_handle(tjInitDecompress()) {}
 
 CLumaSampler::~CLumaSampler()
@@ -27,6 +29,91 @@ bool CLumaSampler::Sample(const uint8_t* jpeg, size_t length)
         m_handle = tjInitDecompress();
         return false;
     }
+    return true;
+}
+
+namespace
+{
+// Pixels a side of an 8 x 8 block became at the scale width x height shows the
+// source at; 0 for no scale that reduces it.
+int BlockSide(int width, int height, int sourceWidth, int sourceHeight)
+{
+    if (width <= 0 || height <= 0 || width >= sourceWidth)
+    {
+        return 0;
+    }
+    for (const int side : {4, 2, 1})
+    {
+        const tjscalingfactor factor{side, 8};
+        if (TJSCALED(sourceWidth, factor) == width && TJSCALED(sourceHeight, factor) == height)
+        {
+            return side;
+        }
+    }
+    return 0;
+}
+} // namespace
+
+bool CLumaSampler::CanReduce(int width, int height, int sourceWidth, int sourceHeight)
+{
+    return BlockSide(width, height, sourceWidth, sourceHeight) != 0;
+}
+
+bool CLumaSampler::Reduce(const uint8_t* bottomUpBgr, int width, int height, size_t stride,
+                          int sourceWidth, int sourceHeight)
+{
+    m_nWidth = 0;
+    m_nHeight = 0;
+    const tjscalingfactor eighth{1, 8};
+    const int block = BlockSide(width, height, sourceWidth, sourceHeight);
+    if (!bottomUpBgr || block == 0 || stride < static_cast<size_t>(width) * 3)
+    {
+        return false;
+    }
+    const int lumaWidth = TJSCALED(sourceWidth, eighth);
+    const int lumaHeight = TJSCALED(sourceHeight, eighth);
+    m_luma.resize(static_cast<size_t>(lumaWidth) * static_cast<size_t>(lumaHeight));
+    // Each cell's blue, green and red summed apart, weighed once: a look at a picture
+    // decoded at full size reads a third of a megapixel.
+    m_sums.assign(static_cast<size_t>(lumaWidth) * 3, 0);
+    for (int top = 0; top < height; top += block)
+    {
+        const int bottom = std::min(top + block, height);
+        for (int y = top; y < bottom; ++y)
+        {
+            const uint8_t* pixel = bottomUpBgr + static_cast<size_t>(height - 1 - y) * stride;
+            uint64_t* sums = m_sums.data();
+            for (int left = 0; left < width; left += block, sums += 3)
+            {
+                uint32_t blue = 0;
+                uint32_t green = 0;
+                uint32_t red = 0;
+                for (const uint8_t* end = pixel + std::min(block, width - left) * 3; pixel < end;
+                     pixel += 3)
+                {
+                    blue += pixel[0];
+                    green += pixel[1];
+                    red += pixel[2];
+                }
+                sums[0] += blue;
+                sums[1] += green;
+                sums[2] += red;
+            }
+        }
+        uint8_t* out = m_luma.data() + static_cast<size_t>(top / block) * lumaWidth;
+        for (int x = 0; x < lumaWidth; ++x)
+        {
+            const uint64_t count = static_cast<uint64_t>(bottom - top) *
+                                   static_cast<uint64_t>(std::min(block, width - x * block));
+            uint64_t* sums = &m_sums[static_cast<size_t>(x) * 3];
+            // JFIF's weights in sixteen bits, as the library's own conversion has them.
+            const uint64_t weighed = 7471u * sums[0] + 38470u * sums[1] + 19595u * sums[2];
+            out[x] = static_cast<uint8_t>((weighed + count * 32768) / (count * 65536));
+            sums[0] = sums[1] = sums[2] = 0;
+        }
+    }
+    m_nWidth = lumaWidth;
+    m_nHeight = lumaHeight;
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -86,25 +87,77 @@ CMotionDetector::Clock::time_point CMotionDetector::GetMotionUntil() const
     return Clock::time_point(Clock::duration(m_motionUntil.load(std::memory_order_relaxed)));
 }
 
+bool CMotionDetector::IsDue(Clock::time_point arrived, bool decoded) const
+{
+    const Clock::rep last = m_lastLook.load(std::memory_order_relaxed);
+    if (last == 0 || m_bRestart.load(std::memory_order_acquire))
+    {
+        return true;
+    }
+    const bool lastDecoded = m_bLastLookDecoded.load(std::memory_order_relaxed);
+    const Clock::duration interval =
+        decoded ? (lastDecoded ? Clock::duration(kLookInterval) : Clock::duration(kLookInterval / 2))
+                : (lastDecoded ? Clock::duration(kLookInterval + kDecodedLookGrace)
+                               : Clock::duration(kLookInterval));
+    return arrived.time_since_epoch().count() - last >= interval.count();
+}
+
+void CMotionDetector::NoteLook(Clock::time_point arrived, bool decoded)
+{
+    m_bLookChangedHands = m_lastLook.load(std::memory_order_relaxed) != 0 &&
+                          m_bLastLookDecoded.load(std::memory_order_relaxed) != decoded;
+    m_lastLook.store(std::max<Clock::rep>(1, arrived.time_since_epoch().count()),
+                     std::memory_order_relaxed);
+    m_bLastLookDecoded.store(decoded, std::memory_order_relaxed);
+}
+
+bool CMotionDetector::WantsDecodedLook(Clock::time_point arrived) const
+{
+    return IsDue(arrived, true);
+}
+
 CMotionDetector::Verdict CMotionDetector::OnFrame(const uint8_t* jpeg, size_t length,
                                                   Clock::time_point arrived)
 {
     if (m_bRestart.exchange(false, std::memory_order_acquire))
     {
-        m_bLooked = false;
+        m_lastLook.store(0, std::memory_order_relaxed);
         m_nWidth = 0;
     }
-    if (m_bLooked && arrived - m_lastLook < kLookInterval)
+    if (!IsDue(arrived, false))
     {
         return Verdict::Skipped;
     }
     // A frame that cannot be read has cost its decode as well, so it counts as a look.
-    m_bLooked = true;
-    m_lastLook = arrived;
+    NoteLook(arrived, false);
     if (!m_sampler.Sample(jpeg, length))
     {
         return Verdict::Unreadable;
     }
+    return OnLuma(m_sampler.GetLuma(), m_sampler.GetWidth(), m_sampler.GetHeight(),
+                  static_cast<size_t>(m_sampler.GetWidth()), arrived);
+}
+
+CMotionDetector::Verdict CMotionDetector::OnDecoded(const uint8_t* bottomUpBgr, int width,
+                                                    int height, size_t stride, int sourceWidth,
+                                                    int sourceHeight, Clock::time_point arrived)
+{
+    if (m_bRestart.exchange(false, std::memory_order_acquire))
+    {
+        m_lastLook.store(0, std::memory_order_relaxed);
+        m_nWidth = 0;
+    }
+    // The receiver, or another worker, may have looked since the look was asked for.
+    if (!IsDue(arrived, true))
+    {
+        return Verdict::Skipped;
+    }
+    if (!m_sampler.Reduce(bottomUpBgr, width, height, stride, sourceWidth, sourceHeight))
+    {
+        return Verdict::Unreadable;
+    }
+    NoteLook(arrived, true);
+    m_nDecodedLooks.fetch_add(1, std::memory_order_relaxed);
     return OnLuma(m_sampler.GetLuma(), m_sampler.GetWidth(), m_sampler.GetHeight(),
                   static_cast<size_t>(m_sampler.GetWidth()), arrived);
 }
@@ -150,6 +203,14 @@ CMotionDetector::Verdict CMotionDetector::OnLuma(const uint8_t* luma, int width,
         {
             m_cells[i] = {m_level[i], kFirstNoise};
         }
+        return Verdict::Learning;
+    }
+    // The two ways of looking differ by a grey level or two at sharp coloured edges,
+    // which a still scene's thresholds would take for motion: the new way learns its
+    // own background, and keeps the cells' noise.
+    if (std::exchange(m_bLookChangedHands, false))
+    {
+        Learn();
         return Verdict::Learning;
     }
 

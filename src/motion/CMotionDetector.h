@@ -26,6 +26,10 @@ public:
     // bytes is most of a look's cost, and two looks a second find a walking person
     // within half a second, for a sixteen-camera wall at a twentieth of its decoding.
     static constexpr std::chrono::milliseconds kLookInterval{500};
+    // A window that decodes the frames to show them looks at them from its pictures,
+    // and the receiver stands back: it looks again only when that many more went by
+    // without a look from the pictures (a wall nobody sees decodes nothing).
+    static constexpr std::chrono::milliseconds kDecodedLookGrace{250};
     // Motion lasts this long after the last frame that showed it, as its interval does.
     static constexpr auto kHold = CMotionIntervals::kJoinGap;
 
@@ -45,6 +49,15 @@ public:
 
     // Receiver thread, once the frame is stored.
     Verdict OnFrame(const uint8_t* jpeg, size_t length, Clock::time_point arrived);
+    // Any thread: whether the frame that arrived then is due a look from its decoded
+    // picture. Sooner after a look of the receiver's, so the pictures take over again.
+    bool WantsDecodedLook(Clock::time_point arrived) const;
+    // A decoding thread, never while another feed runs: the frame's decoded picture
+    // (CLumaSampler::Reduce's), looked at when it is still due.
+    Verdict OnDecoded(const uint8_t* bottomUpBgr, int width, int height, size_t stride,
+                      int sourceWidth, int sourceHeight, Clock::time_point arrived);
+    // Looks taken from decoded pictures since the detector was made.
+    uint64_t GetDecodedLooks() const { return m_nDecodedLooks.load(std::memory_order_relaxed); }
     // The same on a brightness picture, rows top-down; not rate-limited.
     Verdict OnLuma(const uint8_t* luma, int width, int height, size_t stride,
                    Clock::time_point arrived);
@@ -81,10 +94,16 @@ private:
     Light FitLight();
     int LargestGroup();
 
-    // Receiver thread only.
+    bool IsDue(Clock::time_point arrived, bool decoded) const;
+    void NoteLook(Clock::time_point arrived, bool decoded);
+
+    // The feeding thread only, but for the time of the last look, which a window's
+    // thread reads to ask for a look from its decoded picture.
     CLumaSampler m_sampler;
-    bool m_bLooked = false;
-    Clock::time_point m_lastLook;
+    std::atomic<Clock::rep> m_lastLook{0}; // the epoch: no look since the scene began
+    std::atomic<bool> m_bLastLookDecoded{false};
+    std::atomic<uint64_t> m_nDecodedLooks{0};
+    bool m_bLookChangedHands = false; // this look and the last came from different sources
     int m_nWidth = 0;
     int m_nHeight = 0;
     int m_nColumns = 0;

@@ -133,15 +133,29 @@ unsigned ErrorStringId(uint8_t errorCode)
 std::vector<uint8_t> BuildPacket(uint8_t clientId, uint8_t type, const uint8_t* payload,
                                  uint32_t length)
 {
-    std::vector<uint8_t> packet(kPacketOverhead + static_cast<size_t>(length));
-    std::copy(std::begin(kStartMarker), std::end(kStartMarker), packet.begin());
-    packet[4] = clientId;
-    packet[5] = type;
-    WriteBigEndian32(&packet[6], length);
-    if (length > 0)
-    {
-        std::copy_n(payload, length, packet.begin() + kPacketHeaderSize);
-    }
-    std::copy(std::begin(kEndMarker), std::end(kEndMarker), packet.end() - 4);
+    std::vector<uint8_t> packet;
+    AppendPacket(packet, clientId, type, {std::span<const uint8_t>(payload, length)});
     return packet;
+}
+
+void AppendPacket(std::vector<uint8_t>& out, uint8_t clientId, uint8_t type,
+                  std::initializer_list<std::span<const uint8_t>> payload)
+{
+    size_t length = 0;
+    for (const std::span<const uint8_t> piece : payload)
+    {
+        length += piece.size();
+    }
+    out.reserve(out.size() + kPacketOverhead + length);
+    uint8_t header[kPacketHeaderSize];
+    std::copy(std::begin(kStartMarker), std::end(kStartMarker), header);
+    header[4] = clientId;
+    header[5] = type;
+    WriteBigEndian32(&header[6], static_cast<uint32_t>(length));
+    out.insert(out.end(), std::begin(header), std::end(header));
+    for (const std::span<const uint8_t> piece : payload)
+    {
+        out.insert(out.end(), piece.begin(), piece.end());
+    }
+    out.insert(out.end(), std::begin(kEndMarker), std::end(kEndMarker));
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,3 +67,7 @@ unsigned ErrorStringId(uint8_t errorCode);
 // One whole packet as the DVR sends it; for the simulator, tests and benchmarks.
 std::vector<uint8_t> BuildPacket(uint8_t clientId, uint8_t type, const uint8_t* payload,
                                  uint32_t length);
+// The same packet appended to out, its payload the pieces one after another, so a
+// sender holding the payload in parts copies each byte once.
+void AppendPacket(std::vector<uint8_t>& out, uint8_t clientId, uint8_t type,
+                  std::initializer_list<std::span<const uint8_t>> payload);

@@ -204,11 +204,11 @@ void CCameraWall::RepaintNewPictures()
         CPictureConnection& picture = tile.GetPictureConnection();
         CPictureDisplay& display = picture.GetDisplay();
         // A frame that came while nobody saw the wall is still the newest when it shows again.
-        if (exposed && display.TakeNewestJpeg(m_handOver))
+        DecodeTarget target{tile.width(), tile.height(), tile.devicePixelRatioF(),
+                            m_settings.scaledDecoding};
+        if (exposed && display.TakeNewestJpeg(m_handOver, &target))
         {
-            m_decoders.Submit(i, m_handOver,
-                              DecodeTarget{tile.width(), tile.height(), tile.devicePixelRatioF(),
-                                           m_settings.scaledDecoding});
+            m_decoders.Submit(i, m_handOver, target);
         }
         // Looking back at a moment the tile has no frame for shows no picture.
         const bool nothing =

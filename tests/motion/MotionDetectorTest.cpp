@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion/CMotionDetector.h"
 
+#include "decode/CJpegDecoder.h"
 #include "motion/CLumaSampler.h"
+#include "platform/SilentMessageBox.h"
 
 #include "MotionScenes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 using namespace std::chrono_literals;
 using Verdict = CMotionDetector::Verdict;
@@ -232,4 +236,138 @@ TEST(MotionDetectorTest, ARestartOrAnotherPictureSizeLearnsTheSceneAnewAndBadFra
     EXPECT_EQ(detector.OnLuma(other.luma.data(), 48, 36, 47, kStart + 12s), Verdict::Unreadable);
     EXPECT_EQ(detector.OnLuma(other.luma.data(), 48, 36, Picture::kWidth, kStart + 13s),
               Verdict::Still);
+}
+
+namespace
+{
+// A frame's picture as a wall's worker decodes it to show it, at 1/scale.
+struct DecodedFrame
+{
+    std::vector<uint8_t> bits;
+    int width = 0;
+    int height = 0;
+    uint32_t stride = 0;
+    int sourceWidth = 0;
+    int sourceHeight = 0;
+
+    Verdict Show(CMotionDetector& detector, CMotionDetector::Clock::time_point at) const
+    {
+        return detector.OnDecoded(bits.data(), width, height, stride, sourceWidth, sourceHeight,
+                                  at);
+    }
+};
+
+DecodedFrame DecodeAt(const std::vector<uint8_t>& jpeg, int scale)
+{
+    SilentMessageBox silent;
+    CJpegDecoder decoder(silent);
+    decoder.SetCoverSize(768 / scale, 576 / scale);
+    DecodedFrame frame;
+    if (decoder.Decode(jpeg.data(), jpeg.size()))
+    {
+        frame.bits.assign(decoder.GetBits(),
+                          decoder.GetBits() + decoder.GetStride() * decoder.GetHeight());
+        frame = {frame.bits,          decoder.GetWidth(),        decoder.GetHeight(),
+                 decoder.GetStride(), decoder.GetSourceWidth(), decoder.GetSourceHeight()};
+    }
+    return frame;
+}
+} // namespace
+
+// Nine seconds of people walking: a wall shows the camera for three, is hidden for three
+// (its workers decode nothing) and shown again. The receiver offers every frame.
+TEST(MotionDetectorTest, AWindowsDecodedPicturesTakeTheLooksOverAndTheReceiverLooksWhenTheyStop)
+{
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<DecodedFrame> decoded;
+    for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
+    {
+        frames.push_back(ReadWalkingFrame(i));
+        decoded.push_back(DecodeAt(frames.back(), 4));
+        ASSERT_EQ(decoded.back().width, 768 / 4) << i;
+    }
+    CMotionDetector detector;
+    MotionWatch run;
+    int receiverLooks[3] = {};
+    int decodedLooks[3] = {};
+    std::optional<CMotionDetector::Clock::duration> lastLook;
+    CMotionDetector::Clock::duration longestGap{};
+    const auto noteLook = [&](Verdict verdict, CMotionDetector::Clock::duration since)
+    {
+        run.Count(verdict, since);
+        longestGap = std::max(longestGap, since - lastLook.value_or(since));
+        lastLook = since;
+    };
+    for (int i = 0; i < 3 * motion_scenes::kWalkingFrames; ++i)
+    {
+        const auto since = i * 1000ms / motion_scenes::kWalkingFramesPerSecond;
+        const int phase = i / motion_scenes::kWalkingFrames;
+        const size_t frame = static_cast<size_t>(i % motion_scenes::kWalkingFrames);
+        const Verdict seen =
+            detector.OnFrame(frames[frame].data(), frames[frame].size(), kStart + since);
+        if (seen != Verdict::Skipped)
+        {
+            ++receiverLooks[phase];
+            noteLook(seen, since);
+        }
+        if (phase != 1 && detector.WantsDecodedLook(kStart + since))
+        {
+            const Verdict verdict = decoded[frame].Show(detector, kStart + since);
+            ASSERT_NE(verdict, Verdict::Skipped) << i;
+            ++decodedLooks[phase];
+            noteLook(verdict, since);
+        }
+    }
+    // Only the first frame, before any picture was decoded, and at most one of the
+    // receiver's before the pictures take over again.
+    EXPECT_EQ(receiverLooks[0], 1);
+    EXPECT_GE(decodedLooks[0], 5);
+    EXPECT_EQ(decodedLooks[1], 0);
+    EXPECT_GE(receiverLooks[1], 4);
+    EXPECT_LE(receiverLooks[2], 1);
+    EXPECT_GE(decodedLooks[2], 5);
+    EXPECT_EQ(detector.GetDecodedLooks(),
+              static_cast<uint64_t>(decodedLooks[0] + decodedLooks[1] + decodedLooks[2]));
+    EXPECT_LE(longestGap, CMotionDetector::kLookInterval + CMotionDetector::kDecodedLookGrace +
+                              1000ms / motion_scenes::kWalkingFramesPerSecond);
+    // Each change of hands learns the scene as the new way sees it, a look without a verdict.
+    EXPECT_EQ(run.verdicts[Verdict::Learning], 4);
+    ASSERT_TRUE(run.firstMotion);
+    EXPECT_LT(*run.firstMotion, 1s);
+    EXPECT_GE(run.secondsWithMotion.size(), 7u);
+}
+
+// The same frame over and over, looked at from its bytes and from its picture in turn:
+// at high sensitivity the cells' noise falls to nothing, so any difference between
+// the two ways of looking would show as motion.
+TEST(MotionDetectorTest, AStillCameraLookedAtFromItsBytesAndItsPicturesInTurnShowsNoMotion)
+{
+    const std::vector<uint8_t> jpeg = ReadWalkingFrame(0);
+    for (const int scale : {2, 4, 8})
+    {
+        SCOPED_TRACE(scale);
+        const DecodedFrame picture = DecodeAt(jpeg, scale);
+        CMotionDetector detector;
+        detector.SetSensitivity(MotionSensitivity::High);
+        MotionWatch run;
+        for (auto at = 0ms; at < 2min; at += 100ms)
+        {
+            // Shown for five seconds, hidden for five.
+            const bool shown = (at / 5s) % 2 == 1;
+            Verdict verdict = detector.OnFrame(jpeg.data(), jpeg.size(), kStart + at);
+            if (shown && detector.WantsDecodedLook(kStart + at))
+            {
+                verdict = picture.Show(detector, kStart + at);
+            }
+            if (verdict != Verdict::Skipped)
+            {
+                run.Count(verdict, at);
+            }
+        }
+        EXPECT_EQ(run.verdicts[Verdict::Learning], 24);
+        EXPECT_GE(run.verdicts[Verdict::Still], 180);
+        EXPECT_EQ(run.verdicts.count(Verdict::Motion), 0u);
+        EXPECT_EQ(run.verdicts.count(Verdict::WholePicture), 0u);
+        EXPECT_GT(detector.GetDecodedLooks(), 80u);
+    }
 }

@@ -38,6 +38,12 @@ TEST_F(WallMotionTest, OnlyTheWalkingTileLightsUpAndTheTimelineAndNextMotionFind
     {
         EXPECT_TRUE(Marks(i).Between(Clock::time_point(), Clock::now()).empty()) << i;
     }
+    // The wall's workers decode the frames to show them; the motion was looked for in
+    // those pictures, not by reading every frame a second time.
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_GT(Display(i).GetMotion().GetDecodedLooks(), 2u) << i;
+    }
 
     // A right click on CH-02's tile: Motion Sensitivity > High, for that camera alone.
     // The event the window system turns a right click into.

@@ -162,7 +162,7 @@ void DvrStream::QueueLoginReply(const DvrSimSettings& settings)
     m_pending = BuildPacket(m_clientId, PKT_LOGIN_REPLY, info.bytes, DvrInfoBlock::kSize);
 }
 
-std::vector<uint8_t> DvrStream::FrameJpeg(const DvrSimSettings& settings, unsigned channel)
+const std::vector<uint8_t>& DvrStream::FrameJpeg(const DvrSimSettings& settings, unsigned channel)
 {
     const DvrFrameSource& source = settings.frameSource;
     if (source.replay && !source.replay->empty())
@@ -183,58 +183,62 @@ std::vector<uint8_t> DvrStream::FrameJpeg(const DvrSimSettings& settings, unsign
     {
         return encoded.jpeg;
     }
-    std::vector<uint8_t> jpeg = JpegEncoder::Encode(
-        lost ? TestScene::RenderNoVideo(channel, size, now)
-             : TestScene::Render(channel, m_state.Camera(channel), size, now),
-        kJpegQuality);
+    m_rendered = JpegEncoder::Encode(lost ? TestScene::RenderNoVideo(channel, size, now)
+                                          : TestScene::Render(channel, m_state.Camera(channel),
+                                                              size, now),
+                                     kJpegQuality);
     if (source.preEncoded)
     {
-        encoded = {jpeg, size, lost};
+        encoded = {m_rendered, size, lost};
     }
-    return jpeg;
+    return m_rendered;
 }
 
+// The packet is built where it is sent from: the JPEG's bytes are copied once.
 void DvrStream::QueueFrame(const DvrSimSettings& settings, unsigned channel)
 {
-    std::vector<uint8_t> jpeg = FrameJpeg(settings, channel);
+    const std::vector<uint8_t>* jpeg = &FrameJpeg(settings, channel);
     const DvrMisbehaviour& faults = settings.misbehaviour;
-    if (faults.damagedJpeg)
+    if (faults.damagedJpeg || faults.hugeJpeg)
     {
-        Damage(jpeg);
-    }
-    if (faults.hugeJpeg)
-    {
-        Enlarge(jpeg);
+        m_faulty = *jpeg;
+        if (faults.damagedJpeg)
+        {
+            Damage(m_faulty);
+        }
+        if (faults.hugeJpeg)
+        {
+            Enlarge(m_faulty);
+        }
+        jpeg = &m_faulty;
     }
 
-    std::vector<uint8_t> payload(CFrameHeader::kSize + kDataPrefix + jpeg.size());
+    uint8_t header[CFrameHeader::kSize + kDataPrefix] = {};
     FrameHeaderFields fields;
-    fields.dataLength = static_cast<uint32_t>(kDataPrefix + jpeg.size());
+    fields.dataLength = static_cast<uint32_t>(kDataPrefix + jpeg->size());
     fields.videoLossMask = settings.videoLossMask;
     fields.channel = channel;
-    fields.imageLength = static_cast<uint32_t>(jpeg.size());
-    WriteFrameHeader(payload.data(), fields);
-    WriteBigEndian32(&payload[CFrameHeader::kSize], ++m_frameNumber);
-    std::copy(jpeg.begin(), jpeg.end(), payload.begin() + CFrameHeader::kSize + kDataPrefix);
+    fields.imageLength = static_cast<uint32_t>(jpeg->size());
+    WriteFrameHeader(header, fields);
+    WriteBigEndian32(&header[CFrameHeader::kSize], ++m_frameNumber);
 
-    std::vector<uint8_t> packet =
-        BuildPacket(m_clientId, PKT_FRAME, payload.data(), static_cast<uint32_t>(payload.size()));
-    if (faults.wrongEndMarker)
-    {
-        packet.back() = 0xFE;
-    }
-    if (faults.oversizeLength)
-    {
-        WriteBigEndian32(&packet[6], kMaxPayloadLength + 1);
-    }
-    if (faults.declaredLength != 0)
-    {
-        WriteBigEndian32(&packet[6], faults.declaredLength);
-    }
     for (size_t i = 0; i < faults.junkBytes; ++i)
     {
         m_pending.push_back(kJunk[i % sizeof kJunk]);
     }
-    m_pending.insert(m_pending.end(), packet.begin(), packet.end());
+    const size_t start = m_pending.size();
+    AppendPacket(m_pending, m_clientId, PKT_FRAME, {std::span<const uint8_t>(header), *jpeg});
+    if (faults.wrongEndMarker)
+    {
+        m_pending.back() = 0xFE;
+    }
+    if (faults.oversizeLength)
+    {
+        WriteBigEndian32(&m_pending[start + 6], kMaxPayloadLength + 1);
+    }
+    if (faults.declaredLength != 0)
+    {
+        WriteBigEndian32(&m_pending[start + 6], faults.declaredLength);
+    }
     m_pendingFrame = m_frameNumber;
 }

@@ -46,7 +46,8 @@ private:
     long Refill();
     void QueueLoginReply(const DvrSimSettings& settings);
     void QueueFrame(const DvrSimSettings& settings, unsigned channel);
-    std::vector<uint8_t> FrameJpeg(const DvrSimSettings& settings, unsigned channel);
+    // Valid until the next call, while settings lives.
+    const std::vector<uint8_t>& FrameJpeg(const DvrSimSettings& settings, unsigned channel);
 
     SimulatorState& m_state;
     const uint8_t m_clientId;
@@ -69,6 +70,8 @@ private:
         bool lost = false;
     };
     std::array<Encoded, DvrSimSettings::kMaxChannels> m_encoded;
+    std::vector<uint8_t> m_rendered; // a picture drawn for this frame alone
+    std::vector<uint8_t> m_faulty;   // a frame's JPEG spoilt on purpose
     size_t m_replayed = 0;
     std::chrono::steady_clock::time_point m_due;
 };
