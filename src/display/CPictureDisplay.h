@@ -63,8 +63,9 @@ public:
     // worker that decodes it looks at its picture, and the receiver need not read it again.
     bool TakeNewestJpeg(std::vector<uint8_t>& jpeg, DecodeTarget* look = nullptr);
     // Whether the connection's camera shows motion: the receiver hands the detector
-    // every frame it keeps, whether or not anybody sees it, and its marks go as the
-    // history drops the frames they stand for.
+    // every frame it keeps, whether or not anybody sees it (a wall's worker its decoded
+    // picture, when one is due a look), and its marks go as the history drops the
+    // frames they stand for.
     CMotionDetector& GetMotion() { return m_motion; }
     const CMotionDetector& GetMotion() const { return m_motion; }
     // A frame has come since the last Clear: there is something to show.
