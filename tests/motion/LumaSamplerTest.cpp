@@ -11,10 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <utility>
 
 TEST(LumaSamplerTest, DamagedTruncatedAndOversizedJpegsAreRefusedAndTheNextFrameIsRead)
 {
@@ -50,63 +46,48 @@ TEST(LumaSamplerTest, DamagedTruncatedAndOversizedJpegsAreRefusedAndTheNextFrame
 }
 
 // A wall's worker looks at the picture it decoded to show; the receiver reads the
-// frame's DC alone. A camera handed from one to the other must see the same scene, or
-// the hand-over itself would be motion.
+// frame's DC alone. Both must see the same scene in the same cells.
 TEST(LumaSamplerTest, ADecodedPictureAtEveryScaleGivesTheGridTheFramesOwnBytesGive)
 {
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> frames;
-    frames.emplace_back("walking", motion_scenes::ReadWalkingFrame(7));
-    std::ifstream file(QUILLON_TESTDATA_DIR "/jpeg/testorig.jpg", std::ios::binary);
-    frames.emplace_back("testorig", std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {}));
-    for (const auto& [width, height] : {std::pair{704, 480}, std::pair{1280, 720}})
-    {
-        TestJpegSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.quality = 75;
-        frames.emplace_back("busy " + std::to_string(width),
-                            EncodeTestJpeg(spec, PatternSample));
-    }
+    TestJpegSpec busy;
+    busy.width = 704;
+    busy.height = 480;
+    busy.quality = 75;
     SilentMessageBox silent;
     CJpegDecoder decoder(silent);
     CLumaSampler sampler;
     CLumaSampler reduced;
-    for (const auto& [name, jpeg] : frames)
+    for (const std::vector<uint8_t>& jpeg :
+         {motion_scenes::ReadWalkingFrame(7), EncodeTestJpeg(busy, PatternSample)})
     {
-        ASSERT_TRUE(sampler.Sample(jpeg.data(), jpeg.size())) << name;
-        const std::vector<uint8_t> reference(sampler.GetLuma(),
-                                             sampler.GetLuma() +
-                                                 sampler.GetWidth() * sampler.GetHeight());
+        ASSERT_TRUE(sampler.Sample(jpeg.data(), jpeg.size()));
+        // The first decode, at full size, tells the source's size; there the picture may
+        // have been de-interlaced, and its blocks are no longer the DC.
         for (const int scale : {1, 2, 4, 8})
         {
-            SCOPED_TRACE(name + " at 1/" + std::to_string(scale));
-            // The first decode, at full size, tells the source's size.
+            SCOPED_TRACE(scale);
             decoder.SetCoverSize(scale == 1 ? 0 : decoder.GetSourceWidth() / scale,
                                  scale == 1 ? 0 : decoder.GetSourceHeight() / scale);
             ASSERT_TRUE(decoder.Decode(jpeg.data(), jpeg.size()));
-            ASSERT_EQ(decoder.GetWidth(), (decoder.GetSourceWidth() + scale - 1) / scale);
+            ASSERT_EQ(reduced.Reduce(decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(),
+                                     decoder.GetStride(), decoder.GetSourceWidth(),
+                                     decoder.GetSourceHeight()),
+                      scale > 1);
             if (scale == 1)
             {
-                // A full-size picture may have been de-interlaced: its blocks are not the DC.
-                EXPECT_FALSE(reduced.Reduce(decoder.GetBits(), decoder.GetWidth(),
-                                            decoder.GetHeight(), decoder.GetStride(),
-                                            decoder.GetSourceWidth(), decoder.GetSourceHeight()));
                 continue;
             }
-            ASSERT_TRUE(reduced.Reduce(decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(),
-                                       decoder.GetStride(), decoder.GetSourceWidth(),
-                                       decoder.GetSourceHeight()));
             ASSERT_EQ(reduced.GetWidth(), sampler.GetWidth());
             ASSERT_EQ(reduced.GetHeight(), sampler.GetHeight());
-            double total = 0;
+            int total = 0;
             int largest = 0;
-            for (size_t i = 0; i < reference.size(); ++i)
+            for (int i = 0; i < sampler.GetWidth() * sampler.GetHeight(); ++i)
             {
-                const int difference = std::abs(reduced.GetLuma()[i] - reference[i]);
+                const int difference = std::abs(reduced.GetLuma()[i] - sampler.GetLuma()[i]);
                 total += difference;
                 largest = std::max(largest, difference);
             }
-            EXPECT_LE(total / static_cast<double>(reference.size()), 0.2);
+            EXPECT_LE(total, sampler.GetWidth() * sampler.GetHeight() / 5);
             EXPECT_LE(largest, 12);
         }
     }
@@ -114,5 +95,4 @@ TEST(LumaSamplerTest, ADecodedPictureAtEveryScaleGivesTheGridTheFramesOwnBytesGi
     EXPECT_FALSE(reduced.Reduce(decoder.GetBits(), decoder.GetWidth() + 1, decoder.GetHeight(),
                                 decoder.GetStride() + 4, decoder.GetSourceWidth(),
                                 decoder.GetSourceHeight()));
-    EXPECT_EQ(reduced.GetWidth(), 0);
 }

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <optional>
 
 using namespace std::chrono_literals;
 using Verdict = CMotionDetector::Verdict;
@@ -240,134 +239,85 @@ TEST(MotionDetectorTest, ARestartOrAnotherPictureSizeLearnsTheSceneAnewAndBadFra
 
 namespace
 {
-// A frame's picture as a wall's worker decodes it to show it, at 1/scale.
-struct DecodedFrame
+// The receiver offers every frame; a wall that shows the camera then offers the
+// frame's picture, decoded at 1/4 as a tile would, when one is due. Counts who
+// looked, by phase.
+struct Offers
 {
-    std::vector<uint8_t> bits;
-    int width = 0;
-    int height = 0;
-    uint32_t stride = 0;
-    int sourceWidth = 0;
-    int sourceHeight = 0;
+    CMotionDetector detector;
+    SilentMessageBox silent;
+    CJpegDecoder decoder{silent};
+    MotionWatch run;
+    int byReceiver[3] = {};
+    int decoded[3] = {};
 
-    Verdict Show(CMotionDetector& detector, CMotionDetector::Clock::time_point at) const
+    void Offer(const std::vector<uint8_t>& jpeg, bool shown, CMotionDetector::Clock::duration at,
+               int phase)
     {
-        return detector.OnDecoded(bits.data(), width, height, stride, sourceWidth, sourceHeight,
-                                  at);
+        const Verdict seen = detector.OnFrame(jpeg.data(), jpeg.size(), kStart + at);
+        if (seen != Verdict::Skipped)
+        {
+            ++byReceiver[phase];
+            run.Count(seen, at);
+        }
+        if (shown && detector.WantsDecodedLook(kStart + at))
+        {
+            decoder.SetCoverSize(768 / 4, 576 / 4);
+            ASSERT_TRUE(decoder.Decode(jpeg.data(), jpeg.size()));
+            const Verdict verdict = detector.OnDecoded(
+                decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(), decoder.GetStride(),
+                decoder.GetSourceWidth(), decoder.GetSourceHeight(), kStart + at);
+            EXPECT_NE(verdict, Verdict::Skipped);
+            ++decoded[phase];
+            run.Count(verdict, at);
+        }
     }
 };
-
-DecodedFrame DecodeAt(const std::vector<uint8_t>& jpeg, int scale)
-{
-    SilentMessageBox silent;
-    CJpegDecoder decoder(silent);
-    decoder.SetCoverSize(768 / scale, 576 / scale);
-    DecodedFrame frame;
-    if (decoder.Decode(jpeg.data(), jpeg.size()))
-    {
-        frame.bits.assign(decoder.GetBits(),
-                          decoder.GetBits() + decoder.GetStride() * decoder.GetHeight());
-        frame = {frame.bits,          decoder.GetWidth(),        decoder.GetHeight(),
-                 decoder.GetStride(), decoder.GetSourceWidth(), decoder.GetSourceHeight()};
-    }
-    return frame;
-}
 } // namespace
 
-// Nine seconds of people walking: a wall shows the camera for three, is hidden for three
-// (its workers decode nothing) and shown again. The receiver offers every frame.
-TEST(MotionDetectorTest, AWindowsDecodedPicturesTakeTheLooksOverAndTheReceiverLooksWhenTheyStop)
+// People walking for nine seconds: a wall shows the camera for three, is hidden for
+// three (its workers decode nothing) and shown again. Then a still camera, shown and
+// hidden every five seconds for two minutes at high sensitivity, where the cells'
+// noise falls to nothing: a change of hands compared across would be motion.
+TEST(MotionDetectorTest, AWallsDecodedPicturesTakeTheLooksOverAndTheReceiverLooksWhenTheyStop)
 {
     std::vector<std::vector<uint8_t>> frames;
-    std::vector<DecodedFrame> decoded;
     for (int i = 0; i < motion_scenes::kWalkingFrames; ++i)
     {
         frames.push_back(ReadWalkingFrame(i));
-        decoded.push_back(DecodeAt(frames.back(), 4));
-        ASSERT_EQ(decoded.back().width, 768 / 4) << i;
     }
-    CMotionDetector detector;
-    MotionWatch run;
-    int receiverLooks[3] = {};
-    int decodedLooks[3] = {};
-    std::optional<CMotionDetector::Clock::duration> lastLook;
-    CMotionDetector::Clock::duration longestGap{};
-    const auto noteLook = [&](Verdict verdict, CMotionDetector::Clock::duration since)
-    {
-        run.Count(verdict, since);
-        longestGap = std::max(longestGap, since - lastLook.value_or(since));
-        lastLook = since;
-    };
+    Offers walking;
     for (int i = 0; i < 3 * motion_scenes::kWalkingFrames; ++i)
     {
-        const auto since = i * 1000ms / motion_scenes::kWalkingFramesPerSecond;
         const int phase = i / motion_scenes::kWalkingFrames;
         const size_t frame = static_cast<size_t>(i % motion_scenes::kWalkingFrames);
-        const Verdict seen =
-            detector.OnFrame(frames[frame].data(), frames[frame].size(), kStart + since);
-        if (seen != Verdict::Skipped)
-        {
-            ++receiverLooks[phase];
-            noteLook(seen, since);
-        }
-        if (phase != 1 && detector.WantsDecodedLook(kStart + since))
-        {
-            const Verdict verdict = decoded[frame].Show(detector, kStart + since);
-            ASSERT_NE(verdict, Verdict::Skipped) << i;
-            ++decodedLooks[phase];
-            noteLook(verdict, since);
-        }
+        walking.Offer(frames[frame], phase != 1,
+                      i * 1000ms / motion_scenes::kWalkingFramesPerSecond, phase);
     }
-    // Only the first frame, before any picture was decoded, and at most one of the
-    // receiver's before the pictures take over again.
-    EXPECT_EQ(receiverLooks[0], 1);
-    EXPECT_GE(decodedLooks[0], 5);
-    EXPECT_EQ(decodedLooks[1], 0);
-    EXPECT_GE(receiverLooks[1], 4);
-    EXPECT_LE(receiverLooks[2], 1);
-    EXPECT_GE(decodedLooks[2], 5);
-    EXPECT_EQ(detector.GetDecodedLooks(),
-              static_cast<uint64_t>(decodedLooks[0] + decodedLooks[1] + decodedLooks[2]));
-    EXPECT_LE(longestGap, CMotionDetector::kLookInterval + CMotionDetector::kDecodedLookGrace +
-                              1000ms / motion_scenes::kWalkingFramesPerSecond);
-    // Each change of hands learns the scene as the new way sees it, a look without a verdict.
-    EXPECT_EQ(run.verdicts[Verdict::Learning], 4);
-    ASSERT_TRUE(run.firstMotion);
-    EXPECT_LT(*run.firstMotion, 1s);
-    EXPECT_GE(run.secondsWithMotion.size(), 7u);
-}
+    // The receiver looks at the first frame, before any picture, and at most once before
+    // the pictures take over again.
+    EXPECT_EQ(walking.byReceiver[0], 1);
+    EXPECT_GE(walking.decoded[0], 5);
+    EXPECT_EQ(walking.decoded[1], 0);
+    EXPECT_GE(walking.byReceiver[1], 4);
+    EXPECT_LE(walking.byReceiver[2], 1);
+    EXPECT_GE(walking.decoded[2], 5);
+    EXPECT_EQ(walking.detector.GetDecodedLooks(),
+              static_cast<uint64_t>(walking.decoded[0] + walking.decoded[2]));
+    // Each change of hands learns the scene as the new way sees it: a look without verdict.
+    EXPECT_EQ(walking.run.verdicts[Verdict::Learning], 4);
+    ASSERT_TRUE(walking.run.firstMotion);
+    EXPECT_LT(*walking.run.firstMotion, 1s);
+    EXPECT_GE(walking.run.secondsWithMotion.size(), 7u);
 
-// The same frame over and over, looked at from its bytes and from its picture in turn:
-// at high sensitivity the cells' noise falls to nothing, so any difference between
-// the two ways of looking would show as motion.
-TEST(MotionDetectorTest, AStillCameraLookedAtFromItsBytesAndItsPicturesInTurnShowsNoMotion)
-{
-    const std::vector<uint8_t> jpeg = ReadWalkingFrame(0);
-    for (const int scale : {2, 4, 8})
+    Offers still;
+    still.detector.SetSensitivity(MotionSensitivity::High);
+    for (auto at = 0ms; at < 2min; at += 100ms)
     {
-        SCOPED_TRACE(scale);
-        const DecodedFrame picture = DecodeAt(jpeg, scale);
-        CMotionDetector detector;
-        detector.SetSensitivity(MotionSensitivity::High);
-        MotionWatch run;
-        for (auto at = 0ms; at < 2min; at += 100ms)
-        {
-            // Shown for five seconds, hidden for five.
-            const bool shown = (at / 5s) % 2 == 1;
-            Verdict verdict = detector.OnFrame(jpeg.data(), jpeg.size(), kStart + at);
-            if (shown && detector.WantsDecodedLook(kStart + at))
-            {
-                verdict = picture.Show(detector, kStart + at);
-            }
-            if (verdict != Verdict::Skipped)
-            {
-                run.Count(verdict, at);
-            }
-        }
-        EXPECT_EQ(run.verdicts[Verdict::Learning], 24);
-        EXPECT_GE(run.verdicts[Verdict::Still], 180);
-        EXPECT_EQ(run.verdicts.count(Verdict::Motion), 0u);
-        EXPECT_EQ(run.verdicts.count(Verdict::WholePicture), 0u);
-        EXPECT_GT(detector.GetDecodedLooks(), 80u);
+        still.Offer(frames[0], (at / 5s) % 2 == 1, at, 0);
     }
+    EXPECT_EQ(still.run.verdicts[Verdict::Learning], 24);
+    EXPECT_GE(still.run.verdicts[Verdict::Still], 180);
+    EXPECT_EQ(still.run.verdicts.count(Verdict::Motion), 0u);
+    EXPECT_EQ(still.run.verdicts.count(Verdict::WholePicture), 0u);
 }
