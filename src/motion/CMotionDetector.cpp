@@ -173,6 +173,7 @@ CMotionDetector::Verdict CMotionDetector::OnLuma(const uint8_t* luma, int width,
     {
         return Verdict::Unreadable;
     }
+    const bool changedHands = std::exchange(m_bLookChangedHands, false);
     const bool newScene = width != m_nWidth || height != m_nHeight;
     if (newScene)
     {
@@ -208,7 +209,7 @@ CMotionDetector::Verdict CMotionDetector::OnLuma(const uint8_t* luma, int width,
     // The two ways of looking differ by a grey level or two at sharp coloured edges,
     // which a still scene's thresholds would take for motion: the new way learns its
     // own background, and keeps the cells' noise.
-    if (std::exchange(m_bLookChangedHands, false))
+    if (changedHands)
     {
         Learn();
         return Verdict::Learning;
