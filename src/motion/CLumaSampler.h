@@ -27,8 +27,8 @@ public:
     // any other size (CanReduce): a picture at full size may have been de-interlaced,
     // and its blocks are then no longer the DC.
     static bool CanReduce(int width, int height, int sourceWidth, int sourceHeight);
-    bool Reduce(const uint8_t* bottomUpBgr, int width, int height, size_t stride,
-                int sourceWidth, int sourceHeight);
+    bool Reduce(const uint8_t* bottomUpBgr, int width, int height, size_t stride, int sourceWidth,
+                int sourceHeight);
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }

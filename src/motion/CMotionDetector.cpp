@@ -96,9 +96,10 @@ bool CMotionDetector::IsDue(Clock::time_point arrived, bool decoded) const
     }
     const bool lastDecoded = m_bLastLookDecoded.load(std::memory_order_relaxed);
     const Clock::duration interval =
-        decoded ? (lastDecoded ? Clock::duration(kLookInterval) : Clock::duration(kLookInterval / 2))
-                : (lastDecoded ? Clock::duration(kLookInterval + kDecodedLookGrace)
-                               : Clock::duration(kLookInterval));
+        decoded
+            ? (lastDecoded ? Clock::duration(kLookInterval) : Clock::duration(kLookInterval / 2))
+            : (lastDecoded ? Clock::duration(kLookInterval + kDecodedLookGrace)
+                           : Clock::duration(kLookInterval));
     return arrived.time_since_epoch().count() - last >= interval.count();
 }
 

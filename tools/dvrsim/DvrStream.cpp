@@ -183,10 +183,10 @@ const std::vector<uint8_t>& DvrStream::FrameJpeg(const DvrSimSettings& settings,
     {
         return encoded.jpeg;
     }
-    m_rendered = JpegEncoder::Encode(lost ? TestScene::RenderNoVideo(channel, size, now)
-                                          : TestScene::Render(channel, m_state.Camera(channel),
-                                                              size, now),
-                                     kJpegQuality);
+    m_rendered =
+        JpegEncoder::Encode(lost ? TestScene::RenderNoVideo(channel, size, now)
+                                 : TestScene::Render(channel, m_state.Camera(channel), size, now),
+                            kJpegQuality);
     if (source.preEncoded)
     {
         encoded = {m_rendered, size, lost};
