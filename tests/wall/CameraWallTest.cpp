@@ -669,9 +669,14 @@ TEST_F(CameraWallTest, SixteenCamerasShareTheLookBackMemoryAndATileKeepsItsHisto
     // A frame or two, not ten: the full budget's share may be little more than ten
     // frames, and the old ones would then all have given way.
     ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return historyOf(5).GetSpan()->lastSequence > viewSpan->lastSequence; }));
-    EXPECT_LE(historyOf(5).GetSpan()->firstSequence, viewSpan->lastSequence)
-        << "the new frames join the old ones";
+        [&]
+        {
+            const auto span = historyOf(5).GetSpan();
+            return !span || span->lastSequence > viewSpan->lastSequence;
+        }));
+    const auto backSpan = historyOf(5).GetSpan();
+    ASSERT_TRUE(backSpan) << "the tile's history was started anew";
+    EXPECT_LE(backSpan->firstSequence, viewSpan->lastSequence) << "the new frames join the old ones";
 
     Item(ID_LAYOUT_SINGLE).trigger();
     ASSERT_EQ(Switcher().GetColumns(), 1);
