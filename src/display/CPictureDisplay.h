@@ -93,6 +93,9 @@ public:
     // Given a channel, frames of another stay out of it: those the DVR sent
     // before it switched, still on their way.
     void StartHistory(std::optional<uint8_t> channel = std::nullopt);
+    // GUI thread: the next StartHistory keeps the frames, as after a hand-over: the same
+    // camera tried again after a failure goes on with the minutes before it.
+    void KeepHistoryThroughNextStart() { m_bHistoryHandedOver = true; }
     // GUI thread, with both connections stopped: this display's history takes
     // over `from`'s frames and its detector the motion they showed, and keeps
     // them through its next StartHistory.

@@ -47,7 +47,12 @@ CWallTile::CWallTile(IMessagePump& messagePump, const WallSettings& settings,
     m_picture.GetDisplay().DecodeElsewhere();
     m_picture.RepaintOnTick();
     m_retryTimer.setSingleShot(true);
-    connect(&m_retryTimer, &QTimer::timeout, this, [this] { Connect(); });
+    connect(&m_retryTimer, &QTimer::timeout, this,
+            [this]
+            {
+                m_picture.GetDisplay().KeepHistoryThroughNextStart();
+                Connect();
+            });
     SetState(State::NoChannel, QStringLiteral("No channel"));
 }
 

@@ -448,6 +448,9 @@ TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
     Switcher().ShowWall(2, Camera(u"Gate", port, 0));
     ASSERT_TRUE(AllLive(4));
 
+    CFrameHistory& history = Tile(0).GetPictureConnection().GetDisplay().GetHistory();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return history.GetSpan().has_value(); }));
+    const uint64_t lastBefore = history.GetSpan()->lastSequence;
     DvrSimSettings settings = m_dvr->GetSettings();
     m_dvr.reset();
     const auto killed = std::chrono::steady_clock::now();
@@ -485,6 +488,15 @@ TEST_F(CameraWallTest, AKilledDvrDimsEveryTileWithItsAgeAndTheWallComesBack)
     m_dvr->SetMisbehaviour({});
     ASSERT_TRUE(AllLive(4, 15000));
     EXPECT_TRUE(NoBoxEverOpened());
+    // The tries went on with the camera's history: the minutes before the DVR went
+    // away are still there to look back at.
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&]
+        {
+            const auto span = history.GetSpan();
+            return span && span->lastSequence > lastBefore;
+        }));
+    EXPECT_LE(history.GetSpan()->firstSequence, lastBefore);
 }
 
 // A stream that stops sending dims the single view with its age; the next frame restores it.
