@@ -73,8 +73,7 @@ bool CLumaSampler::Reduce(const uint8_t* bottomUpBgr, int width, int height, siz
     const int lumaWidth = TJSCALED(sourceWidth, eighth);
     const int lumaHeight = TJSCALED(sourceHeight, eighth);
     m_luma.resize(static_cast<size_t>(lumaWidth) * static_cast<size_t>(lumaHeight));
-    // Each cell's blue, green and red summed apart, weighed once: a look at a picture
-    // decoded at full size reads a third of a megapixel.
+    // Each cell's blue, green and red summed apart and weighed once, not each pixel's.
     m_sums.assign(static_cast<size_t>(lumaWidth) * 3, 0);
     for (int top = 0; top < height; top += block)
     {
