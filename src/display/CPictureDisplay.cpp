@@ -102,7 +102,7 @@ void CPictureDisplay::LookAt(const uint8_t* bottomUpBgr, int32_t width, int32_t 
                              uint32_t stride, int32_t sourceWidth, int32_t sourceHeight,
                              std::chrono::steady_clock::time_point arrived)
 {
-    // The receiver looks at a picture decoded at full size itself, for about the same cost.
+    // A size no scale of the frame gives is no picture of it to look at.
     if (!CLumaSampler::CanReduce(width, height, sourceWidth, sourceHeight))
     {
         return;

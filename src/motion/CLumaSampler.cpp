@@ -38,11 +38,11 @@ namespace
 // source at; 0 for no scale that reduces it.
 int BlockSide(int width, int height, int sourceWidth, int sourceHeight)
 {
-    if (width <= 0 || height <= 0 || width >= sourceWidth)
+    if (width <= 0 || height <= 0 || width > sourceWidth)
     {
         return 0;
     }
-    for (const int side : {4, 2, 1})
+    for (const int side : {8, 4, 2, 1})
     {
         const tjscalingfactor factor{side, 8};
         if (TJSCALED(sourceWidth, factor) == width && TJSCALED(sourceHeight, factor) == height)

@@ -20,12 +20,13 @@ public:
     // False for bytes the library refuses or warns about, and for pictures over the
     // decoder's limits; the previous sample is then gone. The bytes are not kept.
     bool Sample(const uint8_t* jpeg, size_t length);
-    // The same grid from a picture decoded already at 1/2, 1/4 or 1/8 of the source's
-    // size (blue-green-red, rows bottom-up): each cell the mean brightness of the pixels
-    // its block became, a fraction of a grey level from the block's DC. A decoder that
-    // shows the frame anyway pays no second read of its entropy-coded bytes. False for
-    // any other size (CanReduce): a picture at full size may have been de-interlaced,
-    // and its blocks are then no longer the DC.
+    // The same grid from a picture decoded already at 1/1, 1/2, 1/4 or 1/8 of the
+    // source's size (blue-green-red, rows bottom-up): each cell the mean brightness of
+    // the pixels its block became, a fraction of a grey level from the block's DC when
+    // scaled. A full-size picture may have been de-interlaced, one field standing for
+    // both, which moves a camera's cells by about a grey level: the same each time, so
+    // its looks compare with one another. A decoder that shows the frame anyway pays no
+    // second read of its entropy-coded bytes. False for any other size (CanReduce).
     static bool CanReduce(int width, int height, int sourceWidth, int sourceHeight);
     bool Reduce(const uint8_t* bottomUpBgr, int width, int height, size_t stride, int sourceWidth,
                 int sourceHeight);

@@ -240,10 +240,11 @@ TEST(MotionDetectorTest, ARestartOrAnotherPictureSizeLearnsTheSceneAnewAndBadFra
 namespace
 {
 // The receiver offers every frame; a wall that shows the camera then offers the
-// frame's picture, decoded at 1/4 as a tile would, when one is due. Counts who
-// looked, by phase.
+// frame's picture, decoded at the tile's scale (1 for full size), when one is due.
+// Counts who looked, by phase.
 struct Offers
 {
+    int scale = 4;
     CMotionDetector detector;
     SilentMessageBox silent;
     CJpegDecoder decoder{silent};
@@ -262,7 +263,7 @@ struct Offers
         }
         if (shown && detector.WantsDecodedLook(kStart + at))
         {
-            decoder.SetCoverSize(768 / 4, 576 / 4);
+            decoder.SetCoverSize(scale == 1 ? 0 : 768 / scale, scale == 1 ? 0 : 576 / scale);
             ASSERT_TRUE(decoder.Decode(jpeg.data(), jpeg.size()));
             const Verdict verdict = detector.OnDecoded(
                 decoder.GetBits(), decoder.GetWidth(), decoder.GetHeight(), decoder.GetStride(),
@@ -278,7 +279,8 @@ struct Offers
 // People walking for nine seconds: a wall shows the camera for three, is hidden for
 // three (its workers decode nothing) and shown again. Then a still camera, shown and
 // hidden every five seconds for two minutes at high sensitivity, where the cells'
-// noise falls to nothing: a change of hands compared across would be motion.
+// noise falls to nothing: a change of hands compared across would be motion. Tiles
+// decode at 1/4, and at full size (de-interlaced) on a screen at twice the pixels.
 TEST(MotionDetectorTest, AWallsDecodedPicturesTakeTheLooksOverAndTheReceiverLooksWhenTheyStop)
 {
     std::vector<std::vector<uint8_t>> frames;
@@ -286,38 +288,44 @@ TEST(MotionDetectorTest, AWallsDecodedPicturesTakeTheLooksOverAndTheReceiverLook
     {
         frames.push_back(ReadWalkingFrame(i));
     }
-    Offers walking;
-    for (int i = 0; i < 3 * motion_scenes::kWalkingFrames; ++i)
+    for (const int scale : {4, 1})
     {
-        const int phase = i / motion_scenes::kWalkingFrames;
-        const size_t frame = static_cast<size_t>(i % motion_scenes::kWalkingFrames);
-        walking.Offer(frames[frame], phase != 1,
-                      i * 1000ms / motion_scenes::kWalkingFramesPerSecond, phase);
-    }
-    // The receiver looks at the first frame, before any picture, and at most once before
-    // the pictures take over again.
-    EXPECT_EQ(walking.byReceiver[0], 1);
-    EXPECT_GE(walking.decoded[0], 5);
-    EXPECT_EQ(walking.decoded[1], 0);
-    EXPECT_GE(walking.byReceiver[1], 4);
-    EXPECT_LE(walking.byReceiver[2], 1);
-    EXPECT_GE(walking.decoded[2], 5);
-    EXPECT_EQ(walking.detector.GetDecodedLooks(),
-              static_cast<uint64_t>(walking.decoded[0] + walking.decoded[2]));
-    // Each change of hands learns the scene as the new way sees it: a look without verdict.
-    EXPECT_EQ(walking.run.verdicts[Verdict::Learning], 4);
-    ASSERT_TRUE(walking.run.firstMotion);
-    EXPECT_LT(*walking.run.firstMotion, 1s);
-    EXPECT_GE(walking.run.secondsWithMotion.size(), 7u);
+        SCOPED_TRACE(scale);
+        Offers walking;
+        walking.scale = scale;
+        for (int i = 0; i < 3 * motion_scenes::kWalkingFrames; ++i)
+        {
+            const int phase = i / motion_scenes::kWalkingFrames;
+            const size_t frame = static_cast<size_t>(i % motion_scenes::kWalkingFrames);
+            walking.Offer(frames[frame], phase != 1,
+                          i * 1000ms / motion_scenes::kWalkingFramesPerSecond, phase);
+        }
+        // The receiver looks at the first frame, before any picture, and at most once
+        // before the pictures take over again.
+        EXPECT_EQ(walking.byReceiver[0], 1);
+        EXPECT_GE(walking.decoded[0], 5);
+        EXPECT_EQ(walking.decoded[1], 0);
+        EXPECT_GE(walking.byReceiver[1], 4);
+        EXPECT_LE(walking.byReceiver[2], 1);
+        EXPECT_GE(walking.decoded[2], 5);
+        EXPECT_EQ(walking.detector.GetDecodedLooks(),
+                  static_cast<uint64_t>(walking.decoded[0] + walking.decoded[2]));
+        // Each change of hands learns the scene as the new way sees it: a look without verdict.
+        EXPECT_EQ(walking.run.verdicts[Verdict::Learning], 4);
+        ASSERT_TRUE(walking.run.firstMotion);
+        EXPECT_LT(*walking.run.firstMotion, 1s);
+        EXPECT_GE(walking.run.secondsWithMotion.size(), 7u);
 
-    Offers still;
-    still.detector.SetSensitivity(MotionSensitivity::High);
-    for (auto at = 0ms; at < 2min; at += 100ms)
-    {
-        still.Offer(frames[0], (at / 5s) % 2 == 1, at, 0);
+        Offers still;
+        still.scale = scale;
+        still.detector.SetSensitivity(MotionSensitivity::High);
+        for (auto at = 0ms; at < 2min; at += 100ms)
+        {
+            still.Offer(frames[0], (at / 5s) % 2 == 1, at, 0);
+        }
+        EXPECT_EQ(still.run.verdicts[Verdict::Learning], 24);
+        EXPECT_GE(still.run.verdicts[Verdict::Still], 180);
+        EXPECT_EQ(still.run.verdicts.count(Verdict::Motion), 0u);
+        EXPECT_EQ(still.run.verdicts.count(Verdict::WholePicture), 0u);
     }
-    EXPECT_EQ(still.run.verdicts[Verdict::Learning], 24);
-    EXPECT_GE(still.run.verdicts[Verdict::Still], 180);
-    EXPECT_EQ(still.run.verdicts.count(Verdict::Motion), 0u);
-    EXPECT_EQ(still.run.verdicts.count(Verdict::WholePicture), 0u);
 }
