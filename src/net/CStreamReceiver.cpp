@@ -38,8 +38,7 @@ size_t NoteResponse(char*, size_t size, size_t count, void* gotResponse)
 } // namespace
 
 CStreamReceiver::CStreamReceiver(CDVRClient& owner, std::shared_ptr<ReceiverSync> sharedSync)
-    : client(owner), sync(std::move(sharedSync)), multi(curl_multi_init()),
-      m_packet(CPacketParser::kOutputSize)
+    : client(owner), sync(std::move(sharedSync)), multi(curl_multi_init())
 {
     m_parser.InitBuffers();
 }
@@ -321,14 +320,14 @@ void CStreamReceiver::ParseChunk(const uint8_t* bytes, uint32_t count)
 {
     const uint8_t* next = bytes;
     uint32_t n = count;
-    while (!stop && !m_bEnded && m_parser.Feed(m_packet.data(), next, n) == 1)
+    CPacketParser::Packet packet;
+    while (!stop && !m_bEnded && m_parser.Next(packet, next, n) == 1)
     {
         next = nullptr;
         n = 0;
-        const uint8_t type = m_packet[0];
-        const uint32_t length = ReadLittleEndian32(&m_packet[1]);
-        const uint8_t* payload = &m_packet[5];
-        switch (type)
+        const uint32_t length = packet.length;
+        const uint8_t* payload = packet.payload;
+        switch (packet.type)
         {
         case PKT_ERROR:
         {

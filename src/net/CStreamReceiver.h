@@ -95,5 +95,4 @@ private:
     // Until the first login reply: the time by which one must have come.
     std::chrono::steady_clock::time_point m_replyDeadline;
     CPacketParser m_parser;
-    std::vector<uint8_t> m_packet;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -29,6 +30,7 @@ CPacketParser::~CPacketParser() = default;
 void CPacketParser::InitBuffers()
 {
     m_count = 0;
+    m_nHandedOut = 0;
     if (!m_pending)
     {
         m_pending = std::make_unique_for_overwrite<uint8_t[]>(kInitialCapacity);
@@ -41,6 +43,7 @@ void CPacketParser::FreeBuffers()
     m_pending.reset();
     m_capacity = 0;
     m_count = 0;
+    m_nHandedOut = 0;
 }
 
 void CPacketParser::Append(const uint8_t* bytes, uint32_t count)
@@ -81,10 +84,24 @@ void CPacketParser::KeepPossibleMarkerTail()
 
 int CPacketParser::Feed(uint8_t* out, const uint8_t* bytes, uint32_t count)
 {
+    Packet packet;
+    if (Next(packet, bytes, count) == 0)
+    {
+        return 0;
+    }
+    out[0] = packet.type;
+    WriteLittleEndian32(out + 1, packet.length);
+    std::memcpy(out + 5, packet.payload, packet.length);
+    return 1;
+}
+
+int CPacketParser::Next(Packet& packet, const uint8_t* bytes, uint32_t count)
+{
     if (!m_pending)
     {
         return 0;
     }
+    Discard(std::exchange(m_nHandedOut, 0));
     if (count > 0 && bytes != nullptr)
     {
         Append(bytes, count);
@@ -132,17 +149,11 @@ int CPacketParser::Feed(uint8_t* out, const uint8_t* bytes, uint32_t count)
             ++i;
             continue;
         }
-        out[0] = m_header[1];
-        WriteLittleEndian32(out + 1, length);
-        std::memcpy(out + 5, found + kPacketHeaderSize, length);
-        if (m_header[1] == PKT_ERROR)
-        {
-            m_count = 0; // the stream ends with an error; what follows it is not read
-        }
-        else
-        {
-            Discard(packetEnd);
-        }
+        packet.type = m_header[1];
+        packet.payload = found + kPacketHeaderSize;
+        packet.length = length;
+        // The stream ends with an error; what follows it is not read.
+        m_nHandedOut = m_header[1] == PKT_ERROR ? m_count : packetEnd;
         return 1;
     }
 }
