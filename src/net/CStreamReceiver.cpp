@@ -9,7 +9,6 @@
 #include "platform/MessagePump.h"
 #include "platform/TextCodec.h"
 #include "platform/WindowMessages.h"
-#include "protocol/ByteOrder.h"
 
 #include <algorithm>
 #include <chrono>
