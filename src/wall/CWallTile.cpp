@@ -244,6 +244,8 @@ void CWallTile::Paint(QPainter& painter, const QRegion& region)
             });
     if (!placed)
     {
+        // Painted as nothing: the wall need not ask for this paint again each tick.
+        m_nPaintedSerial = 0;
         painter.fillRect(region.boundingRect(), Qt::black);
         m_picture.PaintPlaced(painter, region, QImage(), QRect());
     }

@@ -102,10 +102,17 @@ TEST_F(WallLookBackTest, EveryTileShowsItsFrameOfTheSameMoment)
     }
     ASSERT_FALSE(without.empty());
     const CDecodePool& pictures = Wall().GetPictures();
-    // Its tile shows no picture, not the last live one.
+    // Its tile shows no picture, not the last live one, and having painted that,
+    // is not repainted at every tick.
     for (const size_t i : without)
     {
-        EXPECT_TRUE(ProcessEventsUntil([&] { return pictures.GetSerial(i) == 0; })) << i;
+        EXPECT_TRUE(ProcessEventsUntil(
+            [&]
+            {
+                return pictures.GetSerial(i) == 0 &&
+                       Wall().GetTile(static_cast<int>(i)).GetPaintedSerial() == 0;
+            }))
+            << i;
     }
 
     LookBack().GetLookBack().Seek(latestStart + 300ms);
