@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -151,6 +152,31 @@ public:
             --colon;
         }
         return colon != nullptr && *colon == ':' ? static_cast<unsigned>(std::atoi(colon + 1)) : 0;
+    }
+
+    // The child's CPU seconds so far (user and system), or 0 when it cannot be read.
+    double CpuSeconds() const
+    {
+        std::ifstream statFile("/proc/" + std::to_string(m_pid) + "/stat");
+        std::string stat;
+        std::getline(statFile, stat);
+        // The fields after the name, which is in parentheses and may hold spaces.
+        const size_t nameEnd = stat.rfind(')');
+        if (m_pid <= 0 || nameEnd == std::string::npos)
+        {
+            return 0;
+        }
+        std::istringstream fields(stat.substr(nameEnd + 1));
+        std::string field;
+        double user = 0;
+        double system = 0;
+        // utime and stime are the 14th and 15th fields; the state is the 3rd.
+        for (int i = 3; i < 14; ++i)
+        {
+            fields >> field;
+        }
+        fields >> user >> system;
+        return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
     }
 
 private:
